@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace platform {
+
+// The longest value a profile read returns, as with the Windows calls the
+// settings file was designed around.
+inline constexpr int kMaxProfileValue = 2047;
+
+// An initialisation file in memory, with the Windows profile semantics:
+// sections and keys compare case-insensitively, blanks around keys and values
+// are trimmed, one pair of enclosing quotes is removed on read, other lines
+// and comments are kept when the file is written back, a key is replaced in
+// place or appended to its section (a missing section is appended at the end).
+class TIniDocument {
+public:
+    TIniDocument() = default;
+    explicit TIniDocument(const QString& text);
+
+    // nullptr-like: isNull() when the key is missing; "" when present but empty.
+    QString Value(const QString& section, const QString& key) const;
+    void SetValue(const QString& section, const QString& key, const QString& value);
+    QString Text() const;
+
+private:
+    QStringList FLines;
+};
+
+// Reads one value from the file at path; default when the file, section or key
+// is missing. At most kMaxProfileValue characters are returned.
+QString GetPrivateProfileString(const QString& section, const QString& key,
+                                const QString& defaultValue, const QString& path);
+
+// Writes one value; the whole file is replaced atomically (a temporary file in
+// the same folder, then rename), so a failure never leaves a truncated file.
+// Returns false when the file could not be written.
+bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
+                               const QString& path);
+
+} // namespace platform

@@ -1,0 +1,197 @@
+#include "TThread.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QThread>
+
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace platform {
+namespace {
+
+struct TSyncRequest {
+    std::function<void()> Call;
+    std::exception_ptr Error;
+    bool Done = false;
+};
+
+// The queue of calls waiting for the main thread. One mutex guards it and the
+// finished flags WaitFor looks at, so a single condition variable serves both.
+struct TSyncQueue {
+    std::mutex Lock;
+    std::condition_variable Changed;
+    std::deque<TSyncRequest*> Pending;
+    std::thread::id MainThread;
+    bool MainKnown = false;
+};
+
+TSyncQueue& Queue() {
+    static TSyncQueue queue;
+    return queue;
+}
+
+void WakeMainThread() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app != nullptr)
+        QMetaObject::invokeMethod(app, [] { CheckSynchronize(); }, Qt::QueuedConnection);
+}
+
+} // namespace
+
+void SetMainThread() {
+    TSyncQueue& q = Queue();
+    std::lock_guard lock(q.Lock);
+    q.MainThread = std::this_thread::get_id();
+    q.MainKnown = true;
+}
+
+bool IsMainThread() {
+    TSyncQueue& q = Queue();
+    {
+        std::lock_guard lock(q.Lock);
+        if (q.MainKnown)
+            return q.MainThread == std::this_thread::get_id();
+    }
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app != nullptr)
+        return app->thread() == QThread::currentThread();
+    SetMainThread();
+    return true;
+}
+
+bool CheckSynchronize() {
+    if (!IsMainThread())
+        return false;
+    TSyncQueue& q = Queue();
+    bool ran = false;
+    for (;;) {
+        TSyncRequest* request = nullptr;
+        {
+            std::lock_guard lock(q.Lock);
+            if (q.Pending.empty())
+                break;
+            request = q.Pending.front();
+            q.Pending.pop_front();
+        }
+        try {
+            request->Call();
+        } catch (...) {
+            request->Error = std::current_exception();
+        }
+        {
+            std::lock_guard lock(q.Lock);
+            request->Done = true;
+        }
+        q.Changed.notify_all();
+        ran = true;
+    }
+    return ran;
+}
+
+void SynchronizeCall(const std::function<void()>& call) {
+    if (IsMainThread()) {
+        call();
+        return;
+    }
+    TSyncQueue& q = Queue();
+    TSyncRequest request;
+    request.Call = call;
+    {
+        std::lock_guard lock(q.Lock);
+        q.Pending.push_back(&request);
+    }
+    q.Changed.notify_all();
+    WakeMainThread();
+    {
+        std::unique_lock lock(q.Lock);
+        q.Changed.wait(lock, [&] { return request.Done; });
+    }
+    if (request.Error)
+        std::rethrow_exception(request.Error);
+}
+
+TThread::TThread() = default;
+
+TThread::~TThread() {
+    if (FThread.joinable()) {
+        if (FThread.get_id() == std::this_thread::get_id())
+            FThread.detach(); // a self-freeing thread deleting itself
+        else {
+            Terminate();
+            WaitFor();
+        }
+    }
+}
+
+void TThread::Start() {
+    if (FStarted)
+        return;
+    FStarted = true;
+    if (FreeOnTerminate) {
+        // Never stored: the thread may delete this object before Start returns.
+        std::thread(&TThread::Run, this).detach();
+        return;
+    }
+    FThread = std::thread(&TThread::Run, this);
+}
+
+void TThread::Run() {
+    FTid.store(static_cast<int>(::syscall(SYS_gettid)));
+    ApplyPriority();
+    try {
+        Execute();
+    } catch (...) {
+        // A worker has nobody to report to; ending quietly keeps the program up.
+    }
+    if (FreeOnTerminate) {
+        delete this;
+        return;
+    }
+    {
+        std::lock_guard lock(Queue().Lock);
+        FFinished.store(true);
+    }
+    Queue().Changed.notify_all();
+}
+
+void TThread::WaitFor() {
+    if (!FStarted || !FThread.joinable())
+        return;
+    TSyncQueue& q = Queue();
+    const bool onMain = IsMainThread();
+    for (;;) {
+        if (onMain)
+            CheckSynchronize();
+        std::unique_lock lock(q.Lock);
+        if (FFinished.load())
+            break;
+        q.Changed.wait(lock, [&] { return FFinished.load() || (onMain && !q.Pending.empty()); });
+    }
+    FThread.join();
+}
+
+void TThread::Synchronize(const std::function<void()>& call) { SynchronizeCall(call); }
+
+void TThread::SetPriority(TThreadPriority priority) {
+    FPriority = priority;
+    ApplyPriority();
+}
+
+void TThread::ApplyPriority() {
+    const int tid = FTid.load();
+    if (tid == 0)
+        return;
+    // Niceness stands in for the priority classes; raising it above normal
+    // needs privileges, and a refusal leaves the thread at normal priority.
+    static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -20};
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), kNice[static_cast<int>(FPriority)]);
+}
+
+} // namespace platform

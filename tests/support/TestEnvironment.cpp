@@ -1,0 +1,54 @@
+#include "tests/support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
+#include <QEventLoop>
+#include <QFile>
+#include <QThread>
+
+#include <cstdlib>
+#include <unistd.h>
+
+namespace testing_support {
+namespace {
+QString gRoot;
+}
+
+QString ConfigHome() { return gRoot + "/config"; }
+QString RuntimeDir() { return gRoot + "/runtime"; }
+QString PortsFolder() { return ConfigHome() + "/Brisquell/ports"; }
+
+void SetUpEnvironment() {
+    QByteArray templ = QDir::tempPath().toUtf8() + "/brisquell-test-XXXXXX";
+    if (::mkdtemp(templ.data()) == nullptr)
+        std::abort();
+    gRoot = QString::fromUtf8(templ);
+    QDir().mkpath(PortsFolder());
+    QDir().mkpath(RuntimeDir());
+    QFile::setPermissions(RuntimeDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // Dangling links mark COM1 and COM2 absent: tests never reach the real
+    // serial ports (on CI /dev/ttyS0 is the console).
+    QFile::link("/nonexistent/brisquell-test", PortsFolder() + "/COM1");
+    QFile::link("/nonexistent/brisquell-test", PortsFolder() + "/COM2");
+    ::setenv("XDG_CONFIG_HOME", ConfigHome().toUtf8().constData(), 1);
+    ::setenv("XDG_RUNTIME_DIR", RuntimeDir().toUtf8().constData(), 1);
+}
+
+void TearDownEnvironment() {
+    if (!gRoot.isEmpty() && std::getenv("BRISQUELL_KEEP_TEST_DIR") == nullptr)
+        QDir(gRoot).removeRecursively();
+}
+
+qint64 NowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+
+bool Deadline(qint64 startMs, int timeoutMs) { return NowMs() - startMs >= timeoutMs; }
+
+bool ProcessEventsFor(int ms) {
+    if (QCoreApplication::instance() != nullptr)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
+    QThread::msleep(static_cast<unsigned long>(ms > 1 ? 1 : ms));
+    return true;
+}
+
+} // namespace testing_support
