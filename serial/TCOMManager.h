@@ -9,8 +9,11 @@
 #include <memory>
 #include <vector>
 
+class QObject;
 class TCustomSerial;
 class TMsgWindow;
+class TPortsFolder;
+struct TPortRoots;
 
 // One present port: its number and the component that has it open, if any.
 struct TCOMPortEntry {
@@ -31,6 +34,8 @@ struct TListenerHandler {
 class TCOMManager {
 public:
     TCOMManager();
+    // A manager on another device tree and ports folder (tests).
+    explicit TCOMManager(const TPortRoots& Roots);
     ~TCOMManager();
     TCOMManager(const TCOMManager&) = delete;
     TCOMManager& operator=(const TCOMManager&) = delete;
@@ -53,18 +58,33 @@ public:
     void HandleMessage(uint16_t Msg, uint16_t WParam, intptr_t LParam);
 
     int LastScanned = 0;
+    // Called with Sender(), a QObject named "COMManager" that stands for the
+    // manager (which is not a QObject itself).
     TNotifyEvent OnArrival;
     TNotifyEvent OnRemoval;
 
+    QObject* Sender() const { return FSender.get(); }
+    TPortsFolder& PortsFolder() const { return *FFolder; }
+    TMsgWindow* MsgWindow() const { return FMsgWindow.get(); }
+
 private:
-    // (the implementation adds what it needs below)
+    void Notify();
+    void CallHandler(TNotifyEvent& Handler);
+    bool Registered(const TListenerHandler& Handler) const;
+
     std::vector<std::unique_ptr<TCOMPortEntry>> FEntries;
+    std::vector<TListenerHandler> FListeners; // in order of registration
+    std::unique_ptr<QObject> FSender;
+    std::unique_ptr<TPortsFolder> FFolder;
+    std::unique_ptr<TMsgWindow> FMsgWindow;
 };
 
 // The one manager, created by SerialModuleStart and destroyed by SerialModuleEnd.
 extern TCOMManager* COMManager;
 
 void SerialModuleStart();
+// The same on another device tree and ports folder (tests).
+void SerialModuleStart(const TPortRoots& Roots);
 void SerialModuleEnd();
 
 // The device file behind port number n (1..99) as the ports folder maps it,
