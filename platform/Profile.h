@@ -26,6 +26,7 @@ public:
 
 private:
     QStringList FLines;
+    QString FLineBreak = QStringLiteral("\n"); // the file's own: "\n" or "\r\n"
 };
 
 // Reads one value from the file at path; default when the file, section or key

@@ -1,0 +1,205 @@
+#include "Profile.h"
+
+#include "CodePage.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+#include <optional>
+
+namespace platform {
+namespace {
+
+// A line "[name]", possibly with blanks around it; the name is trimmed.
+std::optional<QString> SectionOf(const QString& line) {
+    const QString trimmed = line.trimmed();
+    if (!trimmed.startsWith(u'['))
+        return std::nullopt;
+    const qsizetype close = trimmed.indexOf(u']');
+    const qsizetype end = close < 0 ? trimmed.size() : close;
+    return trimmed.mid(1, end - 1).trimmed();
+}
+
+struct TEntry {
+    QString Key;
+    QString Value;
+};
+
+// A line "key=value"; comments (';') and lines without '=' are no entries.
+std::optional<TEntry> EntryOf(const QString& line) {
+    const QString trimmed = line.trimmed();
+    if (trimmed.isEmpty() || trimmed.startsWith(u';') || trimmed.startsWith(u'['))
+        return std::nullopt;
+    const qsizetype equals = trimmed.indexOf(u'=');
+    if (equals < 0)
+        return std::nullopt;
+    return TEntry{trimmed.left(equals).trimmed(), trimmed.mid(equals + 1).trimmed()};
+}
+
+// Names as written in the file (already trimmed) against names asked for.
+bool SameName(const QString& inFile, const QString& asked) {
+    return inFile.compare(QStringView(asked).trimmed(), Qt::CaseInsensitive) == 0;
+}
+
+QString WithoutQuotes(const QString& value) {
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+        value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+// The lines [first, last) of a section's body; first is -1 when it is missing.
+struct TSpan {
+    qsizetype First = -1;
+    qsizetype Last = -1;
+};
+
+TSpan FindSection(const QStringList& lines, const QString& section) {
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const auto name = SectionOf(lines[i]);
+        if (!name || !SameName(*name, section))
+            continue;
+        qsizetype end = i + 1;
+        while (end < lines.size() && !SectionOf(lines[end]))
+            ++end;
+        return {i + 1, end};
+    }
+    return {};
+}
+
+qsizetype FindKey(const QStringList& lines, TSpan span, const QString& key) {
+    for (qsizetype i = span.First; i >= 0 && i < span.Last; ++i) {
+        const auto entry = EntryOf(lines[i]);
+        if (entry && SameName(entry->Key, key))
+            return i;
+    }
+    return -1;
+}
+
+// Files are UTF-8; one that is not (a file carried over from Windows) is read
+// in the ANSI code page, so none of its characters is lost.
+QString DecodeFile(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return AnsiToUnicode(bytes);
+    return text;
+}
+
+// The file's text; null when the file is missing, nullopt when it exists but
+// cannot be read (then it must not be replaced).
+std::optional<QString> ReadFile(const QString& path) {
+    QFile file(path);
+    if (!file.exists())
+        return QString();
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return DecodeFile(bytes);
+}
+
+bool HasLineBreak(const QString& text) {
+    return text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0));
+}
+
+// Names and values that would change the file's structure (a line break, a
+// key with '=', a section with ']') are refused instead of being written.
+bool Writable(const QString& section, const QString& key, const QString& value) {
+    return !section.trimmed().isEmpty() && !key.trimmed().isEmpty() && !HasLineBreak(section) &&
+           !HasLineBreak(key) && !HasLineBreak(value) && !section.contains(u']') &&
+           !key.contains(u'=');
+}
+
+} // namespace
+
+TIniDocument::TIniDocument(const QString& text) {
+    QString body = text;
+    if (body.startsWith(QChar(0xFEFF)))
+        body.remove(0, 1);
+    FLineBreak =
+        body.contains(QLatin1String("\r\n")) ? QStringLiteral("\r\n") : QStringLiteral("\n");
+    FLines = body.split(u'\n');
+    if (FLines.back().isEmpty())
+        FLines.removeLast();
+    for (QString& line : FLines) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+    }
+}
+
+QString TIniDocument::Value(const QString& section, const QString& key) const {
+    const qsizetype line = FindKey(FLines, FindSection(FLines, section), key);
+    if (line < 0)
+        return {};
+    QString value = WithoutQuotes(EntryOf(FLines[line])->Value);
+    if (value.isNull())
+        value = QStringLiteral(""); // present but empty differs from missing
+    return value;
+}
+
+void TIniDocument::SetValue(const QString& section, const QString& key, const QString& value) {
+    const TSpan span = FindSection(FLines, section);
+    if (span.First < 0) {
+        if (!FLines.isEmpty() && !FLines.back().trimmed().isEmpty())
+            FLines.append(QString());
+        FLines.append(u'[' + section.trimmed() + u']');
+        FLines.append(key.trimmed() + u'=' + value);
+        return;
+    }
+    const qsizetype line = FindKey(FLines, span, key);
+    if (line >= 0) {
+        // The key keeps the spelling it has in the file.
+        FLines[line] = EntryOf(FLines[line])->Key + u'=' + value;
+        return;
+    }
+    // After the section's last non-blank line, so blank separators stay.
+    qsizetype insertAt = span.Last;
+    while (insertAt > span.First && FLines[insertAt - 1].trimmed().isEmpty())
+        --insertAt;
+    FLines.insert(insertAt, key.trimmed() + u'=' + value);
+}
+
+QString TIniDocument::Text() const {
+    if (FLines.isEmpty())
+        return {};
+    return FLines.join(FLineBreak) + FLineBreak;
+}
+
+QString GetPrivateProfileString(const QString& section, const QString& key,
+                                const QString& defaultValue, const QString& path) {
+    const std::optional<QString> text = ReadFile(path);
+    if (!text || text->isNull())
+        return defaultValue.left(kMaxProfileValue);
+    const QString value = TIniDocument(*text).Value(section, key);
+    if (value.isNull())
+        return defaultValue.left(kMaxProfileValue);
+    return value.left(kMaxProfileValue);
+}
+
+bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
+                               const QString& path) {
+    if (!Writable(section, key, value))
+        return false;
+    const std::optional<QString> text = ReadFile(path);
+    if (!text)
+        return false;
+    TIniDocument document(*text);
+    document.SetValue(section, key, value);
+
+    // QSaveFile writes a temporary file beside the target and renames it over
+    // the target only when everything was written.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = document.Text().toUtf8();
+    if (file.write(bytes) != bytes.size()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+} // namespace platform
