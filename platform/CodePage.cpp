@@ -53,15 +53,17 @@ int CharToAnsi(QChar ch) {
 }
 
 QByteArray UnicodeToAnsi(QStringView text) {
-    QByteArray bytes;
-    bytes.reserve(text.size());
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* out = bytes.data();
+    qsizetype length = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const int byte = CharToAnsi(text[i]);
-        bytes.append(static_cast<char>(byte < 0 ? '?' : byte));
+        out[length++] = static_cast<char>(byte < 0 ? '?' : byte);
         // A character outside the basic plane is one character: one '?'.
         if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
             ++i;
     }
+    bytes.truncate(length);
     return bytes;
 }
 

@@ -37,10 +37,13 @@ TSyncQueue& Queue() {
     return queue;
 }
 
+int CurrentTid() { return static_cast<int>(::syscall(SYS_gettid)); }
+
 void WakeMainThread() {
     QCoreApplication* app = QCoreApplication::instance();
     if (app != nullptr)
-        QMetaObject::invokeMethod(app, [] { CheckSynchronize(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            app, [] { CheckSynchronize(); }, Qt::QueuedConnection);
 }
 
 } // namespace
@@ -52,22 +55,34 @@ void SetMainThread() {
     q.MainKnown = true;
 }
 
-bool IsMainThread() {
+namespace {
+
+// Only CheckSynchronize may claim the main thread while none is known: a
+// worker asking whether it is the main thread (in Synchronize or WaitFor)
+// must not become it, or its calls would run on the worker itself.
+bool IsMainThread(bool mayClaim) {
     TSyncQueue& q = Queue();
-    {
-        std::lock_guard lock(q.Lock);
-        if (q.MainKnown)
-            return q.MainThread == std::this_thread::get_id();
-    }
+    std::lock_guard lock(q.Lock);
+    if (q.MainKnown)
+        return q.MainThread == std::this_thread::get_id();
     QCoreApplication* app = QCoreApplication::instance();
     if (app != nullptr)
         return app->thread() == QThread::currentThread();
-    SetMainThread();
+    if (!mayClaim)
+        return false;
+    q.MainThread = std::this_thread::get_id();
+    q.MainKnown = true;
     return true;
 }
 
+} // namespace
+
+bool IsMainThread() {
+    return IsMainThread(false);
+}
+
 bool CheckSynchronize() {
-    if (!IsMainThread())
+    if (!IsMainThread(true))
         return false;
     TSyncQueue& q = Queue();
     bool ran = false;
@@ -143,7 +158,7 @@ void TThread::Start() {
 }
 
 void TThread::Run() {
-    FTid.store(static_cast<int>(::syscall(SYS_gettid)));
+    FTid.store(CurrentTid());
     ApplyPriority();
     try {
         Execute();
@@ -154,6 +169,7 @@ void TThread::Run() {
         delete this;
         return;
     }
+    FTid.store(0); // the id may go to another thread once this one ends
     {
         std::lock_guard lock(Queue().Lock);
         FFinished.store(true);
@@ -162,7 +178,9 @@ void TThread::Run() {
 }
 
 void TThread::WaitFor() {
-    if (!FStarted || !FThread.joinable())
+    // A thread waiting for itself would wait forever. (Its own id is checked
+    // first: the worker must not read FThread, which Start may still assign.)
+    if (FTid.load() == CurrentTid() || !FStarted || !FThread.joinable())
         return;
     TSyncQueue& q = Queue();
     const bool onMain = IsMainThread();
@@ -177,7 +195,9 @@ void TThread::WaitFor() {
     FThread.join();
 }
 
-void TThread::Synchronize(const std::function<void()>& call) { SynchronizeCall(call); }
+void TThread::Synchronize(const std::function<void()>& call) {
+    SynchronizeCall(call);
+}
 
 void TThread::SetPriority(TThreadPriority priority) {
     FPriority = priority;
@@ -191,7 +211,7 @@ void TThread::ApplyPriority() {
     // Niceness stands in for the priority classes; raising it above normal
     // needs privileges, and a refusal leaves the thread at normal priority.
     static constexpr int kNice[] = {19, 10, 5, 0, -5, -10, -20};
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), kNice[static_cast<int>(FPriority)]);
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(tid), kNice[static_cast<int>(FPriority.load())]);
 }
 
 } // namespace platform

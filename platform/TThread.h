@@ -6,7 +6,15 @@
 
 namespace platform {
 
-enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+enum class TThreadPriority {
+    tpIdle,
+    tpLowest,
+    tpLower,
+    tpNormal,
+    tpHigher,
+    tpHighest,
+    tpTimeCritical
+};
 
 // A worker thread in the manner of the framework the program was designed
 // around: created suspended, started once, asked to stop through a flag, and
@@ -36,7 +44,7 @@ public:
     void WaitFor();
 
     void SetPriority(TThreadPriority priority);
-    TThreadPriority Priority() const { return FPriority; }
+    TThreadPriority Priority() const { return FPriority.load(); }
 
     bool FreeOnTerminate = false;
 
@@ -54,7 +62,7 @@ private:
     std::atomic<bool> FTerminated{false};
     std::atomic<bool> FFinished{false};
     std::atomic<int> FTid{0};
-    TThreadPriority FPriority = TThreadPriority::tpNormal;
+    std::atomic<TThreadPriority> FPriority{TThreadPriority::tpNormal};
     bool FStarted = false;
 };
 

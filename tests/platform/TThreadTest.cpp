@@ -118,6 +118,19 @@ TEST(TThread, NeverStartedThreadIsDestroyedQuietly) {
     EXPECT_FALSE(ran.load());
 }
 
+TEST(TThread, WaitForOnItselfDoesNotHang) {
+    TWatchdog watchdog("WaitFor on itself");
+    bool returned = false;
+    TLambdaThread thread([&](TLambdaThread& self) {
+        EXPECT_FALSE(IsMainThread());
+        self.WaitFor();
+        returned = true;
+    });
+    thread.Start();
+    thread.WaitFor();
+    EXPECT_TRUE(returned);
+}
+
 TEST(TThread, ExceptionInExecuteEndsTheThreadQuietly) {
     TLambdaThread thread([](TLambdaThread&) { throw std::runtime_error("worker"); });
     thread.Start();
