@@ -1,10 +1,7 @@
 #include "serial/TCOMManager.h"
 
 #include "serial/PortsFolder.h"
-#if __has_include("serial/TCustomSerial.h")
 #include "serial/TCustomSerial.h"
-#define BRISQUELL_HAVE_CUSTOM_SERIAL 1
-#endif
 #include "serial/TMsgWindow.h"
 
 #include <QDateTime>
@@ -77,9 +74,7 @@ bool TCOMManager::Rescan() {
             continue;
         // One owner's failing handler must not keep the others from hearing.
         try {
-#ifdef BRISQUELL_HAVE_CUSTOM_SERIAL
             entry->Owner->COMRemoved();
-#endif
         } catch (...) {
         }
     }
@@ -143,11 +138,14 @@ void TCOMManager::Notify() {
 void TCOMManager::UpdateOwner(TCustomSerial* Serial) {
     if (Serial == nullptr)
         return;
-#ifdef BRISQUELL_HAVE_CUSTOM_SERIAL
+    // A component owns one port at most. Its port number may have changed
+    // while it was open; a record left on the old entry would outlive it.
+    for (auto& entry : FEntries)
+        if (entry->Owner == Serial)
+            entry->Owner = nullptr;
     const int index = IndexOfPort(Serial->COMPort());
     if (index >= 0)
         Entry(index).Owner = Serial->Active() ? Serial : nullptr;
-#endif
 }
 
 void TCOMManager::CallHandler(TNotifyEvent& Handler) {
@@ -170,12 +168,16 @@ void TCOMManager::HandleMessage(uint16_t Msg, uint16_t WParam, intptr_t LParam) 
     const auto* header = reinterpret_cast<const TDevBroadcastHdr*>(LParam);
     if (header->dbch_devicetype != DBT_DEVTYP_PORT)
         return;
+    // The scan has told the listeners once; they hear again of a change.
+    bool changed = false;
     try {
-        if (Rescan())
-            CallHandler(WParam == DBT_DEVICEARRIVAL ? OnArrival : OnRemoval);
+        changed = Rescan();
     } catch (...) {
         // Nothing may leave a broadcast (an allocation failure in the scan).
     }
+    if (!changed)
+        return;
+    CallHandler(WParam == DBT_DEVICEARRIVAL ? OnArrival : OnRemoval);
     Notify();
 }
 
