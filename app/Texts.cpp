@@ -2,9 +2,13 @@
 
 #include <cstdlib>
 
-QString UntitledName() { return QStringLiteral("Unbenannt"); }
+QString UntitledName() {
+    return QStringLiteral("Unbenannt");
+}
 
-QString Translated(const char* germanId) { return QString::fromUtf8(germanId); }
+QString Translated(const char* germanId) {
+    return QString::fromUtf8(germanId);
+}
 
 QString EngineLanguageCode() {
     // Until the translation engine exists: the environment's language, as

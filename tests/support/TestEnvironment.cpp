@@ -15,9 +15,15 @@ namespace {
 QString gRoot;
 }
 
-QString ConfigHome() { return gRoot + "/config"; }
-QString RuntimeDir() { return gRoot + "/runtime"; }
-QString PortsFolder() { return ConfigHome() + "/Brisquell/ports"; }
+QString ConfigHome() {
+    return gRoot + "/config";
+}
+QString RuntimeDir() {
+    return gRoot + "/runtime";
+}
+QString PortsFolder() {
+    return ConfigHome() + "/Brisquell/ports";
+}
 
 void SetUpEnvironment() {
     QByteArray templ = QDir::tempPath().toUtf8() + "/brisquell-test-XXXXXX";
@@ -40,9 +46,13 @@ void TearDownEnvironment() {
         QDir(gRoot).removeRecursively();
 }
 
-qint64 NowMs() { return QDateTime::currentMSecsSinceEpoch(); }
+qint64 NowMs() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
 
-bool Deadline(qint64 startMs, int timeoutMs) { return NowMs() - startMs >= timeoutMs; }
+bool Deadline(qint64 startMs, int timeoutMs) {
+    return NowMs() - startMs >= timeoutMs;
+}
 
 bool ProcessEventsFor(int ms) {
     if (QCoreApplication::instance() != nullptr)

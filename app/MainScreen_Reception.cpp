@@ -1,0 +1,55 @@
+// Readings arriving on the three links become editor text.
+#include "app/TMainScreen.h"
+
+#include "app/EditorInserter.h"
+#include "platform/CodePage.h"
+
+#include <QLocale>
+#include <QTimer>
+
+void TMainScreen::Serial1RxChar(QObject*) {
+    if (FReceptionSource == nullptr)
+        return;
+    FReception.Receive(*FReceptionSource, {Settings.Debug, State.EchoBack});
+}
+
+void TMainScreen::AddReceivedText(const QByteArray& text) {
+    FInserter->InsertAnsi(text);
+}
+
+void TMainScreen::InsertInfraredChunk(QByteArrayView chunk) {
+    // The listener runs whatever the profile; its data shows only while connected.
+    if (State.Connected)
+        FInserter->InsertAnsi(chunk);
+}
+
+void TMainScreen::InsertReading(QByteArrayView text) {
+    FInserter->InsertAnsi(text);
+}
+
+void TMainScreen::SerialByteReceived() {
+    const int device = Settings.Device;
+    if (device == 0 || device == 8 || device == 9) {
+        PromptTime->stop();
+        return;
+    }
+    // The next prompt request goes out one second after the last byte.
+    State.Searching = false;
+    RefreshStatusBar();
+    State.PromptCount = 0;
+    PromptTime->stop();
+    PromptTime->setInterval(1000);
+    PromptTime->start();
+}
+
+void TMainScreen::SetDecimalSeparatorSource(std::function<QString()> source) {
+    FDecimalSeparator = std::move(source);
+}
+
+char TMainScreen::DecimalSeparator() {
+    const QString separator =
+        FDecimalSeparator ? FDecimalSeparator() : QLocale::system().decimalPoint();
+    // A separator the code page cannot hold in one byte falls back to the point.
+    const int byte = separator.size() == 1 ? platform::CharToAnsi(separator[0]) : -1;
+    return byte > 0 ? static_cast<char>(byte) : '.';
+}

@@ -1,0 +1,133 @@
+// Start-up, settings file and shut-down of the main window.
+#include "app/TMainScreen.h"
+
+#include "app/Abort.h"
+#include "app/EditorInserter.h"
+#include "app/Texts.h"
+#include "platform/Dialogs.h"
+#include "platform/SpecialFolder.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QShowEvent>
+
+#include <exception>
+
+TMainScreen::TMainScreen(platform::TDialogs& dialogs, QWidget* parent)
+    : QMainWindow(parent), FDialogs(dialogs), FReception(State, *this) {
+    BuildForm();
+    RunGuarded([this] { FormCreate(this); });
+}
+
+TMainScreen::~TMainScreen() {
+    if (!FDestroyed)
+        RunGuarded([this] { FormDestroy(this); });
+}
+
+void TMainScreen::RunGuarded(const std::function<void()>& command) {
+    try {
+        command();
+    } catch (const EAbort&) {
+        // cancelled by the user: nothing to report
+    } catch (const std::exception& error) {
+        FDialogs.ShowException(QString::fromUtf8(error.what()));
+    } catch (...) {
+        FDialogs.ShowException(QStringLiteral("Unknown error"));
+    }
+}
+
+void TMainScreen::FormCreate(QObject*) {
+    IniPath = MakeIniPath(platform::GetSpecialFolder(platform::CSIDL_APPDATA));
+    State = TRunState{};
+    GetIniParam();
+    SetFileName(UntitledName(), false);
+}
+
+void TMainScreen::FormShow(QObject*) {
+    if (!State.Starting)
+        return;
+    // The first item whose tag is the saved profile; separators count as
+    // tag 0 but stand after "Manuell", so a profile without an item selects it.
+    const QList<QAction*> items = Device1->actions();
+    State.DeviceMenuIndex = 0;
+    for (int position = 0; position < items.size(); ++position)
+        if (items[position]->property("Tag").toInt() == Settings.Device) {
+            State.DeviceMenuIndex = position;
+            break;
+        }
+    // While starting, the click applies the profile quietly.
+    items[State.DeviceMenuIndex]->trigger();
+    State.Starting = false;
+}
+
+void TMainScreen::FormDestroy(QObject*) {
+    FDestroyed = true;
+    FInserter->Flush();
+    PutIniParam();
+}
+
+void TMainScreen::FormClose(QObject*) {}
+
+void TMainScreen::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (State.Starting && !event->spontaneous()) {
+        ApplyGeometry();
+        RunGuarded([this] { FormShow(this); });
+    }
+}
+
+void TMainScreen::GetIniParam() {
+    const QString executableFolder = QCoreApplication::applicationDirPath() + QLatin1Char('/');
+    ReadSettings(TIniFileAccess(IniPath), Settings, EngineLanguageCode(), executableFolder);
+    OpenDialog->InitialDir = Settings.WorkDir;
+    SaveDialog->InitialDir = Settings.WorkDir;
+    SaveDialog->FileName.clear();
+    move(Settings.Left, Settings.Top);
+    resize(Settings.Width, Settings.Height);
+}
+
+void TMainScreen::ApplyGeometry() {
+    // The settings hold the outer size; the frame is known once the window
+    // is on screen.
+    const QRect frame = frameGeometry();
+    const int extraWidth = frame.width() - width();
+    const int extraHeight = frame.height() - height();
+    resize(Settings.Width - extraWidth, Settings.Height - extraHeight);
+    move(Settings.Left, Settings.Top);
+}
+
+void TMainScreen::PutIniParam() {
+    const QRect frame = frameGeometry();
+    Settings.Left = frame.x();
+    Settings.Top = frame.y();
+    Settings.Height = frame.height();
+    Settings.Width = frame.width();
+    // Only a name chosen in the Save dialog during this run gives a folder.
+    Settings.WorkDir = SaveDialog->FileName.isEmpty()
+                           ? QString()
+                           : QFileInfo(SaveDialog->FileName).absolutePath() + QLatin1Char('/');
+    WriteSettings(TIniFileAccess(IniPath), Settings);
+}
+
+void TMainScreen::act_edit_undoExecute(QObject*) {
+    Editor->undo();
+}
+void TMainScreen::act_edit_cutExecute(QObject*) {
+    Editor->cut();
+}
+void TMainScreen::act_edit_copyExecute(QObject*) {
+    Editor->copy();
+}
+void TMainScreen::act_edit_pasteExecute(QObject*) {
+    Editor->paste();
+}
+void TMainScreen::act_edit_markallExecute(QObject*) {
+    Editor->selectAll();
+}
+void TMainScreen::act_file_exitExecute(QObject*) {
+    close();
+}

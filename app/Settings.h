@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// The values the settings file holds while the program runs.
+struct TSettings {
+    int Left = 100;
+    int Top = 100;
+    int Height = 450;
+    int Width = 500;
+    int Baud = 9600;
+    int Device = 0;
+    int Port = 0;
+    int MaxPort = 10;
+    bool AutoConnect = true;
+    bool Debug = false;
+    int LeftSpace = 10;
+    QString Language;
+    QString WorkDir;
+    std::array<QString, 5> Files; // recent files, newest first; "" = free
+};
+
+// Reads an integer the way the settings file stores it: decimal, or
+// hexadecimal after "0x"/"0X" for texts of three or more characters; nullopt
+// for anything that is not a 32-bit number.
+std::optional<int> ParseIniInteger(const QString& text);
+
+// The settings file's path under the given application-data folder
+// ("<folder>/Brisquell/BSave.ini"), creating the Brisquell folder with its
+// parents. An empty folder gives the path from the root, "/Brisquell/BSave.ini".
+QString MakeIniPath(const QString& appDataFolder);
+
+// One key of the settings file: typed reads with the file's default rules and
+// writes that report failure with the program's message.
+class TIniFileAccess {
+public:
+    explicit TIniFileAccess(QString path) : FPath(std::move(path)) {}
+
+    int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
+    bool ReadBool(const QString& section, const QString& key, bool defaultValue) const;
+    // An empty value gives ""; only a missing key gives the default.
+    QString ReadString(const QString& section, const QString& key,
+                       const QString& defaultValue) const;
+
+    // Throw std::runtime_error "In <path> kann nicht geschrieben werden" on failure.
+    void WriteInteger(const QString& section, const QString& key, int value) const;
+    void WriteBool(const QString& section, const QString& key, bool value) const;
+    void WriteString(const QString& section, const QString& key, const QString& value) const;
+
+    const QString& Path() const { return FPath; }
+
+private:
+    QString FPath;
+};
+
+void ReadSettings(const TIniFileAccess& ini, TSettings& settings, const QString& defaultLanguage,
+                  const QString& defaultWorkDir);
+void WriteSettings(const TIniFileAccess& ini, const TSettings& settings);

@@ -1,0 +1,171 @@
+#pragma once
+
+#include "app/LineReception.h"
+#include "app/RunState.h"
+#include "app/Settings.h"
+
+#include <QMainWindow>
+
+#include <array>
+#include <functional>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class TByteSource;
+class TEditorInserter;
+class TImageList;
+namespace platform {
+class TDialogs;
+}
+
+// The state of a common file dialog between two showings: its filter, the
+// folder it starts in and the name chosen last.
+class TFileDialogInfo : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString Filter MEMBER Filter)
+public:
+    TFileDialogInfo(const QString& name, const QString& filter, QObject* owner);
+    QString Filter;
+    QString InitialDir; // not a design text: kept out of the translation walk
+    QString FileName;
+};
+
+// The main window: the editor that collects the readings, its menus, tool
+// bar and status bar, the settings of the run and the reception of readings.
+class TMainScreen : public QMainWindow, private TReceptionSink {
+    Q_OBJECT
+public:
+    explicit TMainScreen(platform::TDialogs& dialogs, QWidget* parent = nullptr);
+    ~TMainScreen() override;
+
+    // Start-up, first show and shut-down.
+    void FormCreate(QObject* Sender);
+    void FormShow(QObject* Sender);
+    void FormDestroy(QObject* Sender);
+    void FormClose(QObject* Sender);
+    void GetIniParam();
+    void PutIniParam();
+
+    // Document name, caption and recent-files drop-down.
+    void SetFileName(const QString& name, bool addToRecent);
+
+    // Reception from the three links.
+    void Serial1RxChar(QObject* Sender);
+    void AddReceivedText(const QByteArray& text);
+    void InsertInfraredChunk(QByteArrayView chunk);
+
+    void RefreshStatusBar();
+    // The clicked Device menu item chooses the instrument profile.
+    void SetupDevice(QObject* Sender);
+
+    // Runs a command or handler so that an exception it raises is shown in
+    // the error box instead of leaving the event loop (a silent abort is not
+    // shown).
+    void RunGuarded(const std::function<void()>& command);
+
+    // Seams: where serial bytes come from, and the user's decimal separator
+    // (the system's regional setting unless replaced).
+    void SetReceptionSource(TByteSource* source) { FReceptionSource = source; }
+    void SetDecimalSeparatorSource(std::function<QString()> source);
+    TEditorInserter& Inserter() { return *FInserter; }
+    platform::TDialogs& Dialogs() { return FDialogs; }
+
+    // Settings of the run and run-time state.
+    TSettings Settings;
+    TRunState State;
+    QString IniPath;
+    quint32 USBHandle = 0;
+    QString CurrentFileName;
+
+    // Components.
+    QMenuBar* MainMenu1 = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QPlainTextEdit* Editor = nullptr;
+    QStatusBar* StatusBar = nullptr;
+    std::array<QLabel*, 4> StatusPanels{};
+    QLabel* StatusIcon = nullptr;
+    TImageList* ImageList1 = nullptr;
+    TImageList* StatusImageList = nullptr;
+    QObject* ActionList1 = nullptr;
+    QTimer* PromptTime = nullptr;
+    TFileDialogInfo* OpenDialog = nullptr;
+    TFileDialogInfo* SaveDialog = nullptr;
+    QObject* PrintDialog = nullptr;
+    QObject* PrinterSetupDialog = nullptr;
+    QMenu* PopupMenu = nullptr;
+    QMenu* PopupOpen = nullptr;
+    std::array<QAction*, 5> FileItems{}; // File1..File5
+
+    QMenu* Datei1 = nullptr;
+    QMenu* Bearbeiten1 = nullptr;
+    QMenu* Device1 = nullptr;
+    QMenu* Schnittstelle1 = nullptr;
+    QMenu* Hilfe1 = nullptr;
+    QMenu* Lanuage = nullptr;
+    std::array<QAction*, 10> DeviceItems{}; // by tag
+    QAction* Infrarot1 = nullptr;
+    QAction* USB1 = nullptr;
+    QAction* HelpAbout1 = nullptr;
+    QAction* LanguageGerman = nullptr;
+    QAction* LanguageEnglish = nullptr;
+    QAction* LanguageFrench = nullptr;
+    QAction* Info1 = nullptr;
+
+    QAction* act_file_new = nullptr;
+    QAction* act_file_open = nullptr;
+    QAction* act_file_save = nullptr;
+    QAction* act_file_saveas = nullptr;
+    QAction* act_file_printersetup = nullptr;
+    QAction* act_file_print = nullptr;
+    QAction* act_file_exit = nullptr;
+    QAction* act_edit_undo = nullptr;
+    QAction* act_edit_cut = nullptr;
+    QAction* act_edit_copy = nullptr;
+    QAction* act_edit_paste = nullptr;
+    QAction* act_edit_markall = nullptr;
+    QAction* act_edit_clear = nullptr;
+    QAction* act_interface_conneced = nullptr;
+    QAction* act_interface_disconneced = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // The form as designed: components, menus, tool bar, status bar.
+    void BuildForm();
+    void BuildActions();
+    void BuildMenus();
+    void BuildToolBar();
+    void BuildEditor();
+    void BuildStatusBar();
+    QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
+                        int image);
+    void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
+    void ApplyGeometry();
+
+    // Edit commands that act on the editor and its clipboard.
+    void act_edit_undoExecute(QObject* Sender);
+    void act_edit_cutExecute(QObject* Sender);
+    void act_edit_copyExecute(QObject* Sender);
+    void act_edit_pasteExecute(QObject* Sender);
+    void act_edit_markallExecute(QObject* Sender);
+    void act_file_exitExecute(QObject* Sender);
+
+    // TReceptionSink
+    void InsertReading(QByteArrayView text) override;
+    void SerialByteReceived() override;
+    char DecimalSeparator() override;
+
+    platform::TDialogs& FDialogs;
+    TEditorInserter* FInserter = nullptr;
+    TLineReception FReception;
+    TByteSource* FReceptionSource = nullptr;
+    std::function<QString()> FDecimalSeparator;
+    bool FDestroyed = false;
+};

@@ -1,0 +1,24 @@
+// Program entry: modules start, the main window runs, modules end in reverse.
+#include "app/TApplication.h"
+#include "app/TMainScreen.h"
+#include "platform/QtDialogs.h"
+#include "platform/TThread.h"
+
+#include <memory>
+
+int main(int argc, char** argv) {
+    TApplication application(argc, argv);
+    platform::SetMainThread();
+    application.setApplicationName(QStringLiteral("Brisquell"));
+    platform::TQtDialogs dialogs;
+    application.SetDialogs(&dialogs);
+    int result = 0;
+    {
+        auto MainScreen = std::make_unique<TMainScreen>(dialogs);
+        dialogs.SetOwner(MainScreen.get());
+        MainScreen->show();
+        result = TApplication::exec();
+        dialogs.SetOwner(nullptr);
+    }
+    return result;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QStringList>
+
+#include <deque>
+
+// Scripted answers for the dialog seam; records what would have been shown.
+class TFakeDialogs : public platform::TDialogs {
+public:
+    int MessageBox(const QString& text, const QString& caption, unsigned flags) override {
+        Messages.append(text);
+        Captions.append(caption);
+        Flags.push_back(flags);
+        if (Answers.empty())
+            return platform::IDOK;
+        const int answer = Answers.front();
+        Answers.pop_front();
+        return answer;
+    }
+    void ShowException(const QString& message) override { Exceptions.append(message); }
+
+    std::deque<int> Answers;
+    std::deque<unsigned> Flags;
+    QStringList Messages;
+    QStringList Captions;
+    QStringList Exceptions;
+};

@@ -1,0 +1,236 @@
+#include "app/LineReception.h"
+#include "tests/app/FakeByteSource.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace {
+
+class TRecordingSink : public TReceptionSink {
+public:
+    void InsertReading(QByteArrayView text) override { Shown.append(text.toByteArray()); }
+    void SerialByteReceived() override { ++Restarts; }
+    char DecimalSeparator() override { return Separator; }
+    QByteArray Shown;
+    int Restarts = 0;
+    char Separator = ',';
+};
+
+class LineReceptionTest : public ::testing::Test {
+protected:
+    void Receive(const QByteArray& bytes, TLineReception::TOptions options = {}) {
+        Port.Feed(bytes);
+        Reception.Receive(Port, options);
+    }
+    TRunState State;
+    TRecordingSink Sink;
+    TFakeByteSource Port;
+    TLineReception Reception{State, Sink};
+};
+
+TEST_F(LineReceptionTest, ReadingGetsMicroSignAndUserSeparator) {
+    Receive("  12.5 um\r\n");
+    EXPECT_EQ(Sink.Shown, QByteArray("  12,5 \xB5m\r\n"));
+    EXPECT_TRUE(State.LineBuffer.isEmpty());
+    EXPECT_FALSE(State.LineComplete);
+    Sink.Separator = '.';
+    Sink.Shown.clear();
+    Receive("  12.5 um\r\n");
+    EXPECT_EQ(Sink.Shown, QByteArray("  12.5 \xB5m\r\n"));
+}
+
+TEST_F(LineReceptionTest, ConversionRulesForFirstMicroAndLastPoint) {
+    Receive("Maximum 1.5 um\n");
+    EXPECT_EQ(Sink.Shown, QByteArray("Maxim\xB5m 1,5 um\n")) << "only the first um changes";
+    Sink.Shown.clear();
+    Receive("12:30.5\n");
+    EXPECT_EQ(Sink.Shown, QByteArray("12:30.5\n")) << "a colon keeps the point";
+    Sink.Shown.clear();
+    Receive("12.5.\n");
+    EXPECT_EQ(Sink.Shown, QByteArray("12.5.\n")) << "the last point is not followed by a digit";
+}
+
+TEST_F(LineReceptionTest, PartialLineWaitsForItsEnd) {
+    Receive("12.");
+    EXPECT_TRUE(Sink.Shown.isEmpty());
+    EXPECT_EQ(State.LineBuffer, QByteArray("12."));
+    Receive("5\r\n");
+    EXPECT_EQ(Sink.Shown, QByteArray("12,5\r\n"));
+}
+
+TEST_F(LineReceptionTest, DebugDumpsEveryCodeAndBreaksThePatterns) {
+    Receive("1\r\n", {.Debug = true});
+    EXPECT_EQ(Sink.Shown, QByteArray("1(0x31)\r(0x0D)\n(0x0A)"));
+    Sink.Shown.clear();
+    Receive("1.5um\n", {.Debug = true});
+    EXPECT_EQ(Sink.Shown, QByteArray("1(0x31).(0x2E)5(0x35)u(0x75)m(0x6D)\n(0x0A)"));
+}
+
+TEST_F(LineReceptionTest, PromptAnswerIsFilteredAfterARequest) {
+    State.SuppressLine = true; // a prompt request went out
+    Receive("\r\n> ");
+    EXPECT_TRUE(Sink.Shown.isEmpty());
+    EXPECT_TRUE(State.LineBuffer.isEmpty());
+    EXPECT_FALSE(State.SuppressLine);
+    EXPECT_FALSE(State.PromptPending);
+}
+
+TEST_F(LineReceptionTest, ReadingInsteadOfPromptAnswerIsShownAndNextLineIsSuspect) {
+    State.SuppressLine = true;
+    Receive("5.0\r\n");
+    EXPECT_EQ(Sink.Shown, QByteArray("5,0\r\n"));
+    EXPECT_TRUE(State.PromptPending);
+    EXPECT_TRUE(State.SuppressLine) << "the answer is still expected at the next line's start";
+    Sink.Shown.clear();
+    Receive("\r\n> ");
+    EXPECT_TRUE(Sink.Shown.isEmpty());
+    EXPECT_FALSE(State.PromptPending);
+}
+
+TEST_F(LineReceptionTest, ReadingStartingWithCarriageReturnIsHeldUntilTheAnswer) {
+    State.SuppressLine = true;
+    Receive("\r7.5\n", {.EchoBack = true});
+    EXPECT_TRUE(Sink.Shown.isEmpty()) << "held back";
+    EXPECT_TRUE(Port.Written.isEmpty()) << "not echoed";
+    Receive("\r\n> ", {.EchoBack = true});
+    EXPECT_TRUE(Sink.Shown.isEmpty());
+    EXPECT_TRUE(State.LineBuffer.isEmpty()) << "the held text is discarded with the answer";
+}
+
+TEST_F(LineReceptionTest, TwoLinesInOneBurstAreShownTogether) {
+    Receive("1.5 um\r\n2.5 um\r\n");
+    EXPECT_EQ(Sink.Shown, QByteArray("1.5 \xB5m\r\n2,5 um\r\n"));
+}
+
+TEST_F(LineReceptionTest, EchoSendsEveryByteButNulAndSuppressedAnswer) {
+    Receive(QByteArray("1\0"
+                       "2\r\n",
+                       5),
+            {.EchoBack = true});
+    EXPECT_EQ(Port.Written, QByteArray("12\r\n"));
+    EXPECT_EQ(Sink.Shown, QByteArray("12\r\n"));
+    Port.Written.clear();
+    State.SuppressLine = true;
+    Receive("\r\n> ", {.EchoBack = true});
+    EXPECT_TRUE(Port.Written.isEmpty());
+}
+
+TEST_F(LineReceptionTest, NulIsDroppedAndTheBytesBehindItAreHandled) {
+    Receive(QByteArray("12.5\0 um\r\n", 10));
+    EXPECT_EQ(Sink.Shown, QByteArray("12,5 \xB5m\r\n"));
+    EXPECT_EQ(Sink.Restarts, 1);
+}
+
+TEST_F(LineReceptionTest, NoRestartWhenOnlyNulArrived) {
+    Receive(QByteArray("\0\0", 2));
+    EXPECT_EQ(Sink.Restarts, 0);
+}
+
+TEST_F(LineReceptionTest, EndlessLineIsShownAtTheLimitWithoutLosingBytes) {
+    QByteArray garbage(3 * TLineReception::MaxLineLength + 17, 'x');
+    Receive(garbage);
+    EXPECT_GE(Sink.Shown.size(), 3 * TLineReception::MaxLineLength);
+    EXPECT_EQ(Sink.Shown.size() + State.LineBuffer.size(), garbage.size());
+    EXPECT_LE(State.LineBuffer.size(), TLineReception::MaxLineLength);
+}
+
+TEST_F(LineReceptionTest, HeldTextPastTheLimitIsShownNotDropped) {
+    State.SuppressLine = true;
+    QByteArray held = "\r" + QByteArray(TLineReception::MaxLineLength + 10, 'y');
+    Receive(held);
+    EXPECT_EQ(Sink.Shown.size() + State.LineBuffer.size(), held.size());
+}
+
+// The reading algorithm as it reads: one byte per pass, the prompt restart
+// per byte. The bulk reception must give the same text byte for byte.
+struct TReference {
+    TRunState State;
+    QByteArray Shown;
+    QByteArray Echo;
+    char Separator = ',';
+
+    void Finish(bool forced) {
+        QByteArray& line = State.LineBuffer;
+        const qsizetype micro = line.indexOf("um");
+        if (micro >= 0)
+            line[micro] = '\xB5';
+        const qsizetype point = line.lastIndexOf('.');
+        if (point >= 0 && point + 1 < line.size() &&
+            std::isdigit(static_cast<unsigned char>(line[point + 1])) && !line.contains(':'))
+            line[point] = Separator;
+        if (!State.SuppressLine || forced)
+            Shown.append(line);
+        State.SuppressLine = State.PromptPending;
+        line.clear();
+        State.LineComplete = false;
+    }
+
+    void Receive(QByteArray& queue, TLineReception::TOptions options) {
+        while (!queue.isEmpty()) {
+            unsigned char c = static_cast<unsigned char>(queue[0]);
+            queue.remove(0, 1);
+            if (c == 0)
+                continue;
+            QByteArray& line = State.LineBuffer;
+            line.append(static_cast<char>(c));
+            if (options.Debug)
+                line.append(QByteArray("(0x") +
+                            QByteArray::number(c, 16).toUpper().rightJustified(2, '0') + ")");
+            if (!State.PromptPending && State.SuppressLine)
+                State.PromptPending = true;
+            if (State.SuppressLine && line[0] != '\r')
+                State.SuppressLine = false;
+            if (State.PromptPending && line.contains("\r\n> ")) {
+                line.clear();
+                State.SuppressLine = false;
+                State.PromptPending = false;
+                c = 0;
+            }
+            if (!State.SuppressLine && c == '\n')
+                State.LineComplete = true;
+            if (c != 0 && options.EchoBack && !State.SuppressLine)
+                Echo.append(static_cast<char>(c));
+            if (line.size() > TLineReception::MaxLineLength)
+                Finish(true);
+        }
+        if (State.LineComplete)
+            Finish(false);
+    }
+};
+
+TEST(LineReceptionEquivalence, BulkReadingEqualsOneBytePerPass) {
+    std::mt19937 random(20261207);
+    const QByteArray alphabet = QByteArray("0123456789.: um\r\n> x\0", 21);
+    for (int round = 0; round < 300; ++round) {
+        TLineReception::TOptions options{.Debug = round % 7 == 0, .EchoBack = round % 3 == 0};
+        TReference reference;
+        TRunState state;
+        TRecordingSink sink;
+        TFakeByteSource port;
+        TLineReception reception(state, sink);
+        for (int burst = 0; burst < 40; ++burst) {
+            if (random() % 5 == 0) { // a prompt request went out
+                state.SuppressLine = true;
+                reference.State.SuppressLine = true;
+            }
+            QByteArray bytes;
+            const int length = static_cast<int>(random() % 12);
+            for (int i = 0; i < length; ++i)
+                bytes.append(alphabet[static_cast<qsizetype>(random() % alphabet.size())]);
+            if (random() % 4 == 0)
+                bytes.append("\r\n> ");
+            QByteArray queue = bytes;
+            reference.Receive(queue, options);
+            port.Feed(bytes);
+            reception.Receive(port, options);
+            ASSERT_EQ(sink.Shown, reference.Shown) << "round " << round << " burst " << burst;
+            ASSERT_EQ(port.Written, reference.Echo);
+            ASSERT_EQ(state.LineBuffer, reference.State.LineBuffer);
+            ASSERT_EQ(state.SuppressLine, reference.State.SuppressLine);
+            ASSERT_EQ(state.PromptPending, reference.State.PromptPending);
+        }
+    }
+}
+
+} // namespace
