@@ -1,0 +1,313 @@
+#include "serial/PortState.h"
+
+#include "serial/SerialDevice.h"
+
+#include "platform/TThread.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+using TMs = std::chrono::milliseconds;
+
+// Milliseconds left until Deadline, at least 0; -1 for no deadline.
+int Remaining(bool Limited, TClock::time_point Deadline) {
+    if (!Limited)
+        return -1;
+    const auto left = std::chrono::duration_cast<TMs>(Deadline - TClock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, 1 << 30));
+}
+
+int MinTimeout(int A, int B) {
+    if (A < 0)
+        return B;
+    if (B < 0)
+        return A;
+    return std::min(A, B);
+}
+
+bool PollFor(pollfd* Fds, nfds_t Count, int TimeoutMs) {
+    int r = 0;
+    do
+        r = ::poll(Fds, Count, TimeoutMs);
+    while (r < 0 && errno == EINTR);
+    return r > 0;
+}
+
+} // namespace
+
+TPortState::TPortState(int Fd, const TConfig& Config, TSerial* Owner)
+    : FFd(Fd), FConfig(Config), FQueue(Config.Capacity, Config.Queue), FOwner(Owner) {
+    FWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    FCloseFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    FReaderFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+}
+
+TPortState::~TPortState() {
+    if (!FClosed.load())
+        SerialDevice::Detach(FFd);
+    for (int fd : {FFd, FWakeFd, FCloseFd, FReaderFd})
+        if (fd >= 0)
+            ::close(fd);
+}
+
+void TPortState::Shutdown() {
+    if (FClosed.exchange(true))
+        return;
+    {
+        // No fill is between its read and its queue update while the device goes.
+        std::lock_guard lock(FLock);
+        SerialDevice::Detach(FFd);
+    }
+    Signal(FCloseFd);
+}
+
+void TPortState::Signal(int EventFd) {
+    const uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(EventFd, &one, sizeof one);
+}
+
+void TPortState::DrainWake() {
+    uint64_t value = 0;
+    [[maybe_unused]] const ssize_t n = ::read(FWakeFd, &value, sizeof value);
+}
+
+void TPortState::MarkHungUp() {
+    FHungUp.store(true);
+    Signal(FReaderFd);
+    Signal(FWakeFd);
+}
+
+int TPortState::Count() {
+    std::lock_guard lock(FLock);
+    if (!ThreadRunning.load())
+        FillLocked(false);
+    return FQueue.Count();
+}
+
+void TPortState::Fill(bool ByThread) {
+    std::lock_guard lock(FLock);
+    FillLocked(ByThread);
+}
+
+void TPortState::FillLocked(bool ByThread) {
+    if (FClosed.load() || FHungUp.load())
+        return;
+    uint8_t raw[4096];
+    uint32_t events = 0;
+    while (FQueue.Free() > 0) {
+        const int want = std::min<int>(FQueue.Free(), sizeof raw);
+        const ssize_t n = ::read(FFd, raw, static_cast<size_t>(want));
+        if (n > 0) {
+            events |= FQueue.Put(raw, static_cast<int>(n));
+            if (n < want)
+                break;
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            if (n == 0 || errno != EAGAIN)
+                MarkHungUp(); // end of file or EIO: the device is gone
+            break;
+        }
+    }
+    if (events == 0)
+        return;
+    if (FConfig.AbortOnError && (events & (CommEvent::EV_BREAK | CommEvent::EV_ERR)) != 0)
+        FErrorLatched = true;
+    FPending |= events;
+    if (ByThread && FReaderWaiting)
+        Signal(FReaderFd);
+    if (!ByThread && (events & FConfig.EventMask) != 0)
+        Signal(FWakeFd); // the thread reports what a reader brought in
+}
+
+bool TPortState::WaitReadable(int TimeoutMs) {
+    pollfd fds[] = {{FFd, POLLIN, 0}, {FCloseFd, POLLIN, 0}, {FReaderFd, POLLIN, 0}};
+    const bool woke = PollFor(fds, 3, TimeoutMs);
+    if (fds[2].revents != 0) {
+        uint64_t value = 0;
+        [[maybe_unused]] const ssize_t n = ::read(FReaderFd, &value, sizeof value);
+    }
+    return woke;
+}
+
+bool TPortState::WaitWritable(int TimeoutMs) {
+    pollfd fds[] = {{FFd, POLLOUT, 0}, {FCloseFd, POLLIN, 0}};
+    return PollFor(fds, 2, TimeoutMs) && fds[1].revents == 0;
+}
+
+int TPortState::Read(uint8_t* Dest, int Size, bool Wait) {
+    const TCommTimeouts& t = FConfig.Timeouts;
+    const bool totalLimited = t.ReadTotalTimeoutMultiplier != 0 || t.ReadTotalTimeoutConstant != 0;
+    const auto start = TClock::now();
+    const auto totalDeadline =
+        start + TMs(static_cast<long long>(t.ReadTotalTimeoutMultiplier) * Size +
+                    t.ReadTotalTimeoutConstant);
+    auto lastByte = start;
+    int got = 0;
+    for (;;) {
+        {
+            std::lock_guard lock(FLock);
+            FReaderWaiting = false;
+            if (FErrorLatched)
+                return got;
+            const int before = got;
+            got += FQueue.Take(Dest + got, Size - got);
+            if (got < Size) {
+                FillLocked(false);
+                got += FQueue.Take(Dest + got, Size - got);
+            }
+            if (FParked && FQueue.Free() > 0) {
+                FParked = false;
+                Signal(FWakeFd); // the thread may read from the device again
+            }
+            if (got > before)
+                lastByte = TClock::now();
+            if (got == Size || !Wait || FClosed.load() || FHungUp.load())
+                return got;
+            FReaderWaiting = true;
+        }
+        int timeout = Remaining(totalLimited, totalDeadline);
+        if (t.ReadIntervalTimeout != 0 && got > 0)
+            timeout = MinTimeout(timeout, Remaining(true, lastByte + TMs(t.ReadIntervalTimeout)));
+        if (timeout == 0 || !WaitReadable(timeout)) {
+            std::lock_guard lock(FLock);
+            FReaderWaiting = false;
+            // What came in meanwhile still counts.
+            got += FQueue.Take(Dest + got, Size - got);
+            return got;
+        }
+    }
+}
+
+int TPortState::Write(const uint8_t* Source, int Size, bool Wait) {
+    const TCommTimeouts& t = FConfig.Timeouts;
+    const bool limited = t.WriteTotalTimeoutMultiplier != 0 || t.WriteTotalTimeoutConstant != 0;
+    const auto deadline =
+        TClock::now() + TMs(static_cast<long long>(t.WriteTotalTimeoutMultiplier) * Size +
+                            t.WriteTotalTimeoutConstant);
+    int written = 0;
+    while (written < Size && !FClosed.load()) {
+        {
+            std::lock_guard lock(FLock);
+            if (FErrorLatched)
+                break;
+        }
+        const ssize_t n = ::write(FFd, Source + written, static_cast<size_t>(Size - written));
+        if (n > 0) {
+            written += static_cast<int>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if ((n < 0 && errno != EAGAIN) || !Wait)
+            break;
+        const int timeout = Remaining(limited, deadline);
+        if (timeout == 0 || !WaitWritable(timeout))
+            break;
+    }
+    if (written > 0 && (FConfig.EventMask & CommEvent::EV_TXEMPTY) != 0) {
+        {
+            std::lock_guard lock(FLock);
+            FTxPending = true;
+        }
+        Signal(FWakeFd);
+    }
+    return written;
+}
+
+int TPortState::OutputCount() {
+    int count = 0;
+    std::lock_guard lock(FLock);
+    if (FClosed.load() || !SerialDevice::OutputQueue(FFd, count))
+        return 0;
+    return count;
+}
+
+void TPortState::ClearError() {
+    std::lock_guard lock(FLock);
+    FErrorLatched = false;
+}
+
+void TPortState::Post(uint32_t Events) {
+    {
+        std::lock_guard lock(FLock);
+        FPending |= Events;
+        if (FConfig.AbortOnError && (Events & (CommEvent::EV_BREAK | CommEvent::EV_ERR)) != 0)
+            FErrorLatched = true;
+    }
+    Signal(FWakeFd);
+}
+
+uint32_t TPortState::TakeEvents() {
+    std::lock_guard lock(FLock);
+    const uint32_t events = FPending & FConfig.EventMask;
+    FPending = 0;
+    return events;
+}
+
+bool TPortState::ArmReceive() {
+    std::lock_guard lock(FLock);
+    FParked = FQueue.Free() == 0;
+    return !FParked;
+}
+
+int TPortState::CheckTransmitter() {
+    std::lock_guard lock(FLock);
+    if (!FTxPending || FClosed.load())
+        return -1;
+    int count = 0;
+    if (!SerialDevice::OutputQueue(FFd, count)) {
+        FTxPending = false; // the driver cannot tell: never reported
+        return -1;
+    }
+    if (count == 0) {
+        FTxPending = false;
+        FPending |= CommEvent::EV_TXEMPTY;
+        return -1;
+    }
+    // Look again about when the queue should have gone out (10 bits a byte).
+    const long long ms = static_cast<long long>(count) * 10000 / std::max(FConfig.BaudRate, 1u);
+    return static_cast<int>(std::clamp<long long>(ms + 1, 1, 1000));
+}
+
+TSerial* TPortState::Owner() {
+    std::lock_guard lock(FOwnerLock);
+    return FOwner;
+}
+
+TSerial* TPortState::AcquireOwner() {
+    std::lock_guard lock(FOwnerLock);
+    if (FOwner != nullptr) {
+        FBusy = true;
+        FBusyThread = std::this_thread::get_id();
+    }
+    return FOwner;
+}
+
+void TPortState::ReleaseOwner() {
+    {
+        std::lock_guard lock(FOwnerLock);
+        FBusy = false;
+    }
+    FOwnerIdle.notify_all();
+}
+
+void TPortState::DetachOwner() {
+    std::unique_lock lock(FOwnerLock);
+    FOwner = nullptr;
+    while (FBusy && FBusyThread != std::this_thread::get_id()) {
+        // A handler running in the thread may be waiting for the main thread.
+        lock.unlock();
+        platform::CheckSynchronize();
+        lock.lock();
+        FOwnerIdle.wait_for(lock, TMs(2), [this] { return !FBusy; });
+    }
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "serial/CommRecords.h"
+#include "serial/LineEventSource.h"
+#include "serial/ReceiveQueue.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+class TSerial;
+
+// Everything of one open port that the component and its event thread share:
+// the descriptor, the receive queue, the pending events and the link to the
+// component. Both hold it, so Close (which does not wait for the thread)
+// never frees what a finishing thread still uses, and the descriptor number
+// stays taken until the last holder lets go.
+class TPortState {
+public:
+    struct TConfig {
+        int Capacity = 4096;
+        TReceiveQueue::TOptions Queue;
+        uint32_t EventMask = 0;
+        uint32_t BaudRate = 9600;
+        bool AbortOnError = false;
+        TCommTimeouts Timeouts;
+    };
+
+    // Takes over the descriptor.
+    TPortState(int Fd, const TConfig& Config, TSerial* Owner);
+    ~TPortState();
+    TPortState(const TPortState&) = delete;
+    TPortState& operator=(const TPortState&) = delete;
+
+    // The descriptors could all be made.
+    bool Usable() const { return FWakeFd >= 0 && FCloseFd >= 0 && FReaderFd >= 0; }
+    int Fd() const { return FFd; }
+    const TConfig& Config() const { return FConfig; }
+
+    // Gives the device up (Close, and a vanished port): releases it, wakes
+    // every wait, and lets the thread end.
+    void Shutdown();
+    bool Closed() const { return FClosed.load(); }
+    bool HungUp() const { return FHungUp.load(); }
+
+    // Receive side.
+    int Count();
+    // Moves what the device has into the queue without blocking.
+    void Fill(bool ByThread);
+    int Read(uint8_t* Dest, int Size, bool Wait);
+    int Write(const uint8_t* Source, int Size, bool Wait);
+    int OutputCount();
+    // Clears the latched line error (AbortOnError), as the status query does.
+    void ClearError();
+
+    // Events. Post may be called from any thread; it wakes the event thread.
+    void Post(uint32_t Events);
+    uint32_t TakeEvents();
+
+    // The event thread's side of the waits.
+    int WakeFd() const { return FWakeFd; }
+    int CloseFd() const { return FCloseFd; }
+    // False (and the thread is noted as parked) while the queue is full.
+    bool ArmReceive();
+    // Milliseconds until the output queue should be looked at again for
+    // EV_TXEMPTY, -1 when nothing is being sent.
+    int CheckTransmitter();
+    void DrainWake();
+    void MarkHungUp();
+
+    // The component link. The thread takes the owner for an unsynchronised
+    // dispatch (Acquire/Release); Detach waits for such a dispatch to end
+    // unless it runs inside it, so a component is never used after it is gone.
+    TSerial* Owner();
+    TSerial* AcquireOwner();
+    void ReleaseOwner();
+    void DetachOwner();
+
+    std::atomic<bool> ThreadRunning{false};
+    std::atomic<uint64_t> Wakeups{0};
+    std::unique_ptr<TLineEventSource> LineEvents;
+
+private:
+    void FillLocked(bool ByThread);
+    void Signal(int EventFd);
+    bool WaitReadable(int TimeoutMs);
+    bool WaitWritable(int TimeoutMs);
+
+    int FFd;
+    int FWakeFd = -1;   // pokes for the thread: events posted, queue space
+    int FCloseFd = -1;  // readable for good once shut down
+    int FReaderFd = -1; // pokes for a waiting reader: the thread queued data
+    TConfig FConfig;
+
+    std::mutex FLock; // queue, pending events and flags below
+    TReceiveQueue FQueue;
+    uint32_t FPending = 0;
+    bool FParked = false;
+    bool FReaderWaiting = false;
+    bool FTxPending = false;
+    bool FErrorLatched = false;
+    std::atomic<bool> FClosed{false};
+    std::atomic<bool> FHungUp{false};
+
+    std::mutex FOwnerLock;
+    std::condition_variable FOwnerIdle;
+    TSerial* FOwner;
+    bool FBusy = false;
+    std::thread::id FBusyThread;
+};

@@ -1,0 +1,127 @@
+#include "serial/SerialDevice.h"
+
+// termios2 comes from the kernel's headers, which clash with <termios.h>.
+#include <asm/termbits.h>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace SerialDevice {
+namespace {
+
+int Retry(int (*Call)(int, int), int Fd, int Arg) {
+    int r = 0;
+    do
+        r = Call(Fd, Arg);
+    while (r < 0 && errno == EINTR);
+    return r;
+}
+
+bool CharacterSize(uint8_t ByteSize, tcflag_t& Flag) {
+    switch (ByteSize) {
+    case 5:
+        Flag = CS5;
+        return true;
+    case 6:
+        Flag = CS6;
+        return true;
+    case 7:
+        Flag = CS7;
+        return true;
+    case 8:
+        Flag = CS8;
+        return true;
+    default:
+        return false; // the line cannot carry 4-bit characters
+    }
+}
+
+tcflag_t ParityFlags(uint8_t Parity) {
+    switch (Parity) {
+    case 1:
+        return PARENB | PARODD;
+    case 2:
+        return PARENB;
+    case 3:
+        return PARENB | CMSPAR | PARODD; // mark
+    case 4:
+        return PARENB | CMSPAR; // space
+    default:
+        return 0;
+    }
+}
+
+void SetLine(int Fd, int Line, uint32_t Control) {
+    // Handshake DTR has no Linux equivalent; the line then stays on.
+    int bits = Line;
+    ::ioctl(Fd, Control == DCBFlag::ControlOff ? TIOCMBIC : TIOCMBIS, &bits);
+}
+
+} // namespace
+
+int Open(const QString& Path) {
+    const QByteArray path = Path.toLocal8Bit();
+    if (path.isEmpty())
+        return -1;
+    const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    if (Retry(::flock, fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return -1;
+    }
+    ::ioctl(fd, TIOCEXCL); // refused by some drivers; the lock still holds
+    return fd;
+}
+
+void Detach(int Fd) {
+    if (Fd < 0)
+        return;
+    ::ioctl(Fd, TIOCNXCL);
+    Retry(::flock, Fd, LOCK_UN);
+    const int null = ::open("/dev/null", O_RDWR | O_CLOEXEC);
+    if (null >= 0) {
+        ::dup2(null, Fd);
+        ::close(null);
+    }
+}
+
+bool Apply(int Fd, const TDCB& Dcb) {
+    struct termios2 tio {};
+    if (::ioctl(Fd, TCGETS2, &tio) != 0)
+        return false;
+    tcflag_t size = 0;
+    if (!CharacterSize(Dcb.ByteSize, size) || Dcb.BaudRate == 0 || Dcb.StopBits > 2 ||
+        Dcb.Parity > 4)
+        return false;
+    const bool parityCheck = (Dcb.Flags & DCBFlag::fParity) != 0;
+    // Raw input; errors and breaks arrive in-band, marked (PARMRK).
+    tio.c_iflag = PARMRK | (parityCheck ? INPCK : 0) | ((Dcb.Flags & DCBFlag::fOutX) ? IXON : 0) |
+                  ((Dcb.Flags & DCBFlag::fInX) ? IXOFF : 0);
+    tio.c_oflag = 0;
+    tio.c_lflag = 0;
+    tio.c_cflag = CREAD | CLOCAL | BOTHER | size | ParityFlags(Dcb.Parity) |
+                  (Dcb.StopBits != 0 ? CSTOPB : 0) |
+                  ((Dcb.Flags & DCBFlag::fOutxCtsFlow) ? CRTSCTS : 0);
+    tio.c_ispeed = Dcb.BaudRate;
+    tio.c_ospeed = Dcb.BaudRate;
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    tio.c_cc[VSTART] = static_cast<cc_t>(Dcb.XonChar);
+    tio.c_cc[VSTOP] = static_cast<cc_t>(Dcb.XoffChar);
+    if (::ioctl(Fd, TCSETS2, &tio) != 0)
+        return false;
+    SetLine(Fd, TIOCM_DTR, DtrControl(Dcb));
+    if (RtsControl(Dcb) != DCBFlag::ControlHandshake)
+        SetLine(Fd, TIOCM_RTS, RtsControl(Dcb));
+    return true;
+}
+
+bool OutputQueue(int Fd, int& Count) {
+    Count = 0;
+    return ::ioctl(Fd, TIOCOUTQ, &Count) == 0;
+}
+
+} // namespace SerialDevice

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "serial/CommRecords.h"
+
+#include <QString>
+
+// The termios layer under the component. Every call tolerates what a driver
+// does not support (a pseudo-terminal has no modem lines); only the steps the
+// component treats as failures report false.
+namespace SerialDevice {
+
+// Opens the device for exclusive use: O_RDWR|O_NOCTTY|O_NONBLOCK, an flock
+// that another holder makes fail, and TIOCEXCL. -1 on failure.
+int Open(const QString& Path);
+
+// Gives the device up without freeing the descriptor number: TIOCNXCL, the
+// lock released, and the device replaced by /dev/null under the same number,
+// so a thread still holding the number never reaches a reused one.
+void Detach(int Fd);
+
+// Applies the DCB as line settings (termios2, so any rate goes through) and
+// sets the DTR/RTS lines. False when the settings are refused.
+bool Apply(int Fd, const TDCB& Dcb);
+
+// Bytes still in the output queue; false when the driver cannot tell.
+bool OutputQueue(int Fd, int& Count);
+
+} // namespace SerialDevice

@@ -1,0 +1,134 @@
+#include "serial/TSerThread.h"
+
+#include "serial/PortState.h"
+#include "serial/TSerial.h"
+
+#include <cerrno>
+
+#include <sys/epoll.h>
+#include <unistd.h>
+
+namespace {
+
+// Descriptors in the thread's wait, told apart by their tag.
+enum : uint32_t { kDevice, kWake, kClose };
+
+bool Watch(int Epoll, int Op, int Fd, uint32_t Events, uint32_t Tag) {
+    epoll_event e{};
+    e.events = Events;
+    e.data.u32 = Tag;
+    return ::epoll_ctl(Epoll, Op, Fd, &e) == 0;
+}
+
+// Handlers in their fixed order of dispatch.
+constexpr uint32_t kOrder[] = {CommEvent::EV_BREAK,  CommEvent::EV_CTS,    CommEvent::EV_DSR,
+                               CommEvent::EV_ERR,    CommEvent::EV_RING,   CommEvent::EV_RLSD,
+                               CommEvent::EV_RXCHAR, CommEvent::EV_RXFLAG, CommEvent::EV_TXEMPTY};
+
+} // namespace
+
+TSerThread::TSerThread(std::shared_ptr<TPortState> State) : FState(std::move(State)) {
+    FreeOnTerminate = true;
+}
+
+void TSerThread::Launch(TSerial* Owner, std::shared_ptr<TPortState> State) {
+    auto* thread = new TSerThread(std::move(State));
+    thread->SetPriority(Owner->ThreadPriority());
+    thread->FState->ThreadRunning.store(true);
+    thread->Start();
+}
+
+void TSerThread::Execute() {
+    TPortState& state = *FState;
+    const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
+    const bool ready = epoll >= 0 && Watch(epoll, EPOLL_CTL_ADD, state.Fd(), EPOLLIN, kDevice) &&
+                       Watch(epoll, EPOLL_CTL_ADD, state.WakeFd(), EPOLLIN, kWake) &&
+                       Watch(epoll, EPOLL_CTL_ADD, state.CloseFd(), EPOLLIN, kClose);
+    if (ready && state.LineEvents)
+        state.LineEvents->Start(state.Fd(), state.Config().EventMask,
+                                [&state](uint32_t events) { state.Post(events); });
+    while (ready && !Terminated() && !state.Closed()) {
+        EventMask = WaitForEvents(epoll);
+        if (EventMask != 0 && !state.Closed())
+            HandleEvents();
+        else if (state.HungUp())
+            break; // the device is gone: no wait would ever succeed again
+    }
+    if (state.LineEvents)
+        state.LineEvents->Stop();
+    if (epoll >= 0)
+        ::close(epoll);
+    state.ThreadRunning.store(false);
+}
+
+// Blocks until events are pending; 0 when the port closed or hung up.
+uint32_t TSerThread::WaitForEvents(int Epoll) {
+    TPortState& state = *FState;
+    bool armed = true;
+    for (;;) {
+        const int transmitter = state.CheckTransmitter();
+        if (const uint32_t events = state.TakeEvents(); events != 0)
+            return events;
+        if (state.Closed() || state.HungUp() || Terminated())
+            return 0;
+        // While the queue is full the device is left alone: the kernel's
+        // buffer and the line's flow control hold the rest.
+        if (const bool arm = state.ArmReceive(); arm != armed) {
+            Watch(Epoll, EPOLL_CTL_MOD, state.Fd(), arm ? uint32_t{EPOLLIN} : 0u, kDevice);
+            armed = arm;
+        }
+        epoll_event ready[3];
+        const int n = ::epoll_wait(Epoll, ready, 3, transmitter);
+        if (n < 0 && errno != EINTR)
+            return 0;
+        state.Wakeups.fetch_add(1, std::memory_order_relaxed);
+        for (int i = 0; i < n; ++i) {
+            if (ready[i].data.u32 == kWake)
+                state.DrainWake();
+            else if (ready[i].data.u32 == kDevice) {
+                state.Fill(true);
+                if ((ready[i].events & (EPOLLHUP | EPOLLERR)) != 0)
+                    state.MarkHungUp();
+            }
+        }
+    }
+}
+
+void TSerThread::HandleEvents() {
+    TPortState& state = *FState;
+    TSerial* owner = state.AcquireOwner();
+    if (owner == nullptr)
+        return;
+    if (!owner->SyncEventHandling()) {
+        DispatchEvents();
+        state.ReleaseOwner();
+        return;
+    }
+    state.ReleaseOwner();
+    // On the main thread the component can only go away inside a handler,
+    // which DispatchEvents looks out for.
+    Synchronize([this] { DispatchEvents(); });
+}
+
+void TSerThread::DispatchEvents() {
+    TPortState& state = *FState;
+    TSerial* owner = state.Owner();
+    if (owner == nullptr || !owner->EnableEvents())
+        return;
+    for (const uint32_t bit : kOrder) {
+        if ((EventMask & bit) == 0)
+            continue;
+        // A handler may have closed or destroyed the component.
+        owner = state.Owner();
+        if (owner == nullptr)
+            return;
+        if (const TNotifyEvent handler = owner->HandlerOf(bit))
+            handler(owner);
+        if (bit != CommEvent::EV_RXCHAR || (owner = state.Owner()) == nullptr)
+            continue;
+        if (owner->OnData && owner->DataSize() > 0 && owner->RecCount() >= owner->DataSize()) {
+            const TNotifyEvent data = owner->OnData;
+            data(owner);
+        }
+    }
+}
