@@ -2,6 +2,7 @@
 #include "serial/TCOMManager.h"
 #include "serial/TCustomSerial.h"
 #include "serial/TMsgWindow.h"
+#include "serial/TSerial.h"
 #include "tests/serial/FakeDeviceTree.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -525,6 +526,31 @@ TEST_F(ManagerTest, WatcherDeliversArrivalAndRemovalOnTheMainThread) {
     Tree.Unplug("ttyUSB0");
     ASSERT_TRUE(WaitFor([&] { return m.Count() == 0; }));
     EXPECT_EQ(removals, 1);
+}
+
+TEST_F(ManagerTest, UnpluggedSerialIsClosedThroughTheWatcher) {
+    Tree.Plug("ttyUSB0");
+    TCOMManager& m = Start();
+    RecordHandlers();
+    TSerial serial;
+    ASSERT_EQ(serial.COMPort(), 3);
+    serial.OnCOMRemoved = [](QObject*) { gLog.push_back("COMRemoved"); };
+    serial.OnRxChar = [](QObject*) {}; // with an event thread running
+    ASSERT_TRUE(serial.Open());
+    EXPECT_EQ(m.Entry(0).Owner, &serial);
+
+    Tree.Unplug("ttyUSB0");
+    ASSERT_TRUE(WaitFor([&] { return !serial.Active(); }));
+    EXPECT_EQ(gLog, (Log{"COMRemoved", "removal"}));
+    EXPECT_EQ(m.Count(), 0);
+    EXPECT_EQ(serial.RecCount(), 0);
+
+    // Re-plugged, it is COM3 again and opens again.
+    Tree.Plug("ttyUSB0");
+    ASSERT_TRUE(WaitFor([&] { return m.HasPort(3); }));
+    EXPECT_TRUE(serial.Open());
+    serial.Close();
+    EXPECT_EQ(m.Entry(0).Owner, nullptr);
 }
 
 TEST_F(ManagerTest, WatcherFollowsByIdLinksThatAppearLater) {
