@@ -107,7 +107,7 @@ bool Apply(int Fd, const TDCB& Dcb) {
                   ((Dcb.Flags & DCBFlag::fOutxCtsFlow) ? CRTSCTS : 0);
     tio.c_ispeed = Dcb.BaudRate;
     tio.c_ospeed = Dcb.BaudRate;
-    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VMIN] = 1; // with 0 a read of nothing returns 0, like a hang-up
     tio.c_cc[VTIME] = 0;
     tio.c_cc[VSTART] = static_cast<cc_t>(Dcb.XonChar);
     tio.c_cc[VSTOP] = static_cast<cc_t>(Dcb.XoffChar);

@@ -151,12 +151,11 @@ bool TSerial::Open() {
     }
     if (!state->Usable() || !SerialDevice::Apply(fd, FDCB))
         return false;
-    FState = std::move(state);
-    if (FEventMask != 0) {
-        if (LineEventSourceFactory)
-            FState->LineEvents = LineEventSourceFactory();
-        TSerThread::Launch(this, FState);
-    }
+    if (FEventMask != 0 && LineEventSourceFactory)
+        state->LineEvents = LineEventSourceFactory();
+    FState.store(state);
+    if (FEventMask != 0)
+        TSerThread::Launch(this, state);
     Bind(FIsNT ? TBinding::Waiting : TBinding::Plain);
     FActive = true;
     if (COMManager != nullptr)
@@ -167,10 +166,10 @@ bool TSerial::Open() {
 // Lets go of the port without waiting for the event thread: it is woken, ends
 // on its own and frees itself; the shared state outlives whichever is last.
 void TSerial::ReleasePort() {
-    if (FState) {
-        FState->Shutdown();
-        FState->DetachOwner();
-        FState.reset();
+    if (const std::shared_ptr<TPortState> state = FState.load()) {
+        state->Shutdown();
+        state->DetachOwner();
+        FState.store(nullptr);
     }
     Bind(TBinding::Closed);
 }
@@ -192,11 +191,13 @@ void TSerial::COMRemoved() {
 }
 
 bool TSerial::EventThreadRunning() const {
-    return FState && FState->ThreadRunning.load();
+    const std::shared_ptr<TPortState> state = FState.load();
+    return state && state->ThreadRunning.load();
 }
 
 uint64_t TSerial::EventThreadWakeups() const {
-    return FState ? FState->Wakeups.load() : 0;
+    const std::shared_ptr<TPortState> state = FState.load();
+    return state ? state->Wakeups.load() : 0;
 }
 
 void TSerial::Bind(TBinding Binding) {
@@ -223,17 +224,19 @@ void TSerial::Bind(TBinding Binding) {
 }
 
 int TSerial::RecCount() {
-    return FState ? FState->Count() : 0;
+    const std::shared_ptr<TPortState> state = FState.load();
+    return state ? state->Count() : 0;
 }
 
 void TSerial::QueueStatus(int& RecCount, int& TrmCount) {
     RecCount = 0;
     TrmCount = 0;
-    if (!FState)
+    const std::shared_ptr<TPortState> state = FState.load();
+    if (!state)
         return;
-    FState->ClearError();
-    RecCount = FState->Count();
-    TrmCount = FState->OutputCount();
+    state->ClearError();
+    RecCount = state->Count();
+    TrmCount = state->OutputCount();
 }
 
 // Closed-state variants: nothing to move, the platform untouched.
@@ -254,33 +257,43 @@ int TSerial::WriteStringNone(const QByteArray&) {
 // the rest when SyncWait says so (or until the read time-outs or the port's
 // close end the wait).
 void TSerial::ReadStringPlain(QByteArray& S) {
-    const int n = RecCount();
-    // Zero bytes stand in the tail if fewer bytes than counted arrive.
-    S = QByteArray(n, '\0');
-    if (n > 0)
-        FState->Read(reinterpret_cast<uint8_t*>(S.data()), n, false);
+    ReadStringInto(S, false);
 }
 
 void TSerial::ReadStringWait(QByteArray& S) {
-    const int n = RecCount();
+    ReadStringInto(S, FSyncWait);
+}
+
+void TSerial::ReadStringInto(QByteArray& S, bool Wait) {
+    const std::shared_ptr<TPortState> state = FState.load();
+    const int n = state ? state->Count() : 0;
+    // Zero bytes stand in the tail if fewer bytes than counted arrive.
     S = QByteArray(n, '\0');
     if (n > 0)
-        FState->Read(reinterpret_cast<uint8_t*>(S.data()), n, FSyncWait);
+        state->Read(reinterpret_cast<uint8_t*>(S.data()), n, Wait);
 }
 
 int TSerial::WriteBufPlain(const void* Buffer, int Count) {
-    return Count > 0 ? FState->Write(static_cast<const uint8_t*>(Buffer), Count, false) : 0;
+    return WriteFrom(Buffer, Count, false);
 }
 
 int TSerial::WriteBufWait(const void* Buffer, int Count) {
-    return Count > 0 ? FState->Write(static_cast<const uint8_t*>(Buffer), Count, FSyncWait) : 0;
+    return WriteFrom(Buffer, Count, FSyncWait);
+}
+
+int TSerial::WriteFrom(const void* Buffer, int Count, bool Wait) {
+    const std::shared_ptr<TPortState> state = FState.load();
+    if (!state || Count <= 0)
+        return 0;
+    return state->Write(static_cast<const uint8_t*>(Buffer), Count, Wait);
 }
 
 int TSerial::ReadInto(void* Buffer, int Count, bool Wait) {
-    if (Count <= 0)
+    const std::shared_ptr<TPortState> state = FState.load();
+    if (!state || Count <= 0)
         return 0;
-    const int n = FSyncWait ? Count : std::min(RecCount(), Count);
-    return n > 0 ? FState->Read(static_cast<uint8_t*>(Buffer), n, Wait) : 0;
+    const int n = FSyncWait ? Count : std::min(state->Count(), Count);
+    return n > 0 ? state->Read(static_cast<uint8_t*>(Buffer), n, Wait) : 0;
 }
 
 int TSerial::ReadBufPlain(void* Buffer, int Count) {

@@ -149,6 +149,8 @@ private:
     uint32_t AssignedEvents() const;
     void ReleasePort();
     int ReadInto(void* Buffer, int Count, bool Wait);
+    void ReadStringInto(QByteArray& S, bool Wait);
+    int WriteFrom(const void* Buffer, int Count, bool Wait);
 
     bool FIsNT = true;
     TSerialSettings FSettings;
@@ -161,7 +163,9 @@ private:
     TCommTimeouts FTimeouts;
     bool FTimeoutsSet = false;
     uint32_t FEventMask = 0;
-    std::shared_ptr<TPortState> FState;
+    // Transfers from another thread may race a Close: they work on their own
+    // reference to the state.
+    std::atomic<std::shared_ptr<TPortState>> FState;
 
     TReadStringOp FReadString = nullptr;
     TWriteBufOp FWriteBuf = nullptr;

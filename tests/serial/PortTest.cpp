@@ -1,0 +1,401 @@
+#include "serial/TSerial.h"
+#include "tests/serial/FakeLineEvents.h"
+#include "tests/serial/LineProbe.h"
+#include "tests/serial/PtyPort.h"
+
+#include "platform/TThread.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QThread>
+
+#include <atomic>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using testing_support::WaitFor;
+using namespace CommEvent;
+
+class SerialPort : public ::testing::Test {
+protected:
+    TPtyPort Pty{5};
+    TTestManager Manager;
+    TFakeLineEvents Lines;
+
+    void SetUp() override {
+        ASSERT_FALSE(Pty.Path.isEmpty());
+        COMManager->Scan(20);
+        ASSERT_TRUE(COMManager->HasPort(5));
+    }
+    std::unique_ptr<TSerial> MakeSerial() {
+        auto s = std::make_unique<TSerial>();
+        s->SetCOMPort(5);
+        s->LineEventSourceFactory = Lines.Factory();
+        return s;
+    }
+    static std::string Take(TSerial& S, int Count) {
+        std::string out(static_cast<size_t>(Count), '\0');
+        out.resize(static_cast<size_t>(S.ReadBuf(out.data(), Count)));
+        return out;
+    }
+};
+
+TEST_F(SerialPort, ByteReachesOnRxCharOnTheMainThreadAndIsRead) {
+    auto s = MakeSerial();
+    s->SetSyncEventHandling(true);
+    std::string received;
+    std::atomic<bool> onMain{true};
+    s->OnRxChar = [&](QObject* sender) {
+        EXPECT_EQ(sender, s.get());
+        onMain = onMain && QThread::currentThread() == QCoreApplication::instance()->thread();
+        while (s->RecCount() > 0) {
+            char c = 0;
+            s->ReadBuf(&c, 1);
+            received += c;
+        }
+    };
+    ASSERT_TRUE(s->Open());
+    EXPECT_TRUE(s->Active());
+    EXPECT_EQ(s->BoundReadBuf(), &TSerial::ReadBufWait);
+    EXPECT_EQ(COMManager->Entry(COMManager->IndexOfPort(5)).Owner, s.get());
+    Pty.Send("  12.5 um\r\n");
+    EXPECT_TRUE(WaitFor([&] { return received.size() == 11; }));
+    EXPECT_EQ(received, "  12.5 um\r\n");
+    EXPECT_TRUE(onMain);
+    s->Close();
+    EXPECT_EQ(COMManager->Entry(COMManager->IndexOfPort(5)).Owner, nullptr);
+    EXPECT_EQ(s->BoundReadBuf(), &TSerial::ReadBufNone);
+}
+
+TEST_F(SerialPort, ReadsWithAndWithoutSyncWait) {
+    auto s = MakeSerial(); // no handler: no event thread, reads fill the queue
+    ASSERT_TRUE(s->Open());
+    EXPECT_FALSE(s->EventThreadRunning());
+    char buf[16] = {};
+    EXPECT_EQ(s->ReadBuf(buf, 0), 0);
+    s->SetSyncWait(false);
+    EXPECT_EQ(s->ReadBuf(buf, 10), 0); // nothing waiting: at once
+    Pty.Send("abc");
+    EXPECT_TRUE(WaitFor([&] { return s->RecCount() == 3; }));
+    EXPECT_EQ(s->ReadBuf(buf, 10), 3);
+    // SyncWait true waits for the whole count.
+    s->SetSyncWait(true);
+    std::thread gauge([&] {
+        QThread::msleep(50);
+        Pty.Send("12345");
+    });
+    EXPECT_EQ(Take(*s, 5), "12345");
+    gauge.join();
+    Pty.Send("hello");
+    EXPECT_TRUE(WaitFor([&] { return s->RecCount() == 5; }));
+    QByteArray text;
+    s->ReadString(text);
+    EXPECT_EQ(text, "hello");
+    s->ReadString(text);
+    EXPECT_TRUE(text.isEmpty());
+}
+
+TEST_F(SerialPort, WritesReachTheGauge) {
+    auto s = MakeSerial();
+    ASSERT_TRUE(s->Open());
+    EXPECT_EQ(s->WriteBuf("\x05", 1), 1);
+    EXPECT_EQ(s->WriteString("ok\r\n"), 4);
+    EXPECT_EQ(Pty.Receive(5), "\x05ok\r\n");
+    // A block larger than the terminal's buffers goes out whole.
+    const std::string big(200000, 'x');
+    std::string got;
+    std::thread gauge([&] { got = Pty.Receive(big.size()); });
+    EXPECT_EQ(s->WriteBuf(big.data(), static_cast<int>(big.size())), static_cast<int>(big.size()));
+    gauge.join();
+    EXPECT_EQ(got.size(), big.size());
+    s->Close();
+    EXPECT_EQ(s->WriteBuf("x", 1), 0);
+    QByteArray text = "x";
+    s->ReadString(text);
+    EXPECT_TRUE(text.isEmpty());
+}
+
+TEST_F(SerialPort, ReadTimeOutsEndAWaitingRead) {
+    auto s = MakeSerial();
+    s->SetRecTimeOut(100);
+    ASSERT_TRUE(s->Open());
+    EXPECT_TRUE(s->TimeoutsSet());
+    EXPECT_EQ(s->CommTimeouts(), (TCommTimeouts{100, 1, 100, 0, 0}));
+    Pty.Send("ab");
+    char buf[10];
+    EXPECT_EQ(s->ReadBuf(buf, 10), 2); // the interval time-out ends it
+    EXPECT_EQ(s->ReadBuf(buf, 10), 0); // the total time-out ends it
+}
+
+TEST_F(SerialPort, CloseEndsAWaitWithoutTimeOuts) {
+    auto s = MakeSerial();
+    ASSERT_TRUE(s->Open());
+    EXPECT_FALSE(s->TimeoutsSet());
+    std::atomic<int> got{-1};
+    std::thread reader([&] {
+        char buf[10];
+        got = s->ReadBufWait(buf, 10); // the variant itself: Close rebinds meanwhile
+    });
+    Pty.Send("xy");
+    QThread::msleep(100);
+    s->Close();
+    reader.join();
+    EXPECT_EQ(got.load(), 2);
+}
+
+TEST_F(SerialPort, DisabledEventsLeaveDataQueuedAndTheThreadAsleep) {
+    auto s = MakeSerial();
+    s->SetSyncEventHandling(true);
+    int calls = 0;
+    s->OnRxChar = [&](QObject*) { ++calls; };
+    s->SetEnableEvents(false);
+    ASSERT_TRUE(s->Open());
+    Pty.Send("data");
+    ASSERT_TRUE(WaitFor([&] { return s->RecCount() == 4; }));
+    const uint64_t wakeups = s->EventThreadWakeups();
+    testing_support::ProcessEventsFor(300);
+    QThread::msleep(300);
+    testing_support::ProcessEventsFor(50);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(s->RecCount(), 4);
+    EXPECT_LE(s->EventThreadWakeups(), wakeups + 1); // no spinning on unread data
+    s->SetEnableEvents(true);
+    Pty.Send("!");
+    EXPECT_TRUE(WaitFor([&] { return calls > 0; }));
+}
+
+TEST_F(SerialPort, CloseWakesTheThreadAndItEnds) {
+    auto s = MakeSerial();
+    s->OnRxChar = [](QObject*) {};
+    ASSERT_TRUE(s->Open());
+    ASSERT_TRUE(s->EventThreadRunning());
+    EXPECT_EQ(s->EventMaskOfOpen(), EV_RXCHAR);
+    ASSERT_TRUE(WaitFor([&] { return Lines.Started(); }));
+    s->Close();
+    EXPECT_FALSE(s->Active());
+    // The thread stops its line-event source as it ends.
+    EXPECT_TRUE(WaitFor([&] { return !Lines.Started(); }, 30000));
+}
+
+TEST_F(SerialPort, NoHandlerMeansNoThread) {
+    auto s = MakeSerial();
+    ASSERT_TRUE(s->Open());
+    EXPECT_EQ(s->EventMaskOfOpen(), 0u);
+    EXPECT_FALSE(s->EventThreadRunning());
+    EXPECT_FALSE(s->Open()); // already open: stays open
+    EXPECT_TRUE(s->Active());
+    s->SetActive(true);
+    EXPECT_TRUE(s->Active());
+    s->SetActive(false);
+    EXPECT_FALSE(s->Active());
+    s->SetActive(true);
+    EXPECT_TRUE(s->Active());
+}
+
+TEST_F(SerialPort, HeldPortIsRefusedAndFreedByClose) {
+    const int other = ::open(Pty.Path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    ASSERT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    auto s = MakeSerial();
+    EXPECT_FALSE(s->Open());
+    EXPECT_EQ(s->BoundReadBuf(), &TSerial::ReadBufNone);
+    ::close(other);
+    ASSERT_TRUE(s->Open());
+    auto second = MakeSerial();
+    EXPECT_FALSE(second->Open());
+    s->Close();
+    EXPECT_TRUE(second->Open());
+}
+
+TEST_F(SerialPort, AbsentPortIsRefused) {
+    auto s = MakeSerial();
+    QFile::remove(Pty.Entry());
+    EXPECT_FALSE(s->Open());
+}
+
+TEST_F(SerialPort, LineSettingsReachTheTerminal) {
+    auto s = MakeSerial();
+    s->SetBaudrate(100000); // 100173: only termios2 carries it
+    s->SetDataBits(TDataBits::db_7);
+    s->SetParityBit(TParityBit::mark);
+    s->SetStopBits(TStopBits::sb_2);
+    s->SetHandshakeRtsCts(true);
+    s->SetHandshakeXOnXOff(true);
+    s->SetRTSActive(true); // modem lines a pty lacks must not fail the open
+    s->SetDTRActive(true);
+    ASSERT_TRUE(s->Open());
+    TLineProbe line;
+    ASSERT_TRUE(ProbeLine(Pty.Slave, line));
+    EXPECT_EQ(line.Speed, 100173u);
+    // (a pseudo-terminal forces 8 bits without parity whatever it is given)
+    EXPECT_TRUE(line.TwoStopBits);
+    EXPECT_TRUE(line.XOnXOff);
+    EXPECT_TRUE(line.Marked);
+    // A change while open waits for the next Open.
+    s->SetBaudrate(1200);
+    ASSERT_TRUE(ProbeLine(Pty.Slave, line));
+    EXPECT_EQ(line.Speed, 100173u);
+    s->Close();
+    ASSERT_TRUE(s->Open());
+    ASSERT_TRUE(ProbeLine(Pty.Slave, line));
+    EXPECT_EQ(line.Speed, 1200u);
+}
+
+TEST_F(SerialPort, EventsOfOneWakeUpComeInTheFixedOrder) {
+    auto s = MakeSerial();
+    s->SetSyncEventHandling(true);
+    std::vector<std::string> calls;
+    auto note = [&](const char* name) {
+        return [&calls, name](QObject*) { calls.push_back(name); };
+    };
+    s->OnBreak = note("Break");
+    s->OnCts = note("Cts");
+    s->OnDsr = note("Dsr");
+    s->OnError = note("Error");
+    s->OnRing = note("Ring");
+    s->OnDcd = note("Dcd");
+    s->OnRxChar = note("RxChar");
+    s->OnEventChar = note("EventChar");
+    s->OnTxEmpty = note("TxEmpty");
+    ASSERT_TRUE(s->Open());
+    ASSERT_TRUE(WaitFor([&] { return Lines.Started(); }));
+    Lines.Fire(EV_TXEMPTY | EV_RXFLAG | EV_RXCHAR | EV_RLSD | EV_RING | EV_ERR | EV_DSR | EV_CTS |
+               EV_BREAK);
+    ASSERT_TRUE(WaitFor([&] { return calls.size() == 9; }));
+    EXPECT_EQ(calls, (std::vector<std::string>{"Break", "Cts", "Dsr", "Error", "Ring", "Dcd",
+                                               "RxChar", "EventChar", "TxEmpty"}));
+}
+
+TEST_F(SerialPort, ReceivedEventCharAndDrainedOutputAreReported) {
+    auto s = MakeSerial();
+    s->SetSyncEventHandling(true);
+    int flags = 0, empties = 0;
+    s->OnEventChar = [&](QObject*) { ++flags; };
+    s->OnTxEmpty = [&](QObject*) { ++empties; };
+    ASSERT_TRUE(s->Open());
+    EXPECT_EQ(s->EventMaskOfOpen(), EV_RXFLAG | EV_TXEMPTY);
+    Pty.Send("12.5\r");
+    EXPECT_TRUE(WaitFor([&] { return flags == 1; }));
+    s->WriteString("\x05");
+    EXPECT_TRUE(WaitFor([&] { return empties >= 1; }));
+    Pty.Send("no flag");
+    testing_support::ProcessEventsFor(100);
+    EXPECT_EQ(flags, 1);
+}
+
+TEST_F(SerialPort, OnDataFiresOnlyWithEnoughBytesWaiting) {
+    auto s = MakeSerial();
+    s->SetSyncEventHandling(true);
+    int data = 0, rx = 0;
+    s->OnData = [&](QObject*) { ++data; };
+    ASSERT_TRUE(s->Open());
+    EXPECT_EQ(s->EventMaskOfOpen(), EV_RXCHAR);
+    s->SetDataSize(0);
+    Pty.Send("0123456789");
+    ASSERT_TRUE(WaitFor([&] { return s->RecCount() == 10; }));
+    testing_support::ProcessEventsFor(100);
+    EXPECT_EQ(data, 0);
+    s->SetDataSize(10);
+    s->OnRxChar = [&](QObject*) { ++rx; };
+    Pty.Send("x");
+    EXPECT_TRUE(WaitFor([&] { return data == 1; }));
+    EXPECT_EQ(rx, 1);
+}
+
+TEST_F(SerialPort, HandlerMayCloseTheComponent) {
+    auto s = MakeSerial();
+    s->SetSyncEventHandling(true);
+    int errors = 0;
+    s->OnBreak = [&](QObject*) { s->Close(); };
+    s->OnError = [&](QObject*) { ++errors; };
+    ASSERT_TRUE(s->Open());
+    ASSERT_TRUE(WaitFor([&] { return Lines.Started(); }));
+    Lines.Fire(EV_BREAK | EV_ERR);
+    EXPECT_TRUE(WaitFor([&] { return !s->Active(); }));
+    EXPECT_TRUE(WaitFor([&] { return !Lines.Started(); }));
+    EXPECT_EQ(errors, 0); // the rest of that wake-up is dropped with the port
+}
+
+TEST_F(SerialPort, HangUpEndsTheWaitInsteadOfLooping) {
+    auto s = MakeSerial();
+    s->OnRxChar = [](QObject*) {};
+    ASSERT_TRUE(s->Open());
+    ASSERT_TRUE(WaitFor([&] { return Lines.Started(); }));
+    Pty.CloseMaster(); // the device goes away under the open port
+    EXPECT_TRUE(WaitFor([&] { return !s->EventThreadRunning(); }));
+    char buf[4];
+    EXPECT_EQ(s->ReadBuf(buf, 4), 0); // no wait on a line that is gone
+    s->Close();
+}
+
+TEST_F(SerialPort, COMRemovedClosesTheDescriptor) {
+    auto s = MakeSerial();
+    int removed = 0;
+    s->OnCOMRemoved = [&](QObject* sender) {
+        EXPECT_EQ(sender, s.get());
+        ++removed;
+    };
+    s->OnRxChar = [](QObject*) {};
+    ASSERT_TRUE(s->Open());
+    s->COMRemoved();
+    EXPECT_FALSE(s->Active());
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(s->BoundWriteBuf(), &TSerial::WriteBufNone);
+    // The lock went with the descriptor: the device is free again.
+    const int other = ::open(Pty.Path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    ::close(other);
+}
+
+TEST_F(SerialPort, UnpluggedOpenPortIsClosedByTheManager) {
+    auto s = MakeSerial();
+    int removed = 0;
+    s->OnCOMRemoved = [&](QObject*) { ++removed; };
+    ASSERT_TRUE(s->Open());
+    QFile::remove(Pty.Entry());
+    EXPECT_TRUE(COMManager->Rescan());
+    EXPECT_EQ(removed, 1);
+    EXPECT_FALSE(s->Active());
+}
+
+// Components opened, fed, closed and destroyed in a tight loop, with handlers
+// on the event thread and on the main thread: a finishing thread must never
+// reach a component that is gone (run under ASan and TSan).
+TEST_F(SerialPort, ComponentsDieWhileTheirThreadsFinish) {
+    std::atomic<bool> stop{false};
+    std::thread gauge([&] {
+        while (!stop.load()) {
+            Pty.Send("0123456789\r\n");
+            QThread::usleep(200);
+        }
+    });
+    std::atomic<int> events{0};
+    for (int i = 0; i < 200; ++i) {
+        auto s = MakeSerial();
+        s->SetSyncEventHandling(i % 2 == 0);
+        s->OnRxChar = [&events, raw = s.get()](QObject*) {
+            char buf[64];
+            raw->ReadBuf(buf, std::min(raw->RecCount(), 64));
+            ++events;
+        };
+        s->OnEventChar = [&events](QObject*) { ++events; };
+        ASSERT_TRUE(s->Open()) << i;
+        for (int k = 0; k < 3; ++k)
+            platform::CheckSynchronize();
+        if (i % 3 == 0)
+            s->Close();
+        s.reset();
+    }
+    stop = true;
+    gauge.join();
+    testing_support::ProcessEventsFor(100);
+    EXPECT_GT(events.load(), 0);
+}
+
+} // namespace
