@@ -42,10 +42,17 @@ void TEditorInserter::Insert(const QString& text) {
     // With undo off the document keeps no copy of the change, and turning it
     // on again clears the history, as the non-undoable replace does.
     doc->setUndoRedoEnabled(false);
-    if (!piece.isEmpty())
-        cursor.insertText(piece.toString());
-    else if (cursor.hasSelection())
-        cursor.removeSelectedText();
+    {
+        // Inside an edit block the cursor leaves its block unlaid-out; laying
+        // out every new line as it arrives would cost time and memory per line.
+        QTextCursor block(doc);
+        block.beginEditBlock();
+        if (!piece.isEmpty())
+            cursor.insertText(piece.toString());
+        else if (cursor.hasSelection())
+            cursor.removeSelectedText();
+        block.endEditBlock();
+    }
     doc->setUndoRedoEnabled(true);
     doc->setModified(true);
     // The editor's own cursor sat where the text went in, so the document

@@ -1,0 +1,128 @@
+// Readings streaming into the shown editor at the line rate of 921,600 baud:
+// CPU time per line including painting, with a short and a long document, and
+// the resident memory each line costs.
+#include "app/EditorInserter.h"
+#include "app/TMainScreen.h"
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPlainTextEdit>
+#include <QThread>
+
+#include <chrono>
+#include <thread>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+class TSilentDialogs : public platform::TDialogs {
+public:
+    int MessageBox(const QString&, const QString&, unsigned) override { return platform::IDOK; }
+    void ShowException(const QString&) override {}
+};
+
+// CPU time of the main thread: the editor, its layout and its painting.
+double CpuSeconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+double ResidentBytes() {
+    long pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return static_cast<double>(resident) * static_cast<double>(sysconf(_SC_PAGESIZE));
+}
+
+constexpr double kLinesPerSecond = 8400.0; // 921,600 baud, 11-byte lines
+const QByteArray kLine = "  12.5 um\r\n";
+
+// Fills the document as fast as it goes, each line its own insertion.
+void Prefill(TMainScreen& window, int lines) {
+    for (int i = 0; i < lines; ++i) {
+        window.AddReceivedText(kLine);
+        if (i % 4096 == 0)
+            QCoreApplication::processEvents();
+    }
+    window.Inserter().Flush();
+    QCoreApplication::processEvents();
+}
+
+// Streams lines at the line rate, one receive event each, as the serial
+// event thread hands them to the main thread; returns CPU s/line.
+double Stream(TMainScreen& window, int lines) {
+    QEventLoop loop;
+    const double cpuStart = CpuSeconds();
+    std::thread feeder([&] {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < lines; ++i) {
+            std::this_thread::sleep_until(
+                start + std::chrono::nanoseconds(static_cast<qint64>(i * 1e9 / kLinesPerSecond)));
+            QMetaObject::invokeMethod(
+                &window, [&window] { window.AddReceivedText(kLine); }, Qt::QueuedConnection);
+        }
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    loop.exec();
+    feeder.join();
+    window.Inserter().Flush();
+    QCoreApplication::processEvents();
+    return (CpuSeconds() - cpuStart) / lines;
+}
+
+void BM_EditorStream(benchmark::State& state) {
+    const int documentLines = static_cast<int>(state.range(0));
+    TSilentDialogs dialogs;
+    TMainScreen window(dialogs);
+    window.show();
+    QCoreApplication::processEvents();
+    const double before = ResidentBytes();
+    Prefill(window, documentLines);
+    const double perLineMemory = (ResidentBytes() - before) / std::max(documentLines, 1);
+    double cpuPerLine = 0;
+    for (auto _ : state)
+        cpuPerLine = Stream(window, 8400);
+    state.counters["cpu_us_per_line"] = cpuPerLine * 1e6;
+    state.counters["rss_bytes_per_line"] = perLineMemory;
+    window.Editor->document()->setModified(false);
+}
+BENCHMARK(BM_EditorStream)->Arg(10000)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The insertion alone, as fast as it goes, painting once per frame.
+void BM_EditorInsert(benchmark::State& state) {
+    TSilentDialogs dialogs;
+    TMainScreen window(dialogs);
+    window.show();
+    QCoreApplication::processEvents();
+    for (auto _ : state)
+        window.AddReceivedText(kLine);
+    window.Inserter().Flush();
+    window.Editor->document()->setModified(false);
+}
+BENCHMARK(BM_EditorInsert)->Iterations(100000);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    // Keep the benchmark's settings away from the user's.
+    char folder[] = "/tmp/brisquell-bench-XXXXXX";
+    if (::mkdtemp(folder) != nullptr)
+        ::setenv("XDG_CONFIG_HOME", folder, 1);
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
