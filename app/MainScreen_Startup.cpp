@@ -5,7 +5,7 @@
 #include "app/EditorInserter.h"
 #include "app/Texts.h"
 #include "platform/Dialogs.h"
-#include "platform/SpecialFolder.h"
+#include "platform/ShellFolders.h"
 
 #include <QApplication>
 #include <QClipboard>

@@ -1,6 +1,6 @@
 #include "serial/PortsFolder.h"
 
-#include "platform/SpecialFolder.h"
+#include "platform/ShellFolders.h"
 
 #include <QDateTime>
 #include <QDir>

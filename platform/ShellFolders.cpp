@@ -1,4 +1,4 @@
-#include "SpecialFolder.h"
+#include "ShellFolders.h"
 
 #include <QDir>
 
