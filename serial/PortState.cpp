@@ -61,12 +61,11 @@ TPortState::~TPortState() {
 void TPortState::Shutdown() {
     if (FClosed.exchange(true))
         return;
-    {
-        // No fill is between its read and its queue update while the device goes.
-        std::lock_guard lock(FLock);
-        SerialDevice::Detach(FFd);
-    }
+    // Wake every wait first: releasing a terminal can take a while.
     Signal(FCloseFd);
+    // No fill is between its read and its queue update while the device goes.
+    std::lock_guard lock(FLock);
+    SerialDevice::Detach(FFd);
 }
 
 void TPortState::Signal(int EventFd) {

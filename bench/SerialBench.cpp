@@ -1,0 +1,192 @@
+// Throughput from a pseudo-terminal through the event thread, OnRxChar and
+// bulk ReadBuf; the CPU an idle open port costs; Close to the thread's end.
+
+#include "serial/PortsFolder.h"
+#include "serial/TCOMManager.h"
+#include "serial/TSerial.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <pty.h>
+#include <thread>
+#include <time.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double CpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// A private ports folder with COM5 on a pseudo-terminal, and the manager on it.
+class TBenchPort {
+public:
+    TBenchPort() {
+        QDir().mkpath(FTree.path() + "/dev");
+        QDir().mkpath(FTree.path() + "/proc");
+        QDir().mkpath(FTree.path() + "/ports");
+        char name[256] = {};
+        ::openpty(&Master, &Slave, name, nullptr, nullptr);
+        QFile::link(QString::fromLocal8Bit(name), FTree.path() + "/ports/COM5");
+        SerialModuleStart(
+            TPortRoots{FTree.path() + "/dev", FTree.path() + "/proc", FTree.path() + "/ports", 0});
+        COMManager->Scan(5);
+    }
+    ~TBenchPort() {
+        SerialModuleEnd();
+        ::close(Master);
+        ::close(Slave);
+    }
+    TBenchPort(const TBenchPort&) = delete;
+    TBenchPort& operator=(const TBenchPort&) = delete;
+
+    int Master = -1;
+    int Slave = -1;
+
+private:
+    QTemporaryDir FTree;
+};
+
+// The main window's way: handlers on the main thread, everything waiting
+// read in one call.
+void BM_Throughput(benchmark::State& State) {
+    TBenchPort port;
+    TSerial serial;
+    serial.SetCOMPort(5);
+    serial.SetBufSizeRec(static_cast<int>(State.range(0)));
+    serial.SetSyncEventHandling(true);
+    std::vector<char> buffer(static_cast<size_t>(serial.BufSizeRec()));
+    std::atomic<size_t> received{0};
+    serial.OnRxChar = [&](QObject*) {
+        const int n = serial.ReadBuf(
+            buffer.data(), std::min<int>(serial.RecCount(), static_cast<int>(buffer.size())));
+        received += static_cast<size_t>(n);
+    };
+    serial.SetSyncWait(false);
+    if (!serial.Open()) {
+        State.SkipWithError("open failed");
+        return;
+    }
+    const size_t total = 64u << 20;
+    const std::vector<char> chunk(65536, 'x');
+    double cpu = 0, seconds = 0;
+    for (auto _ : State) {
+        received = 0;
+        const double cpu0 = CpuSeconds();
+        const auto t0 = TClock::now();
+        std::thread writer([&] {
+            size_t sent = 0;
+            while (sent < total) {
+                const ssize_t n = ::write(port.Master, chunk.data(), chunk.size());
+                if (n > 0)
+                    sent += static_cast<size_t>(n);
+            }
+        });
+        while (received.load() < total)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        writer.join();
+        const double s = std::chrono::duration<double>(TClock::now() - t0).count();
+        State.SetIterationTime(s);
+        seconds += s;
+        cpu += CpuSeconds() - cpu0;
+    }
+    const double mb = static_cast<double>(total) * static_cast<double>(State.iterations()) / 1e6;
+    State.counters["MB/s"] = mb / seconds;
+    // Both ends of the line run in this process: the figure includes the
+    // writer's share.
+    State.counters["CPU_s_per_MB"] = cpu / mb;
+    serial.Close();
+}
+BENCHMARK(BM_Throughput)->Arg(4096)->Arg(65536)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// An open port with a handler and no traffic: its thread must sleep.
+void BM_Idle(benchmark::State& State) {
+    TBenchPort port;
+    TSerial serial;
+    serial.SetCOMPort(5);
+    serial.SetSyncEventHandling(true);
+    serial.OnRxChar = [](QObject*) {};
+    if (!serial.Open()) {
+        State.SkipWithError("open failed");
+        return;
+    }
+    for (auto _ : State) {
+        const uint64_t wakeups = serial.EventThreadWakeups();
+        const double cpu0 = CpuSeconds();
+        QThread::sleep(10); // the main thread sleeps: what is spent is the port's
+        State.counters["CPU_s_in_10s"] = CpuSeconds() - cpu0;
+        State.counters["wakeups"] = static_cast<double>(serial.EventThreadWakeups() - wakeups);
+    }
+    serial.Close();
+}
+BENCHMARK(BM_Idle)->Iterations(1)->Unit(benchmark::kSecond);
+
+// The thread stops its line-event source as the last thing before it ends.
+class TEndProbe final : public TLineEventSource {
+public:
+    explicit TEndProbe(std::atomic<int64_t>& Ended) : FEnded(Ended) {}
+    void Start(int, uint32_t, TPost) override {}
+    void Stop() override { FEnded = TClock::now().time_since_epoch().count(); }
+
+private:
+    std::atomic<int64_t>& FEnded;
+};
+
+void BM_CloseToThreadEnd(benchmark::State& State) {
+    TBenchPort port;
+    TSerial serial;
+    serial.SetCOMPort(5);
+    serial.OnRxChar = [](QObject*) {};
+    std::atomic<int64_t> ended{0};
+    serial.LineEventSourceFactory = [&] { return std::make_unique<TEndProbe>(ended); };
+    std::vector<double> micros, closes;
+    for (auto _ : State) {
+        ended = 0;
+        if (!serial.Open()) {
+            State.SkipWithError("open failed");
+            return;
+        }
+        QThread::msleep(2); // let the thread reach its wait
+        const int64_t closed = TClock::now().time_since_epoch().count();
+        serial.Close();
+        closes.push_back(std::chrono::duration<double, std::micro>(
+                             TClock::now().time_since_epoch() - TClock::duration(closed))
+                             .count());
+        while (ended.load() == 0)
+            std::this_thread::yield();
+        const auto d = std::chrono::duration<double, std::micro>(TClock::duration(ended - closed));
+        micros.push_back(d.count());
+        State.SetIterationTime(d.count() * 1e-6);
+    }
+    std::sort(micros.begin(), micros.end());
+    std::sort(closes.begin(), closes.end());
+    State.counters["median_us"] = micros[micros.size() / 2];
+    State.counters["close_call_median_us"] = closes[closes.size() / 2];
+}
+BENCHMARK(BM_CloseToThreadEnd)->Iterations(200)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QTemporaryDir config;
+    ::setenv("XDG_CONFIG_HOME", config.path().toUtf8().constData(), 1);
+    QCoreApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,3 @@
+# The serial component on a pseudo-terminal: throughput through the event
+# thread, idle cost, and how fast Close ends the thread.
+brisquell_add_bench(serial_bench SOURCES SerialBench.cpp LIBS serial)
