@@ -1,22 +1,16 @@
 #include "app/Texts.h"
 
-#include <cstdlib>
+#include "i18n/ProgramResourceStrings.h"
+#include "i18n/gnugettext.h"
 
 QString UntitledName() {
-    return QStringLiteral("Unbenannt");
+    return gnugettext::LoadResourceText(&gnugettext::SUnbenannt);
 }
 
 QString Translated(const char* germanId) {
-    return QString::fromUtf8(germanId);
+    return gnugettext::TranslateText(QString::fromUtf8(germanId));
 }
 
 QString EngineLanguageCode() {
-    // Until the translation engine exists: the environment's language, as
-    // the engine will take it (LANG, then LC_ALL, LC_MESSAGES, else "C").
-    for (const char* name : {"LANG", "LC_ALL", "LC_MESSAGES"}) {
-        const char* value = std::getenv(name);
-        if (value != nullptr && *value != '\0')
-            return QString::fromLocal8Bit(value).left(2);
-    }
-    return QStringLiteral("C");
+    return gnugettext::CurrentLanguage().left(2);
 }

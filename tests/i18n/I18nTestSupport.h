@@ -1,0 +1,100 @@
+#pragma once
+
+#include "platform/Dialogs.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace i18n_test {
+
+// The catalogs compiled from data/*.po at build time.
+inline QString CatalogDir() {
+    return QStringLiteral(I18N_TEST_CATALOGS);
+}
+inline QString Catalog(const char* relative) {
+    return CatalogDir() + QLatin1Char('/') + relative;
+}
+
+inline QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void WriteAll(const QString& path, const QByteArray& data) {
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(data);
+}
+
+// The (id, translation) pairs of a little-endian catalog, read without the
+// code under test.
+inline std::vector<std::pair<QByteArray, QByteArray>> Entries(const QByteArray& mo) {
+    const auto word = [&mo](std::uint32_t at) {
+        std::uint32_t v = 0;
+        for (int i = 3; i >= 0; --i)
+            v = v << 8 | static_cast<unsigned char>(mo[at + i]);
+        return v;
+    };
+    const auto string = [&](std::uint32_t table, std::uint32_t i) {
+        return mo.mid(word(table + 8 * i + 4), word(table + 8 * i));
+    };
+    std::vector<std::pair<QByteArray, QByteArray>> entries;
+    for (std::uint32_t i = 0; i < word(8); ++i)
+        entries.emplace_back(string(word(12), i), string(word(16), i));
+    return entries;
+}
+
+// Sets or clears an environment variable for one scope.
+class TScopedEnv {
+public:
+    TScopedEnv(const char* name, const char* value) : FName(name) {
+        if (const char* old = std::getenv(name)) {
+            FOld = old;
+            FHadOld = true;
+        }
+        if (value != nullptr)
+            ::setenv(name, value, 1);
+        else
+            ::unsetenv(name);
+    }
+    ~TScopedEnv() {
+        if (FHadOld)
+            ::setenv(FName, FOld.c_str(), 1);
+        else
+            ::unsetenv(FName);
+    }
+    TScopedEnv(const TScopedEnv&) = delete;
+    TScopedEnv& operator=(const TScopedEnv&) = delete;
+
+private:
+    const char* FName;
+    std::string FOld;
+    bool FHadOld = false;
+};
+
+// Records message boxes instead of showing them.
+class TFakeDialogs : public platform::TDialogs {
+public:
+    struct TBox {
+        QString Text;
+        QString Caption;
+        unsigned Flags;
+    };
+    int MessageBox(const QString& text, const QString& caption, unsigned flags) override {
+        Boxes.push_back({text, caption, flags});
+        return platform::IDOK;
+    }
+    void ShowException(const QString& message) override { Exceptions.push_back(message); }
+
+    std::vector<TBox> Boxes;
+    std::vector<QString> Exceptions;
+};
+
+} // namespace i18n_test
