@@ -3,6 +3,7 @@
 
 #include "app/EditorInserter.h"
 #include "app/ImageList.h"
+#include "serial/TSerial.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -92,11 +93,51 @@ void TMainScreen::BuildForm() {
     PrintDialog->setObjectName(QStringLiteral("PrintDialog"));
     PrinterSetupDialog = new QObject(this);
     PrinterSetupDialog->setObjectName(QStringLiteral("PrinterSetupDialog"));
+    BuildSerial();
     BuildActions();
     BuildEditor();
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
+}
+
+void TMainScreen::BuildSerial() {
+    // The design values, applied in the component's property order: the
+    // receive buffer before the XOn/XOff limits, which it would pull in.
+    Serial1 = new TSerial(this);
+    Serial1->setObjectName(QStringLiteral("Serial1"));
+    Serial1->SetCOMPort(1);
+    Serial1->SetThreadPriority(TThreadPriority::tpNormal);
+    Serial1->SetBaudrate(9600);
+    Serial1->SetDataBits(TDataBits::db_8);
+    Serial1->SetParityBit(TParityBit::none);
+    Serial1->SetStopBits(TStopBits::sb_1);
+    Serial1->SetBufSizeTrm(4096);
+    Serial1->SetBufSizeRec(4096);
+    Serial1->SetHandshakeRtsCts(false);
+    Serial1->SetHandshakeDtrDsr(false);
+    Serial1->SetHandshakeXOnXOff(false);
+    Serial1->SetRTSActive(true);
+    Serial1->SetDTRActive(true);
+    Serial1->SetXOnChar('\x11');
+    Serial1->SetXOffChar('\x13');
+    Serial1->SetXOffLimit(1600);
+    Serial1->SetXOnLimit(400);
+    Serial1->SetErrorChar('?');
+    Serial1->SetEofChar('\x1A');
+    Serial1->SetEventChar('\r');
+    Serial1->SetDataSize(0);
+    Serial1->SetContinueOnXOff(false);
+    Serial1->SetUseErrorChar(false);
+    Serial1->SetEliminateNullChar(false);
+    Serial1->SetAbortOnError(false);
+    Serial1->SetRecTimeOut(0);
+    Serial1->SetTrmTimeOut(0);
+    Serial1->SetSyncEventHandling(true);
+    Serial1->SetEnableEvents(true);
+    Serial1->SetSyncWait(true);
+    Serial1->OnRxChar = [this](QObject* sender) { RunGuarded([&] { Serial1RxChar(sender); }); };
+    SetReceptionSource(Serial1);
 }
 
 QAction* TMainScreen::MakeAction(const char* name, const char* caption,

@@ -6,6 +6,7 @@
 #include "app/Texts.h"
 #include "platform/Dialogs.h"
 #include "platform/ShellFolders.h"
+#include "serial/TSerial.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -110,7 +111,10 @@ void TMainScreen::PutIniParam() {
     Settings.WorkDir = SaveDialog->FileName.isEmpty()
                            ? QString()
                            : QFileInfo(SaveDialog->FileName).absolutePath() + QLatin1Char('/');
-    WriteSettings(TIniFileAccess(IniPath), Settings);
+    // The rate in force at the end, which a fixed-rate profile may have set.
+    TSettings written = Settings;
+    written.Baud = Serial1->Baudrate();
+    WriteSettings(TIniFileAccess(IniPath), written);
 }
 
 void TMainScreen::act_edit_undoExecute(QObject*) {

@@ -3,6 +3,7 @@
 
 #include "app/ImageList.h"
 #include "app/Texts.h"
+#include "serial/TSerial.h"
 
 #include <QAction>
 #include <QLabel>
@@ -36,8 +37,9 @@ void TMainScreen::RefreshStatusBar() {
         link = Settings.Port == 0 ? QStringLiteral("Com--")
                                   : QStringLiteral("Com%1").arg(Settings.Port);
     SetText(StatusPanels[1], link);
-    SetText(StatusPanels[2],
-            device == 9 || device == 2 ? QString() : QStringLiteral("%1 Baud").arg(Settings.Baud));
+    SetText(StatusPanels[2], device == 9 || device == 2
+                                 ? QString()
+                                 : QStringLiteral("%1 Baud").arg(Serial1->Baudrate()));
     const QList<QAction*> items = Device1->actions();
     const int index = State.DeviceMenuIndex;
     SetText(StatusPanels[3], index >= 0 && index < items.size() ? items[index]->text() : QString());

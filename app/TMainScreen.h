@@ -20,6 +20,7 @@ class QToolBar;
 class TByteSource;
 class TEditorInserter;
 class TImageList;
+class TSerial;
 namespace platform {
 class TDialogs;
 }
@@ -93,6 +94,7 @@ public:
     TImageList* ImageList1 = nullptr;
     TImageList* StatusImageList = nullptr;
     QObject* ActionList1 = nullptr;
+    TSerial* Serial1 = nullptr;
     QTimer* PromptTime = nullptr;
     TFileDialogInfo* OpenDialog = nullptr;
     TFileDialogInfo* SaveDialog = nullptr;
@@ -144,6 +146,7 @@ private:
     void BuildToolBar();
     void BuildEditor();
     void BuildStatusBar();
+    void BuildSerial();
     QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
                         int image);
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));

@@ -3,6 +3,7 @@
 #include "app/TMainScreen.h"
 #include "platform/QtDialogs.h"
 #include "platform/TThread.h"
+#include "serial/TCOMManager.h"
 
 #include <memory>
 
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
     application.setApplicationName(QStringLiteral("Brisquell"));
     platform::TQtDialogs dialogs;
     application.SetDialogs(&dialogs);
+    // Modules start in this order once the application object exists (the
+    // port manager's device watcher needs its event loop) and end in reverse.
+    SerialModuleStart();
     int result = 0;
     {
         auto MainScreen = std::make_unique<TMainScreen>(dialogs);
@@ -20,5 +24,6 @@ int main(int argc, char** argv) {
         result = TApplication::exec();
         dialogs.SetOwner(nullptr);
     }
+    SerialModuleEnd();
     return result;
 }

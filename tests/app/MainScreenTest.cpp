@@ -1,6 +1,7 @@
 #include "app/EditorInserter.h"
 #include "app/ImageList.h"
 #include "app/TMainScreen.h"
+#include "serial/TSerial.h"
 #include "tests/app/FakeByteSource.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/TestEnvironment.h"
@@ -193,6 +194,16 @@ TEST_F(MainScreenTest, FirstRunUsesDefaultsAndClosingWritesEveryKey) {
                             "Device=0", "Port=0", "MaxPort=10", "AutoConnect=1", "Debug=0",
                             "LeftSpace=10", "Language=", "WorkDir=\n", "File0=", "File4="})
         EXPECT_TRUE(text.contains(key)) << key;
+}
+
+TEST_F(MainScreenTest, BaudIsWrittenFromTheSerialComponent) {
+    Create("[Config]\nBaud=4800\n");
+    EXPECT_EQ(Window->Settings.Baud, 4800);
+    Window->Serial1->SetBaudrate(57600);
+    Window.reset();
+    QFile file(IniFile());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("Baud=57600"));
 }
 
 TEST_F(MainScreenTest, UnknownProfileSelectsManuellAndLeftInHex) {
