@@ -4,8 +4,11 @@
 #include "platform/Profile.h"
 
 #include <QDir>
+#include <QFileInfo>
 
 #include <stdexcept>
+#include <type_traits>
+#include <variant>
 
 std::optional<int> ParseIniInteger(const QString& text) {
     bool ok = false;
@@ -27,10 +30,14 @@ std::optional<int> ParseIniInteger(const QString& text) {
     return static_cast<int>(value);
 }
 
+QString IniPathFor(const QString& appDataFolder) {
+    return appDataFolder + QStringLiteral("/Brisquell/BSave.ini");
+}
+
 QString MakeIniPath(const QString& appDataFolder) {
-    const QString folder = appDataFolder + QStringLiteral("/Brisquell");
-    QDir().mkpath(folder);
-    return folder + QStringLiteral("/BSave.ini");
+    const QString path = IniPathFor(appDataFolder);
+    QDir().mkpath(QFileInfo(path).path());
+    return path;
 }
 
 int TIniFileAccess::ReadInteger(const QString& section, const QString& key,
@@ -63,41 +70,73 @@ void TIniFileAccess::WriteBool(const QString& section, const QString& key, bool 
     WriteString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
+namespace {
+
+// The keys of the settings file in the order they are read and written.
+struct TKey {
+    const char* Section;
+    const char* Key;
+    std::variant<int TSettings::*, bool TSettings::*, QString TSettings::*> Field;
+};
+
+const TKey kKeys[] = {
+    {"Window", "Left", &TSettings::Left},
+    {"Window", "Top", &TSettings::Top},
+    {"Window", "Height", &TSettings::Height},
+    {"Window", "Width", &TSettings::Width},
+    {"Config", "Baud", &TSettings::Baud},
+    {"Config", "Device", &TSettings::Device},
+    {"Config", "Port", &TSettings::Port},
+    {"Config", "MaxPort", &TSettings::MaxPort},
+    {"Config", "AutoConnect", &TSettings::AutoConnect},
+    {"Config", "Debug", &TSettings::Debug},
+    {"System", "LeftSpace", &TSettings::LeftSpace},
+    {"System", "Language", &TSettings::Language},
+    {"System", "WorkDir", &TSettings::WorkDir},
+};
+
+QString FileKey(size_t i) {
+    return QStringLiteral("File%1").arg(i);
+}
+
+} // namespace
+
 void ReadSettings(const TIniFileAccess& ini, TSettings& s, const QString& defaultLanguage,
                   const QString& defaultWorkDir) {
-    s.Left = ini.ReadInteger("Window", "Left", 100);
-    s.Top = ini.ReadInteger("Window", "Top", 100);
-    s.Height = ini.ReadInteger("Window", "Height", 450);
-    s.Width = ini.ReadInteger("Window", "Width", 500);
-    s.Baud = ini.ReadInteger("Config", "Baud", 9600);
-    s.Device = ini.ReadInteger("Config", "Device", 0);
-    s.Port = ini.ReadInteger("Config", "Port", 0);
-    s.MaxPort = ini.ReadInteger("Config", "MaxPort", 10);
-    s.AutoConnect = ini.ReadBool("Config", "AutoConnect", true);
-    s.Debug = ini.ReadBool("Config", "Debug", false);
-    s.LeftSpace = ini.ReadInteger("System", "LeftSpace", 10);
-    s.Language = ini.ReadString("System", "Language", defaultLanguage);
-    s.WorkDir = ini.ReadString("System", "WorkDir", defaultWorkDir);
-    for (int i = 0; i < 5; ++i)
-        s.Files[static_cast<size_t>(i)] =
-            ini.ReadString("LastFile", QStringLiteral("File%1").arg(i), QString());
+    // The defaults are the values of a fresh record, but for the two that
+    // depend on where and how the program runs.
+    TSettings defaults;
+    defaults.Language = defaultLanguage;
+    defaults.WorkDir = defaultWorkDir;
+    for (const TKey& key : kKeys)
+        std::visit(
+            [&](auto field) {
+                using T = std::remove_reference_t<decltype(s.*field)>;
+                if constexpr (std::is_same_v<T, int>)
+                    s.*field = ini.ReadInteger(key.Section, key.Key, defaults.*field);
+                else if constexpr (std::is_same_v<T, bool>)
+                    s.*field = ini.ReadBool(key.Section, key.Key, defaults.*field);
+                else
+                    s.*field = ini.ReadString(key.Section, key.Key, defaults.*field);
+            },
+            key.Field);
+    for (size_t i = 0; i < s.Files.size(); ++i)
+        s.Files[i] = ini.ReadString("LastFile", FileKey(i), QString());
 }
 
 void WriteSettings(const TIniFileAccess& ini, const TSettings& s) {
-    ini.WriteInteger("Window", "Left", s.Left);
-    ini.WriteInteger("Window", "Top", s.Top);
-    ini.WriteInteger("Window", "Height", s.Height);
-    ini.WriteInteger("Window", "Width", s.Width);
-    ini.WriteInteger("Config", "Baud", s.Baud);
-    ini.WriteInteger("Config", "Device", s.Device);
-    ini.WriteInteger("Config", "Port", s.Port);
-    ini.WriteInteger("Config", "MaxPort", s.MaxPort);
-    ini.WriteBool("Config", "AutoConnect", s.AutoConnect);
-    ini.WriteBool("Config", "Debug", s.Debug);
-    ini.WriteInteger("System", "LeftSpace", s.LeftSpace);
-    ini.WriteString("System", "Language", s.Language);
-    ini.WriteString("System", "WorkDir", s.WorkDir);
-    for (int i = 0; i < 5; ++i)
-        ini.WriteString("LastFile", QStringLiteral("File%1").arg(i),
-                        s.Files[static_cast<size_t>(i)]);
+    for (const TKey& key : kKeys)
+        std::visit(
+            [&](auto field) {
+                using T = std::remove_cvref_t<decltype(s.*field)>;
+                if constexpr (std::is_same_v<T, int>)
+                    ini.WriteInteger(key.Section, key.Key, s.*field);
+                else if constexpr (std::is_same_v<T, bool>)
+                    ini.WriteBool(key.Section, key.Key, s.*field);
+                else
+                    ini.WriteString(key.Section, key.Key, s.*field);
+            },
+            key.Field);
+    for (size_t i = 0; i < s.Files.size(); ++i)
+        ini.WriteString("LastFile", FileKey(i), s.Files[i]);
 }

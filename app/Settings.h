@@ -28,9 +28,11 @@ struct TSettings {
 // for anything that is not a 32-bit number.
 std::optional<int> ParseIniInteger(const QString& text);
 
-// The settings file's path under the given application-data folder
-// ("<folder>/Brisquell/BSave.ini"), creating the Brisquell folder with its
-// parents. An empty folder gives the path from the root, "/Brisquell/BSave.ini".
+// The settings file's path under the given application-data folder,
+// "<folder>/Brisquell/BSave.ini"; an empty folder gives the path from the
+// root, "/Brisquell/BSave.ini".
+QString IniPathFor(const QString& appDataFolder);
+// The same, creating the Brisquell folder with its parents.
 QString MakeIniPath(const QString& appDataFolder);
 
 // One key of the settings file: typed reads with the file's default rules and

@@ -33,7 +33,7 @@ TEST(IniPath, FolderIsCreatedWithParentsAndRootIsTheFallback) {
     const QString base = testing_support::ConfigHome() + "/deep/er";
     EXPECT_EQ(MakeIniPath(base), base + "/Brisquell/BSave.ini");
     EXPECT_TRUE(QDir(base + "/Brisquell").exists());
-    EXPECT_EQ(MakeIniPath(QString()), QString("/Brisquell/BSave.ini"));
+    EXPECT_EQ(IniPathFor(QString()), QString("/Brisquell/BSave.ini"));
 }
 
 TEST(ReadSettings, MissingFileGivesTheDefaults) {
