@@ -163,15 +163,10 @@ TEST_F(FormTest, SecondTranslateInAnotherLanguageShowsTheErrorBox) {
 
 TEST_F(FormTest, RetranslateBeforeTranslateIsAProgrammingError) {
     QObject form;
-    try {
-        RetranslateComponent(&form);
-        FAIL() << "no exception";
-    } catch (const EGGProgrammingError& error) {
-        EXPECT_EQ(error.Message(),
-                  QStringLiteral("Retranslate was called on an object that has not been "
-                                 "translated before. Please use TranslateComponent() before "
-                                 "RetranslateComponent()."));
-    }
+    EXPECT_EQ(MessageOf<EGGProgrammingError>([&] { RetranslateComponent(&form); }),
+              QStringLiteral("Retranslate was called on an object that has not been "
+                             "translated before. Please use TranslateComponent() before "
+                             "RetranslateComponent()."));
 }
 
 TEST_F(FormTest, ObjectReachedTwiceIsWalkedOnceAndEmptyTextsAreSkipped) {
@@ -210,16 +205,11 @@ TEST_F(FormTest, FormWithItsOwnMarkerIsLeftToItself) {
 TEST_F(FormTest, FailingPropertyEndsTheWalkWithComponentError) {
     QObject form;
     new TStubborn(&form);
-    try {
-        TranslateComponent(&form);
-        FAIL() << "no exception";
-    } catch (const EGGComponentError& error) {
-        EXPECT_EQ(error.Message(),
-                  QStringLiteral("Property cannot be translated.\r\nAdd "
-                                 "TP_GlobalIgnoreClassProperty(TStubborn,'Stubborn') to your "
-                                 "source code or use\r\nTP_Ignore (self,'.Stubborn') to prevent "
-                                 "this message.\r\nReason: refused"));
-    }
+    EXPECT_EQ(MessageOf<EGGComponentError>([&] { TranslateComponent(&form); }),
+              QStringLiteral("Property cannot be translated.\r\nAdd "
+                             "TP_GlobalIgnoreClassProperty(TStubborn,'Stubborn') to your "
+                             "source code or use\r\nTP_Ignore (self,'.Stubborn') to prevent "
+                             "this message.\r\nReason: refused"));
     EXPECT_EQ(FindMarker(&form), nullptr);
     EXPECT_EQ(GlobalEngine->ActiveRetranslator, nullptr);
 }

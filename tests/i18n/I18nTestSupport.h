@@ -51,6 +51,16 @@ inline std::vector<std::pair<QByteArray, QByteArray>> Entries(const QByteArray& 
     return entries;
 }
 
+// The message of the exception of type TError that call raises.
+template <typename TError, typename TCall> QString MessageOf(TCall call) {
+    try {
+        call();
+    } catch (const TError& error) {
+        return error.Message();
+    }
+    return QStringLiteral("(no error)");
+}
+
 // Sets or clears an environment variable for one scope.
 class TScopedEnv {
 public:

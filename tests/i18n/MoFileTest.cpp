@@ -20,12 +20,7 @@ QByteArray Find(const TMoFile& mo, const QByteArray& id, bool& found) {
 }
 
 QString IoErrorOf(const QString& path, std::int64_t offset = 0) {
-    try {
-        TMoFile mo(path, offset);
-    } catch (const EGGIOError& error) {
-        return error.Message();
-    }
-    return QStringLiteral("(no error)");
+    return MessageOf<EGGIOError>([&] { TMoFile mo(path, offset); });
 }
 
 // A little-endian catalog of sorted ids, each translated as "<id>=".
