@@ -77,6 +77,7 @@ TFileDialogInfo::TFileDialogInfo(const QString& name, const QString& filter, QOb
 void TMainScreen::BuildForm() {
     setObjectName(QStringLiteral("MainScreen"));
     setWindowTitle(QStringLiteral("Brisquell"));
+    MarkRunTimeTexts(this, {QStringLiteral("windowTitle")}); // the document's name
     setMinimumSize(430, 220);
     ImageList1 = new TImageList(QStringLiteral("ImageList1"), MakeActionImages(), this);
     StatusImageList = new TImageList(QStringLiteral("StatusImageList"), MakeStatusImages(), this);

@@ -4,6 +4,7 @@
 #include "app/Abort.h"
 #include "app/EditorInserter.h"
 #include "app/Texts.h"
+#include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
 #include "platform/ShellFolders.h"
 #include "serial/TSerial.h"
@@ -45,6 +46,7 @@ void TMainScreen::FormCreate(QObject*) {
     IniPath = MakeIniPath(platform::GetSpecialFolder(platform::CSIDL_APPDATA));
     State = TRunState{};
     GetIniParam();
+    gnugettext::TranslateComponent(this);
     SetFileName(UntitledName(), false);
 }
 

@@ -1,6 +1,8 @@
 // Program entry: modules start, the main window runs, modules end in reverse.
 #include "app/TApplication.h"
 #include "app/TMainScreen.h"
+#include "i18n/TGnuGettextInstance.h"
+#include "i18n/gnugettext.h"
 #include "platform/QtDialogs.h"
 #include "platform/TThread.h"
 #include "serial/TCOMManager.h"
@@ -16,6 +18,8 @@ int main(int argc, char** argv) {
     // Modules start in this order once the application object exists (the
     // port manager's device watcher needs its event loop) and end in reverse.
     SerialModuleStart();
+    GnuGettextModuleStart();
+    gnugettext::GlobalEngine->SetDialogs(&dialogs);
     int result = 0;
     {
         auto MainScreen = std::make_unique<TMainScreen>(dialogs);
@@ -24,6 +28,7 @@ int main(int argc, char** argv) {
         result = TApplication::exec();
         dialogs.SetOwner(nullptr);
     }
+    GnuGettextModuleEnd();
     SerialModuleEnd();
     return result;
 }
