@@ -33,8 +33,11 @@ struct TSyncQueue {
 };
 
 TSyncQueue& Queue() {
-    static TSyncQueue queue;
-    return queue;
+    // Never destroyed: a self-freeing worker may still be waiting in it while
+    // the process exits, and destroying a condition variable with waiters
+    // can hang the exit.
+    static TSyncQueue* const queue = new TSyncQueue;
+    return *queue;
 }
 
 int CurrentTid() { return static_cast<int>(::syscall(SYS_gettid)); }
