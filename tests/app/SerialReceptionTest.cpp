@@ -71,4 +71,24 @@ TEST_F(SerialReceptionTest, EchoProfileSendsEveryByteBack) {
     EXPECT_EQ(Gauge.Receive(6), "7.25\r\n");
 }
 
+TEST(SerialDesignValues, GiveTheDocumentedSettingsString) {
+    QDir().mkpath(testing_support::RuntimeDir() + "/dev");
+    TPortRoots roots;
+    roots.Dev = testing_support::RuntimeDir() + "/dev";
+    TPtyPort port1(1); // port 1 of the design must exist to be taken
+    SerialModuleStart(roots);
+    {
+        TFakeDialogs dialogs;
+        TMainScreen window(dialogs);
+        ASSERT_EQ(window.Serial1->COMPort(), 1);
+        TSerialSettings settings;
+        window.Serial1->GetSettings(settings);
+        QByteArray text;
+        window.Serial1->SettingsToString(settings, text);
+        EXPECT_EQ(text, "RRS10010096004000000409600004096000110170190000160000000400063026013"
+                        "000000000000000000000000102");
+    }
+    SerialModuleEnd();
+}
+
 } // namespace
