@@ -30,7 +30,7 @@ bool OnCreatorThread() {
     return GlobalEngine != nullptr && GlobalEngine->CreatorThreadId == std::this_thread::get_id();
 }
 
-// Delphi-style placeholders, enough for the program's messages.
+// Placeholders %s, %d and %%, enough for the program's messages.
 QString Format(const QString& pattern, const QStringList& arguments) {
     QString result;
     qsizetype next = 0;
