@@ -94,20 +94,29 @@ uint32_t TSerThread::WaitForEvents(int Epoll) {
     }
 }
 
+// A handler that throws ends the dispatch of this wake-up only: the thread
+// has nobody to report to, and ending it would leave an open port deaf (and
+// an unreleased owner would keep Close waiting for good).
 void TSerThread::HandleEvents() {
     TPortState& state = *FState;
     TSerial* owner = state.AcquireOwner();
     if (owner == nullptr)
         return;
     if (!owner->SyncEventHandling()) {
-        DispatchEvents();
+        try {
+            DispatchEvents();
+        } catch (...) {
+        }
         state.ReleaseOwner();
         return;
     }
     state.ReleaseOwner();
     // On the main thread the component can only go away inside a handler,
     // which DispatchEvents looks out for.
-    Synchronize([this] { DispatchEvents(); });
+    try {
+        Synchronize([this] { DispatchEvents(); });
+    } catch (...) {
+    }
 }
 
 void TSerThread::DispatchEvents() {

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <fcntl.h>
+#include <stdexcept>
 #include <sys/file.h>
 #include <thread>
 #include <vector>
@@ -319,6 +320,30 @@ TEST_F(SerialPort, HandlerMayCloseTheComponent) {
     EXPECT_TRUE(WaitFor([&] { return !s->Active(); }));
     EXPECT_TRUE(WaitFor([&] { return !Lines.Started(); }));
     EXPECT_EQ(errors, 0); // the rest of that wake-up is dropped with the port
+}
+
+// A handler that throws ends its own dispatch only: the thread goes on
+// waiting, and Close is not kept waiting for a dispatch that never ended.
+TEST_F(SerialPort, ThrowingHandlerNeitherEndsTheThreadNorBlocksClose) {
+    for (const bool sync : {false, true}) {
+        auto s = MakeSerial();
+        s->SetSyncEventHandling(sync);
+        std::atomic<int> calls{0};
+        s->OnRxChar = [&](QObject*) {
+            char buf[16];
+            s->ReadBuf(buf, std::min(s->RecCount(), 16));
+            if (++calls == 1)
+                throw std::runtime_error("handler failed");
+        };
+        ASSERT_TRUE(s->Open());
+        Pty.Send("a");
+        ASSERT_TRUE(WaitFor([&] { return calls == 1; })) << sync;
+        Pty.Send("b");
+        EXPECT_TRUE(WaitFor([&] { return calls == 2; })) << sync;
+        EXPECT_TRUE(s->EventThreadRunning()) << sync;
+        s->Close();
+        EXPECT_FALSE(s->Active());
+    }
 }
 
 TEST_F(SerialPort, HangUpEndsTheWaitInsteadOfLooping) {
