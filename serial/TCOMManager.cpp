@@ -140,12 +140,14 @@ void TCOMManager::UpdateOwner(TCustomSerial* Serial) {
         return;
     // A component owns one port at most. Its port number may have changed
     // while it was open; a record left on the old entry would outlive it.
+    // Only its own records are cleared: the port it names now may be open
+    // in another component, which must still hear when it is unplugged.
     for (auto& entry : FEntries)
         if (entry->Owner == Serial)
             entry->Owner = nullptr;
     const int index = IndexOfPort(Serial->COMPort());
-    if (index >= 0)
-        Entry(index).Owner = Serial->Active() ? Serial : nullptr;
+    if (index >= 0 && Serial->Active())
+        Entry(index).Owner = Serial;
 }
 
 void TCOMManager::CallHandler(TNotifyEvent& Handler) {

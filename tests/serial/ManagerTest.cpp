@@ -458,6 +458,29 @@ TEST_F(ManagerTest, PortNumberChangedWhileOpenLeavesNoStaleOwner) {
     EXPECT_TRUE(m.Rescan()); // would call COMRemoved on a destroyed component
 }
 
+TEST_F(ManagerTest, ClosingNeverClearsAnotherComponentsRecord) {
+    Tree.Plug("a");
+    Tree.Plug("b");
+    Tree.Link(3, Tree.Dev() + "/a");
+    Tree.Link(4, Tree.Dev() + "/b");
+    TCOMManager& m = Start();
+    TFakeSerial holder, mover;
+    holder.SetCOMPort(4);
+    holder.SetOpen(true);
+    mover.SetCOMPort(3);
+    mover.SetOpen(true);
+    mover.SetCOMPort(4); // taken while open, applies at the next open
+    mover.SetOpen(false);
+    EXPECT_EQ(m.Entry(0).Owner, nullptr);
+    EXPECT_EQ(m.Entry(1).Owner, &holder);
+    // So the holder still hears that its port is gone.
+    int removed = 0;
+    holder.OnCOMRemoved = [&removed](QObject*) { ++removed; };
+    Tree.Unlink(4);
+    EXPECT_TRUE(m.Rescan());
+    EXPECT_EQ(removed, 1);
+}
+
 // --- module and message window --------------------------------------------
 
 TEST_F(ManagerTest, ModuleStartCreatesTheManagerWithItsWindow) {
