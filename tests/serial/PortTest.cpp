@@ -137,13 +137,16 @@ TEST_F(SerialPort, CloseEndsAWaitWithoutTimeOuts) {
     auto s = MakeSerial();
     ASSERT_TRUE(s->Open());
     EXPECT_FALSE(s->TimeoutsSet());
+    Pty.Send("xy");
+    ASSERT_TRUE(WaitFor([&] { return s->RecCount() == 2; }));
     std::atomic<int> got{-1};
     std::thread reader([&] {
         char buf[10];
         got = s->ReadBufWait(buf, 10); // the variant itself: Close rebinds meanwhile
     });
-    Pty.Send("xy");
-    QThread::msleep(100);
+    // The queue empties once the reader holds the two bytes and waits for more.
+    EXPECT_TRUE(WaitFor([&] { return s->RecCount() == 0; }));
+    EXPECT_EQ(got.load(), -1);
     s->Close();
     reader.join();
     EXPECT_EQ(got.load(), 2);
