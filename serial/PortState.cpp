@@ -216,6 +216,8 @@ int TPortState::Write(const uint8_t* Source, int Size, bool Wait) {
         {
             std::lock_guard lock(FLock);
             FTxPending = true;
+            FTxLastCount = 0;
+            FTxDelay = 0;
         }
         Signal(FWakeFd);
     }
@@ -225,7 +227,7 @@ int TPortState::Write(const uint8_t* Source, int Size, bool Wait) {
 int TPortState::OutputCount() {
     int count = 0;
     std::lock_guard lock(FLock);
-    if (FClosed.load() || !SerialDevice::OutputQueue(FFd, count))
+    if (FClosed.load() || !FConfig.OutputQueue(FFd, count))
         return 0;
     return count;
 }
@@ -263,7 +265,7 @@ int TPortState::CheckTransmitter() {
     if (!FTxPending || FClosed.load())
         return -1;
     int count = 0;
-    if (!SerialDevice::OutputQueue(FFd, count)) {
+    if (!FConfig.OutputQueue(FFd, count)) {
         FTxPending = false; // the driver cannot tell: never reported
         return -1;
     }
@@ -273,8 +275,16 @@ int TPortState::CheckTransmitter() {
         return -1;
     }
     // Look again about when the queue should have gone out (10 bits a byte).
+    // While nothing goes out (flow control holds the line) each look waits
+    // twice as long as the last, so a stalled line does not keep the thread
+    // busy.
     const long long ms = static_cast<long long>(count) * 10000 / std::max(FConfig.BaudRate, 1u);
-    return static_cast<int>(std::clamp<long long>(ms + 1, 1, 1000));
+    long long delay = ms + 1;
+    if (FTxLastCount != 0 && count >= FTxLastCount)
+        delay = std::max(delay, 2LL * FTxDelay);
+    FTxLastCount = count;
+    FTxDelay = static_cast<int>(std::clamp<long long>(delay, 1, 1000));
+    return FTxDelay;
 }
 
 TSerial* TPortState::Owner() {

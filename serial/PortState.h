@@ -3,6 +3,7 @@
 #include "serial/CommRecords.h"
 #include "serial/LineEventSource.h"
 #include "serial/ReceiveQueue.h"
+#include "serial/SerialDevice.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -27,6 +28,9 @@ public:
         uint32_t BaudRate = 9600;
         bool AbortOnError = false;
         TCommTimeouts Timeouts;
+        // Bytes still to go out; false when the driver cannot tell. Tests
+        // stand in for a line held by flow control, which no pty can be.
+        bool (*OutputQueue)(int Fd, int& Count) = SerialDevice::OutputQueue;
     };
 
     // Takes over the descriptor.
@@ -101,6 +105,8 @@ private:
     bool FParked = false;
     bool FReaderWaiting = false;
     bool FTxPending = false;
+    int FTxLastCount = 0; // output queue at the last look
+    int FTxDelay = 0;     // ms until the next look, grows while nothing goes out
     bool FErrorLatched = false;
     std::atomic<bool> FClosed{false};
     std::atomic<bool> FHungUp{false};

@@ -1,3 +1,4 @@
+#include "serial/PortState.h"
 #include "serial/TSerial.h"
 #include "tests/serial/FakeLineEvents.h"
 #include "tests/serial/LineProbe.h"
@@ -10,6 +11,7 @@
 #include <QCoreApplication>
 #include <QThread>
 
+#include <algorithm>
 #include <atomic>
 #include <fcntl.h>
 #include <stdexcept>
@@ -290,6 +292,31 @@ TEST_F(SerialPort, ReceivedEventCharAndDrainedOutputAreReported) {
     Pty.Send("no flag");
     testing_support::ProcessEventsFor(100);
     EXPECT_EQ(flags, 1);
+}
+
+// Flow control can hold bytes in the output queue for good (no pty can):
+// the thread then looks at it ever less often instead of every few ms.
+TEST_F(SerialPort, StalledOutputIsLookedAtEverLessOften) {
+    static int queued = 1;
+    TPortState::TConfig config;
+    config.EventMask = EV_TXEMPTY;
+    config.OutputQueue = [](int, int& Count) {
+        Count = queued;
+        return true;
+    };
+    TPortState state(::dup(Pty.Slave), config, nullptr);
+    ASSERT_TRUE(state.Usable());
+    EXPECT_EQ(state.Write(reinterpret_cast<const uint8_t*>("x"), 1, false), 1);
+    std::vector<int> delays;
+    for (int i = 0; i < 12; ++i)
+        delays.push_back(state.CheckTransmitter());
+    EXPECT_EQ(delays.front(), 2); // 1 byte at 9600 baud
+    EXPECT_TRUE(std::is_sorted(delays.begin(), delays.end()));
+    EXPECT_EQ(delays.back(), 1000);
+    // Once the line moves again, the queue is reported empty as before.
+    queued = 0;
+    EXPECT_EQ(state.CheckTransmitter(), -1);
+    EXPECT_EQ(state.TakeEvents(), EV_TXEMPTY);
 }
 
 TEST_F(SerialPort, OnDataFiresOnlyWithEnoughBytesWaiting) {
