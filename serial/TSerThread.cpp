@@ -31,11 +31,21 @@ TSerThread::TSerThread(std::shared_ptr<TPortState> State) : FState(std::move(Sta
     FreeOnTerminate = true;
 }
 
-void TSerThread::Launch(TSerial* Owner, std::shared_ptr<TPortState> State) {
-    auto* thread = new TSerThread(std::move(State));
-    thread->SetPriority(Owner->ThreadPriority());
-    thread->FState->ThreadRunning.store(true);
-    thread->Start();
+bool TSerThread::Launch(TSerial* Owner, std::shared_ptr<TPortState> State) {
+    std::unique_ptr<TSerThread> thread;
+    try {
+        thread.reset(new TSerThread(std::move(State)));
+        thread->SetPriority(Owner->ThreadPriority());
+        thread->FState->ThreadRunning.store(true);
+        thread->Start();
+    } catch (...) {
+        // Out of threads or memory: the thread never ran, so it is ours to free.
+        if (thread)
+            thread->FState->ThreadRunning.store(false);
+        return false;
+    }
+    thread.release(); // it frees itself from here
+    return true;
 }
 
 void TSerThread::Execute() {

@@ -14,8 +14,9 @@ class TSerial;
 // state, so nothing ever points at a thread that has gone.
 class TSerThread : public platform::TThread {
 public:
-    // Creates the thread for Owner's open port and starts it.
-    static void Launch(TSerial* Owner, std::shared_ptr<TPortState> State);
+    // Creates the thread for Owner's open port and starts it; false when the
+    // system could not give it one.
+    static bool Launch(TSerial* Owner, std::shared_ptr<TPortState> State);
 
     // The event bits reported by the latest wait.
     uint32_t EventMask = 0;

@@ -154,8 +154,12 @@ bool TSerial::Open() {
     if (FEventMask != 0 && LineEventSourceFactory)
         state->LineEvents = LineEventSourceFactory();
     FState.store(state);
-    if (FEventMask != 0)
-        TSerThread::Launch(this, state);
+    // Without its event thread the port could not report anything: a failure
+    // to start one fails the Open like any other step.
+    if (FEventMask != 0 && !TSerThread::Launch(this, state)) {
+        FState.store(nullptr);
+        return false;
+    }
     Bind(FIsNT ? TBinding::Waiting : TBinding::Plain);
     FActive = true;
     if (COMManager != nullptr)
