@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
+#include <pthread.h>
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/resource.h>
@@ -219,9 +220,9 @@ TEST_F(SerialPort, HeldPortIsRefusedAndFreedByClose) {
     EXPECT_TRUE(second->Open());
 }
 
-// Out of address space for a thread's stack (in a child process, so the
-// limit hurts nothing else): Open fails without throwing and leaves the port
-// free. The sanitizers' own mappings do not fit under such a limit.
+// No room for a thread's stack (in a child process, so the limits hurt
+// nothing else): Open fails without throwing and leaves the port closed. The
+// sanitizers' own mappings do not fit under such limits.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 TEST_F(SerialPort, OpenFailsQuietlyWhenNoThreadCanStart) {
     GTEST_FLAG_SET(death_test_style, "fast");
@@ -229,12 +230,18 @@ TEST_F(SerialPort, OpenFailsQuietlyWhenNoThreadCanStart) {
     s->OnRxChar = [](QObject*) {};
     EXPECT_EXIT(
         {
+            // A stack larger than any address space limit; a stack cached
+            // from an earlier thread is too small to be reused for it.
+            pthread_attr_t attr;
+            ::pthread_attr_init(&attr);
+            ::pthread_attr_setstacksize(&attr, size_t{1} << 40);
+            ::pthread_setattr_default_np(&attr);
             rlimit limit{};
             ::getrlimit(RLIMIT_AS, &limit);
             QFile status(QStringLiteral("/proc/self/statm"));
             status.open(QIODevice::ReadOnly);
             const long pages = status.readAll().split(' ').value(0).toLong();
-            limit.rlim_cur = static_cast<rlim_t>(pages * ::sysconf(_SC_PAGESIZE) + (2 << 20));
+            limit.rlim_cur = static_cast<rlim_t>(pages * ::sysconf(_SC_PAGESIZE) + (64 << 20));
             ::setrlimit(RLIMIT_AS, &limit);
             bool opened = true;
             try {
