@@ -334,7 +334,8 @@ TEST_F(SerialPort, ReceivedEventCharAndDrainedOutputAreReported) {
 // Flow control can hold bytes in the output queue for good (no pty can):
 // the thread then looks at it ever less often instead of every few ms.
 TEST_F(SerialPort, StalledOutputIsLookedAtEverLessOften) {
-    static int queued = 1;
+    static int queued = 0;
+    queued = 1;
     TPortState::TConfig config;
     config.EventMask = EV_TXEMPTY;
     config.OutputQueue = [](int, int& Count) {
