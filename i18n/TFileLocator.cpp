@@ -60,10 +60,12 @@ void TFileLocator::ScanTable(std::int64_t firstEntryOffset) {
             return;
         if (!ReadInt64(file, info.DataOffset) || !ReadInt64(file, info.DataSize))
             return;
-        // A next entry that does not lie behind this one would loop.
-        const std::int64_t nameLength = next - (offset + 24);
-        if (nameLength < 0 || nameLength > MaxNameLength)
+        // A next entry that does not lie behind this one would loop. offset is
+        // a position in the file, so offset + 24 cannot overflow; next can be
+        // anything, so it is compared before it is subtracted.
+        if (next < offset + 24 || next - (offset + 24) > MaxNameLength)
             return;
+        const std::int64_t nameLength = next - (offset + 24);
         const QByteArray raw = file.read(nameLength);
         if (raw.size() != nameLength)
             return;

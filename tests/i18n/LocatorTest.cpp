@@ -149,6 +149,18 @@ TEST_F(LocatorTest, ScanWithoutTableOrWithDamageKeepsWhatItRead) {
     TFileLocator loop(Exe);
     loop.ScanTable(TableOffset);
     EXPECT_EQ(loop.EmbeddedFileNames().size(), 1);
+
+    // Next offsets far below or far above the entry end the scan there
+    // (the sanitizer build also checks that no arithmetic overflows).
+    for (const std::uint64_t next : {std::uint64_t{1} << 63, ~std::uint64_t{0} >> 1}) {
+        std::string wild = Image;
+        for (int i = 0; i < 8; ++i)
+            wild[TableOffset + 256 + i] = static_cast<char>(next >> (8 * i) & 0xFF);
+        WriteAll(Exe, QByteArray::fromStdString(wild));
+        TFileLocator scan(Exe);
+        scan.ScanTable(TableOffset);
+        EXPECT_EQ(scan.EmbeddedFileNames().size(), 1) << next;
+    }
 }
 
 TEST_F(LocatorTest, FolderPrefixIsCaseSensitiveNamesAreNot) {
