@@ -32,7 +32,10 @@ int CompareIds(QByteArrayView id, QByteArrayView entry) {
 
 TMoFile::TMoFile(const QString& fileName, std::int64_t dataOffset) {
     const QByteArray nativeName = QFile::encodeName(fileName);
-    FileHandle.Reset(::open(nativeName.constData(), O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: a pipe put in a catalog's place would otherwise hold the
+    // open until someone writes to it; it is refused below like any other
+    // file that is not a regular one.
+    FileHandle.Reset(::open(nativeName.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (!FileHandle.IsOpen())
         throw EGGIOError(QStringLiteral("Cannot open file ") + fileName);
 

@@ -6,8 +6,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <fcntl.h>
+#include <future>
 #include <map>
 #include <random>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using gnugettext::EGGIOError;
 using gnugettext::TMoFile;
@@ -131,6 +136,19 @@ TEST_F(MoFileTest, FailureMessages) {
     EXPECT_EQ(IoErrorOf(missing), QStringLiteral("Cannot open file ") + missing);
     const QString empty = Write({});
     EXPECT_EQ(IoErrorOf(empty), QStringLiteral("Cannot create memory map on file ") + empty);
+    // Not a regular file: refused at once, where opening a pipe with no
+    // writer would wait for one forever.
+    const QString pipe = Dir.filePath(QStringLiteral("pipe.mo"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    auto refusal = std::async(std::launch::async, [&] { return IoErrorOf(pipe); });
+    if (refusal.wait_for(std::chrono::seconds(30)) != std::future_status::ready) {
+        // Release the waiting open so that the test ends.
+        const int writer = ::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK);
+        refusal.wait();
+        ::close(writer);
+        FAIL() << "opening a pipe as a catalog waits for a writer";
+    }
+    EXPECT_EQ(refusal.get(), QStringLiteral("Cannot create memory map on file ") + pipe);
     const QString junk = Write("This is no catalog at all, just text.");
     EXPECT_EQ(IoErrorOf(junk),
               QStringLiteral("This file is not a valid GNU gettext mo file: ") + junk);
