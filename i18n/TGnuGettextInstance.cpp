@@ -32,6 +32,14 @@ QString WithCarriageReturns(QByteArrayView text) {
     return QString::fromUtf8(out);
 }
 
+// The id as catalogs hold it: UTF-8 with line feeds only.
+QByteArray CatalogId(const QString& id) {
+    QByteArray utf8 = id.toUtf8();
+    if (utf8.contains('\r'))
+        utf8.replace("\r", "");
+    return utf8;
+}
+
 } // namespace
 
 TGnuGettextInstance::TGnuGettextInstance(TFileLocator& locator)
@@ -76,10 +84,7 @@ QString TGnuGettextInstance::TranslateInDomain(const QString& domain, const char
 
 QString TGnuGettextInstance::TranslateInDomain(const QString& domain, const QString& id) {
     TDomain& target = FindOrCreateDomain(domain);
-    QByteArray utf8 = id.toUtf8();
-    if (utf8.contains('\r'))
-        utf8.replace("\r", "");
-    return WithCarriageReturns(target.Lookup(utf8));
+    return WithCarriageReturns(target.Lookup(CatalogId(id)));
 }
 
 QString TGnuGettextInstance::TranslatePluralInDomain(const QString& domain, const char* singular,
@@ -91,7 +96,11 @@ QString TGnuGettextInstance::TranslatePluralInDomain(const QString& domain, cons
                                                      const QString& plural, int number) {
     const QString id = singular + QChar(u'\0') + plural;
     const QString text = TranslateInDomain(domain, id);
-    const int form = text != id ? PluralRule(number) : TwoFormsOneSingular(number);
+    // A translation exists when the result differs from the id as an
+    // untranslated lookup gives it back (with its line ends renewed);
+    // otherwise the German pair takes the German rule.
+    const bool translated = text != WithCarriageReturns(CatalogId(id));
+    const int form = translated ? PluralRule(number) : TwoFormsOneSingular(number);
     const QStringList forms = text.split(QChar(u'\0'));
     return form < forms.size() ? forms.at(form) : forms.last();
 }

@@ -113,6 +113,15 @@ TEST_F(EngineTest, PluralForms) {
     for (const auto& [n, form] : expected)
         EXPECT_EQ(Plural(n), QString::fromUtf8(form)) << n;
     EXPECT_EQ(Plural(-2), QStringLiteral("%d pliki"));
+    // An untranslated pair keeps the German rule, also when its ids have
+    // line ends that the lookup renews (French would take form 0 for 0).
+    SelectLanguage(QStringLiteral("fr"));
+    EXPECT_EQ(GlobalEngine->TranslatePlural(QStringLiteral("%d Zeile\n"),
+                                            QStringLiteral("%d Zeilen\n"), 0),
+              QStringLiteral("%d Zeilen\r\n"));
+    EXPECT_EQ(GlobalEngine->TranslatePlural(QStringLiteral("%d Zeile\n"),
+                                            QStringLiteral("%d Zeilen\n"), 1),
+              QStringLiteral("%d Zeile\r\n"));
     EXPECT_EQ(ThreeFormsPolish(std::numeric_limits<int>::min()), 2);
 }
 
