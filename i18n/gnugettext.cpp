@@ -67,8 +67,15 @@ void RetranslateComponent(QObject* component) {
 QString TranslateResourceString(const QString& text) {
     if (text.isEmpty() || ResourceStringDomainsLock == nullptr || GlobalEngine == nullptr)
         return text;
-    std::shared_lock lock(*ResourceStringDomainsLock);
-    for (const QString& domain : *ResourceStringDomains) {
+    // The lock guards the list, not the lookups: a lookup may show the
+    // "Localization problem" box, whose event loop can translate resource
+    // strings again, and a thread must not take the read side twice.
+    QStringList domains;
+    {
+        std::shared_lock lock(*ResourceStringDomainsLock);
+        domains = *ResourceStringDomains;
+    }
+    for (const QString& domain : std::as_const(domains)) {
         const QString translated = GlobalEngine->TranslateInDomain(domain, text);
         if (translated != text)
             return translated;

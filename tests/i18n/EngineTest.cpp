@@ -144,6 +144,25 @@ TEST_F(EngineTest, WrongCharsetTurnsTheDomainOffOnceAndForGood) {
     EXPECT_EQ(FileLocator->OpenCatalogCount(), 0);
 }
 
+// The box's event loop may translate resource strings again while the
+// first translation is still under way.
+TEST_F(EngineTest, ProblemBoxDuringAResourceStringCanTranslateAgain) {
+    struct TReentrantDialogs : TFakeDialogs {
+        int MessageBox(const QString& text, const QString& caption, unsigned flags) override {
+            Inner = TranslateResourceString(QStringLiteral("Unbenannt"));
+            return TFakeDialogs::MessageBox(text, caption, flags);
+        }
+        QString Inner;
+    } dialogs;
+    Start("de_DE");
+    GlobalEngine->SetDialogs(&dialogs);
+    GlobalEngine->BindDomain(QStringLiteral("default"), Catalog("bad"));
+    SelectLanguage(QStringLiteral("latin1"));
+    EXPECT_EQ(TranslateResourceString(QStringLiteral("Datei")), QStringLiteral("Datei"));
+    ASSERT_EQ(dialogs.Boxes.size(), 1u);
+    EXPECT_EQ(dialogs.Inner, QStringLiteral("Unbenannt"));
+}
+
 TEST_F(EngineTest, BrokenCatalogIsReportedOnceUntilTheLanguageChanges) {
     Start("de_DE");
     QTemporaryDir dir;
