@@ -5,6 +5,7 @@
 
 #include "app/Texts.h"
 #include "i18n/ProgramResourceStrings.h"
+#include "i18n/SystemLanguage.h"
 #include "i18n/TDomain.h"
 #include "i18n/TFileLocator.h"
 #include "i18n/TGnuGettextInstance.h"
@@ -16,6 +17,8 @@
 #include <gtest/gtest.h>
 
 #include <thread>
+#include <utility>
+#include <vector>
 
 using namespace gnugettext;
 using namespace i18n_test;
@@ -89,6 +92,21 @@ TEST_F(EngineTest, SystemSettingsWhenLangIsUnset) {
     EXPECT_EQ(CurrentLanguage(), QStringLiteral("nb_NO"));
 }
 
+// LANG first, then LC_ALL, then LC_MESSAGES (empty ones do not count),
+// else "C"; cut at "." and "@".
+TEST(LanguageSelection, OrderOfTheVariables) {
+    const TScopedEnv lang("LANG", "en_US.UTF-8");
+    const TScopedEnv all("LC_ALL", "fr_FR.UTF-8");
+    const TScopedEnv messages("LC_MESSAGES", "pl_PL@euro");
+    EXPECT_EQ(EnvironmentLanguageCode(), QStringLiteral("en_US"));
+    ::setenv("LANG", "", 1);
+    EXPECT_EQ(EnvironmentLanguageCode(), QStringLiteral("fr_FR"));
+    ::setenv("LC_ALL", "", 1);
+    EXPECT_EQ(EnvironmentLanguageCode(), QStringLiteral("pl_PL"));
+    ::unsetenv("LC_MESSAGES");
+    EXPECT_EQ(EnvironmentLanguageCode(), QStringLiteral("C"));
+}
+
 TEST_F(EngineTest, LineEndsOfIdsAndResults) {
     Start("en_GB.UTF-8");
     EXPECT_EQ(TranslateText(QStringLiteral("Zeile eins\r\nZeile zwei")),
@@ -123,6 +141,33 @@ TEST_F(EngineTest, PluralForms) {
                                             QStringLiteral("%d Zeilen\n"), 1),
               QStringLiteral("%d Zeile\r\n"));
     EXPECT_EQ(ThreeFormsPolish(std::numeric_limits<int>::min()), 2);
+}
+
+// Forms for 0, 1, 2, 3, 5, 11, 12, 21, 22, 101, 102, 111 by each rule, and the
+// rule each language code chooses.
+TEST(PluralRules, FormsAndChoiceByLanguage) {
+    const int numbers[] = {0, 1, 2, 3, 5, 11, 12, 21, 22, 101, 102, 111};
+    const std::pair<const char*, std::vector<int>> expected[] = {
+        {"ja", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {"de", {1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+        {"FR_fr", {0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+        {"pt_BR", {0, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+        {"pt_PT", {1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+        {"lv", {2, 0, 1, 1, 1, 1, 1, 0, 1, 0, 1, 1}},
+        {"ga", {2, 0, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2}},
+        {"lt", {2, 0, 1, 1, 1, 2, 2, 0, 1, 0, 1, 2}},
+        {"pl", {2, 0, 1, 1, 2, 0, 2, 0, 1, 0, 1, 0}},
+        {"uk", {2, 0, 1, 1, 2, 2, 2, 0, 1, 0, 1, 2}},
+        {"sl", {3, 0, 1, 2, 3, 3, 3, 3, 3, 0, 1, 3}},
+        {"C", {1, 0, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1}},
+    };
+    for (const auto& [code, forms] : expected) {
+        const TPluralRule rule = PluralRuleFor(QString::fromLatin1(code));
+        for (std::size_t i = 0; i < forms.size(); ++i) {
+            EXPECT_EQ(rule(numbers[i]), forms[i]) << code << " " << numbers[i];
+            EXPECT_EQ(rule(-numbers[i]), forms[i]) << code << " " << -numbers[i];
+        }
+    }
 }
 
 TEST_F(EngineTest, WrongCharsetTurnsTheDomainOffOnceAndForGood) {
