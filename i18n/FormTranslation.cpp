@@ -125,6 +125,8 @@ void TTP_Retranslator::RunItem(const TTP_RetranslatorItem& item) {
 }
 
 void TGnuGettextInstance::TranslateComponent(QObject* component, const QString& domain) {
+    if (component == nullptr)
+        return; // no form to hold a marker
     TGnuGettextComponentMarker* marker = FindMarker(component);
     if (marker == nullptr) {
         auto created = std::make_unique<TGnuGettextComponentMarker>();
@@ -280,7 +282,10 @@ void TGnuGettextInstance::TP_GlobalIgnoreClassProperty(const QMetaObject* target
             if (it->Handler)
                 throw EGGProgrammingError(QStringLiteral(
                     "You cannot ignore a class property for a class that has a handler set."));
-            it->IgnoredProperties.insert(name);
+            // A rule without names skips the whole object already; a name
+            // added to it would turn it into a rule for that name only.
+            if (!it->IgnoredProperties.isEmpty())
+                it->IgnoredProperties.insert(name);
             return;
         }
         if (targetClass->inherits(it->TargetClass)) {

@@ -161,6 +161,11 @@ TEST_F(FormTest, SecondTranslateInAnotherLanguageShowsTheErrorBox) {
     EXPECT_EQ(FindMarker(&w.Window)->TranslatedLanguage, QStringLiteral("fr"));
 }
 
+TEST_F(FormTest, NoComponentIsNothingToTranslate) {
+    TranslateComponent(nullptr); // the sanitizer build checks that no marker is left behind
+    EXPECT_THROW(RetranslateComponent(nullptr), EGGProgrammingError);
+}
+
 TEST_F(FormTest, RetranslateBeforeTranslateIsAProgrammingError) {
     QObject form;
     EXPECT_EQ(MessageOf<EGGProgrammingError>([&] { RetranslateComponent(&form); }),
@@ -239,4 +244,14 @@ TEST_F(FormTest, ClassRulesAndOneShotIgnores) {
     QObject holder;
     new TStubborn(&holder); // handled by the rule, never written
     EXPECT_NO_THROW(GlobalEngine->TranslateObjectTree(&holder, QString()));
+
+    // A class skipped whole stays skipped when one of its properties is
+    // named as well.
+    GlobalEngine->TP_GlobalIgnoreClass(&TCountingObject::staticMetaObject);
+    GlobalEngine->TP_GlobalIgnoreClassProperty(&TCountingObject::staticMetaObject,
+                                               QStringLiteral("Lines"));
+    TCountingObject skipped;
+    skipped.SetCaption(QStringLiteral("Datei"));
+    GlobalEngine->TranslateObjectTree(&skipped, QString());
+    EXPECT_EQ(skipped.Caption(), QStringLiteral("Datei"));
 }
