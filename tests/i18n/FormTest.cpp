@@ -155,8 +155,12 @@ TEST_F(FormTest, SecondTranslateInAnotherLanguageShowsTheErrorBox) {
     TranslateComponent(&w.Window);
     ASSERT_EQ(Dialogs.Boxes.size(), 1u);
     EXPECT_EQ(Dialogs.Boxes[0].Caption, QStringLiteral("Error"));
-    EXPECT_TRUE(Dialogs.Boxes[0].Text.startsWith(
-        QStringLiteral("This application tried to switch the language, but in an incorrect way.")));
+    EXPECT_EQ(Dialogs.Boxes[0].Text,
+              QStringLiteral("This application tried to switch the language, but in an incorrect "
+                             "way. The programmer needs to replace a call to TranslateComponent "
+                             "with a call to RetranslateComponent(). The programmer should see "
+                             "the changelog of gnugettext for more information."));
+    EXPECT_EQ(Dialogs.Boxes[0].Flags, platform::MB_OK);
     EXPECT_EQ(w.Datei->title(), QStringLiteral("File"));
     EXPECT_EQ(FindMarker(&w.Window)->TranslatedLanguage, QStringLiteral("fr"));
 }
