@@ -32,9 +32,8 @@ uint32_t Changes(const serial_icounter_struct& Before, const serial_icounter_str
     using namespace CommEvent;
     return (After.cts != Before.cts ? EV_CTS : 0) | (After.dsr != Before.dsr ? EV_DSR : 0) |
            (After.dcd != Before.dcd ? EV_RLSD : 0) | (After.rng != Before.rng ? EV_RING : 0) |
-           (After.brk != Before.brk ? EV_BREAK : 0) |
-           (After.overrun != Before.overrun || After.buf_overrun != Before.buf_overrun ? EV_ERR
-                                                                                       : 0);
+           (After.brk != Before.brk ? EV_BREAK : 0);
+    // Overruns are reported by the receive path, with the bytes after them.
 }
 
 class TModemLineSource final : public TLineEventSource {

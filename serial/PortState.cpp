@@ -48,6 +48,7 @@ TPortState::TPortState(int Fd, const TConfig& Config, TSerial* Owner)
     FWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     FCloseFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     FReaderFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    FOverrunsCounted = FConfig.Overruns != nullptr && FConfig.Overruns(FFd, FOverruns);
 }
 
 TPortState::~TPortState() {
@@ -118,6 +119,8 @@ void TPortState::FillLocked(bool ByThread) {
     }
     if (events == 0)
         return;
+    // Bytes the driver lost come to light with the bytes after them.
+    events |= CheckOverruns();
     if (FConfig.AbortOnError && (events & (CommEvent::EV_BREAK | CommEvent::EV_ERR)) != 0)
         FErrorLatched = true;
     FPending |= events;
@@ -125,6 +128,14 @@ void TPortState::FillLocked(bool ByThread) {
         Signal(FReaderFd);
     if (!ByThread && (events & FConfig.EventMask) != 0)
         Signal(FWakeFd); // the thread reports what a reader brought in
+}
+
+uint32_t TPortState::CheckOverruns() {
+    uint64_t count = 0;
+    if (!FOverrunsCounted || !FConfig.Overruns(FFd, count) || count == FOverruns)
+        return 0;
+    FOverruns = count;
+    return CommEvent::EV_ERR;
 }
 
 bool TPortState::WaitReadable(int TimeoutMs) {

@@ -31,6 +31,9 @@ public:
         // Bytes still to go out; false when the driver cannot tell. Tests
         // stand in for a line held by flow control, which no pty can be.
         bool (*OutputQueue)(int Fd, int& Count) = SerialDevice::OutputQueue;
+        // The driver's overrun count; tests stand in for a driver that loses
+        // bytes, which no pty does.
+        bool (*Overruns)(int Fd, uint64_t& Count) = SerialDevice::Overruns;
     };
 
     // Takes over the descriptor.
@@ -89,6 +92,7 @@ public:
 
 private:
     void FillLocked(bool ByThread);
+    uint32_t CheckOverruns();
     void Signal(int EventFd);
     bool WaitReadable(int TimeoutMs);
     bool WaitWritable(int TimeoutMs);
@@ -108,6 +112,8 @@ private:
     int FTxLastCount = 0; // output queue at the last look
     int FTxDelay = 0;     // ms until the next look, grows while nothing goes out
     bool FErrorLatched = false;
+    bool FOverrunsCounted = false; // the driver keeps an overrun count
+    uint64_t FOverruns = 0;        // its value at the last look
     std::atomic<bool> FClosed{false};
     std::atomic<bool> FHungUp{false};
 

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+
+#include <linux/serial.h>
 #include <unistd.h>
 
 namespace SerialDevice {
@@ -122,6 +124,15 @@ bool Apply(int Fd, const TDCB& Dcb) {
 bool OutputQueue(int Fd, int& Count) {
     Count = 0;
     return ::ioctl(Fd, TIOCOUTQ, &Count) == 0;
+}
+
+bool Overruns(int Fd, uint64_t& Count) {
+    serial_icounter_struct counts{};
+    if (::ioctl(Fd, TIOCGICOUNT, &counts) != 0)
+        return false;
+    Count = static_cast<uint64_t>(static_cast<unsigned>(counts.overrun)) +
+            static_cast<unsigned>(counts.buf_overrun);
+    return true;
 }
 
 } // namespace SerialDevice

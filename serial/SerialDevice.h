@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "serial/CommRecords.h"
 
 #include <QString>
@@ -24,5 +26,8 @@ bool Apply(int Fd, const TDCB& Dcb);
 
 // Bytes still in the output queue; false when the driver cannot tell.
 bool OutputQueue(int Fd, int& Count);
+// Receive overruns the driver has counted (hardware and buffer); false when
+// the driver keeps no such count (pseudo-terminals, most USB converters).
+bool Overruns(int Fd, uint64_t& Count);
 
 } // namespace SerialDevice

@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <sys/file.h>
 #include <sys/resource.h>
+#include <termios.h>
 #include <thread>
 #include <vector>
 
@@ -355,6 +356,47 @@ TEST_F(SerialPort, StalledOutputIsLookedAtEverLessOften) {
     queued = 0;
     EXPECT_EQ(state.CheckTransmitter(), -1);
     EXPECT_EQ(state.TakeEvents(), EV_TXEMPTY);
+}
+
+// A driver that lost received bytes counts an overrun; the bytes after it
+// bring a line error (no pty ever overruns, so the count is stood in for).
+TEST_F(SerialPort, DriverOverrunIsALineError) {
+    static uint64_t overruns = 0;
+    overruns = 0;
+    TPortState::TConfig config;
+    config.EventMask = EV_RXCHAR | EV_ERR;
+    config.Overruns = [](int, uint64_t& Count) {
+        Count = overruns;
+        return true;
+    };
+    const int fd = ::dup(Pty.Slave);
+    // Raw and non-blocking, as Open leaves the device.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    termios raw{};
+    ::tcgetattr(fd, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(fd, TCSANOW, &raw);
+    TPortState state(fd, config, nullptr);
+    ASSERT_TRUE(state.Usable());
+    Pty.Send("a");
+    ASSERT_TRUE(WaitFor([&] {
+        state.Fill(true);
+        return state.Count() == 1;
+    }));
+    EXPECT_EQ(state.TakeEvents(), EV_RXCHAR);
+    overruns = 2;
+    Pty.Send("b");
+    ASSERT_TRUE(WaitFor([&] {
+        state.Fill(true);
+        return state.Count() == 2;
+    }));
+    EXPECT_EQ(state.TakeEvents(), EV_RXCHAR | EV_ERR);
+    Pty.Send("c");
+    ASSERT_TRUE(WaitFor([&] {
+        state.Fill(true);
+        return state.Count() == 3;
+    }));
+    EXPECT_EQ(state.TakeEvents(), EV_RXCHAR) << "an overrun is reported once";
 }
 
 TEST_F(SerialPort, OnDataFiresOnlyWithEnoughBytesWaiting) {
