@@ -3,7 +3,7 @@
 // the resident memory each line costs.
 #include "app/EditorInserter.h"
 #include "app/TMainScreen.h"
-#include "platform/Dialogs.h"
+#include "bench/app/BenchSupport.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -21,12 +21,6 @@
 #include <unistd.h>
 
 namespace {
-
-class TSilentDialogs : public platform::TDialogs {
-public:
-    int MessageBox(const QString&, const QString&, unsigned) override { return platform::IDOK; }
-    void ShowException(const QString&) override {}
-};
 
 // CPU time of the main thread: the editor, its layout and its painting.
 double CpuSeconds() {
@@ -115,14 +109,5 @@ BENCHMARK(BM_EditorInsert)->Iterations(100000);
 } // namespace
 
 int main(int argc, char** argv) {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    // Keep the benchmark's settings away from the user's.
-    char folder[] = "/tmp/brisquell-bench-XXXXXX";
-    if (::mkdtemp(folder) != nullptr)
-        ::setenv("XDG_CONFIG_HOME", folder, 1);
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWindowBenchmarks(argc, argv);
 }

@@ -1,0 +1,36 @@
+#pragma once
+
+// What the main-window benchmarks share: dialogs that answer at once, and a
+// main that runs them offscreen with settings away from the user's.
+
+#include "platform/Dialogs.h"
+
+#include <QApplication>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <functional>
+
+class TSilentDialogs : public platform::TDialogs {
+public:
+    int MessageBox(const QString&, const QString&, unsigned) override { return platform::IDOK; }
+    void ShowException(const QString&) override {}
+};
+
+// Runs the registered benchmarks inside a QApplication; around() wraps the
+// run (module start and end).
+inline int RunWindowBenchmarks(
+    int argc, char** argv,
+    const std::function<void(const std::function<void()>&)>& around =
+        [](const std::function<void()>& run) { run(); }) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    char folder[] = "/tmp/brisquell-bench-XXXXXX";
+    if (::mkdtemp(folder) != nullptr)
+        ::setenv("XDG_CONFIG_HOME", folder, 1);
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    around([] { benchmark::RunSpecifiedBenchmarks(); });
+    benchmark::Shutdown();
+    return 0;
+}
