@@ -10,8 +10,6 @@
 #include "serial/TSerial.h"
 
 #include <QApplication>
-#include <QClipboard>
-#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPlainTextEdit>
