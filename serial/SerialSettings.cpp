@@ -85,7 +85,51 @@ private:
     const TBuffer& FBuffer;
 };
 
+// Writes the fields; the ranges are the reader's alone.
+class TFieldWriter {
+public:
+    explicit TFieldWriter(TBuffer& Buffer) : FBuffer(Buffer) {}
+
+    template <typename T> void Int(int Pos, int Width, const T& Field, long long, long long) {
+        PutNumber(FBuffer, Pos, Width, static_cast<long long>(Field));
+    }
+    void Bool(int Pos, bool Field) { PutNumber(FBuffer, Pos, 1, Field); }
+    void Char(int Pos, char Field) { PutNumber(FBuffer, Pos, 3, static_cast<uint8_t>(Field)); }
+
+private:
+    TBuffer& FBuffer;
+};
+
 constexpr long long kAny = INT32_MAX; // wider values do not fit the record
+
+// The layout of the settings string, in field order, for both directions.
+template <typename Record, typename Visitor> void ForEachField(Record& S, Visitor& V) {
+    V.Int(4, 3, S.COMPort, 0, kAny);
+    V.Int(7, 6, S.Baudrate, 50, 921600);
+    V.Int(13, 1, S.DataBits, 0, 4);
+    V.Int(14, 1, S.ParityBit, 0, 4);
+    V.Int(15, 1, S.StopBits, 0, 2);
+    V.Int(16, 8, S.BufSizeTrm, 0, kAny);
+    V.Int(24, 8, S.BufSizeRec, 0, kAny);
+    V.Bool(32, S.HandshakeRtsCts);
+    V.Bool(33, S.HandshakeDtrDsr);
+    V.Bool(34, S.HandshakeXOnXOff);
+    V.Bool(35, S.RTSActive);
+    V.Bool(36, S.DTRActive);
+    V.Char(37, S.XOnChar);
+    V.Char(40, S.XOffChar);
+    V.Int(43, 8, S.XOffLimit, 0, kAny);
+    V.Int(51, 8, S.XOnLimit, 0, kAny);
+    V.Char(59, S.ErrorChar);
+    V.Char(62, S.EofChar);
+    V.Char(65, S.EventChar);
+    V.Bool(68, S.ContinueOnXOff);
+    V.Bool(69, S.UseErrorChar);
+    V.Bool(70, S.EliminateNullChar);
+    V.Bool(71, S.AbortOnError);
+    V.Int(72, 10, S.RecTimeOut, 0, kAny);
+    V.Int(82, 10, S.TrmTimeOut, 0, kAny);
+}
 
 } // namespace
 
@@ -94,32 +138,8 @@ QByteArray EncodeSettings(const TSerialSettings& S) {
         return {};
     TBuffer b{};
     std::memcpy(b.data(), kSignature, 4);
-    auto ch = [](char c) { return static_cast<long long>(static_cast<uint8_t>(c)); };
-    PutNumber(b, 4, 3, S.COMPort);
-    PutNumber(b, 7, 6, S.Baudrate);
-    PutNumber(b, 13, 1, static_cast<int>(S.DataBits));
-    PutNumber(b, 14, 1, static_cast<int>(S.ParityBit));
-    PutNumber(b, 15, 1, static_cast<int>(S.StopBits));
-    PutNumber(b, 16, 8, S.BufSizeTrm);
-    PutNumber(b, 24, 8, S.BufSizeRec);
-    PutNumber(b, 32, 1, S.HandshakeRtsCts);
-    PutNumber(b, 33, 1, S.HandshakeDtrDsr);
-    PutNumber(b, 34, 1, S.HandshakeXOnXOff);
-    PutNumber(b, 35, 1, S.RTSActive);
-    PutNumber(b, 36, 1, S.DTRActive);
-    PutNumber(b, 37, 3, ch(S.XOnChar));
-    PutNumber(b, 40, 3, ch(S.XOffChar));
-    PutNumber(b, 43, 8, S.XOffLimit);
-    PutNumber(b, 51, 8, S.XOnLimit);
-    PutNumber(b, 59, 3, ch(S.ErrorChar));
-    PutNumber(b, 62, 3, ch(S.EofChar));
-    PutNumber(b, 65, 3, ch(S.EventChar));
-    PutNumber(b, 68, 1, S.ContinueOnXOff);
-    PutNumber(b, 69, 1, S.UseErrorChar);
-    PutNumber(b, 70, 1, S.EliminateNullChar);
-    PutNumber(b, 71, 1, S.AbortOnError);
-    PutNumber(b, 72, 10, S.RecTimeOut);
-    PutNumber(b, 82, 10, S.TrmTimeOut);
+    TFieldWriter writer(b);
+    ForEachField(S, writer);
     PutNumber(b, kChecked, 3, Check(b));
     return QByteArray(b.data()); // up to the first zero byte: 95 characters
 }
@@ -137,30 +157,6 @@ void DecodeSettings(const QByteArray& Text, TSerialSettings& S) {
         long long check = -1;
         r.Ok = ReadNumber(b, kChecked, 3, check) && check == Check(b);
     }
-    r.Int(4, 3, S.COMPort, 0, kAny);
-    r.Int(7, 6, S.Baudrate, 50, 921600);
-    r.Int(13, 1, S.DataBits, 0, 4);
-    r.Int(14, 1, S.ParityBit, 0, 4);
-    r.Int(15, 1, S.StopBits, 0, 2);
-    r.Int(16, 8, S.BufSizeTrm, 0, kAny);
-    r.Int(24, 8, S.BufSizeRec, 0, kAny);
-    r.Bool(32, S.HandshakeRtsCts);
-    r.Bool(33, S.HandshakeDtrDsr);
-    r.Bool(34, S.HandshakeXOnXOff);
-    r.Bool(35, S.RTSActive);
-    r.Bool(36, S.DTRActive);
-    r.Char(37, S.XOnChar);
-    r.Char(40, S.XOffChar);
-    r.Int(43, 8, S.XOffLimit, 0, kAny);
-    r.Int(51, 8, S.XOnLimit, 0, kAny);
-    r.Char(59, S.ErrorChar);
-    r.Char(62, S.EofChar);
-    r.Char(65, S.EventChar);
-    r.Bool(68, S.ContinueOnXOff);
-    r.Bool(69, S.UseErrorChar);
-    r.Bool(70, S.EliminateNullChar);
-    r.Bool(71, S.AbortOnError);
-    r.Int(72, 10, S.RecTimeOut, 0, kAny);
-    r.Int(82, 10, S.TrmTimeOut, 0, kAny);
+    ForEachField(S, r);
     S.Valid = r.Ok;
 }
