@@ -1,10 +1,10 @@
 #include "app/Texts.h"
 
-#include "i18n/ProgramResourceStrings.h"
+#include "app/ProgramResourceStrings.h"
 #include "i18n/gnugettext.h"
 
 QString UntitledName() {
-    return gnugettext::LoadResourceText(&gnugettext::SUnbenannt);
+    return gnugettext::LoadResourceText(&SUnbenannt, ProgramResourceStrings());
 }
 
 QString Translated(const char* germanId) {

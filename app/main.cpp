@@ -1,9 +1,11 @@
 // Program entry: modules start, the main window runs, modules end in reverse.
+#include "app/ProgramResourceStrings.h"
 #include "app/TApplication.h"
 #include "app/TMainScreen.h"
 #include "i18n/TGnuGettextInstance.h"
+#include "i18n/ResourceStrings.h"
 #include "i18n/gnugettext.h"
-#include "platform/QtDialogs.h"
+#include "platform/gui/QtDialogs.h"
 #include "platform/TThread.h"
 #include "serial/TCOMManager.h"
 
@@ -18,6 +20,7 @@ int main(int argc, char** argv) {
     // Modules start in this order once the application object exists (the
     // port manager's device watcher needs its event loop) and end in reverse.
     SerialModuleStart();
+    gnugettext::RegisterResourceStrings(ProgramResourceStrings());
     GnuGettextModuleStart();
     gnugettext::GlobalEngine->SetDialogs(&dialogs);
     int result = 0;

@@ -4,6 +4,7 @@
 #include "i18n/gnugettext.h"
 
 #include <cstring>
+#include <mutex>
 #include <thread>
 
 namespace gnugettext {
@@ -11,6 +12,11 @@ namespace gnugettext {
 namespace {
 
 constexpr unsigned FirstInvalidIdentifier = 65536;
+
+// The program's table stands in for the executable's resource section: one
+// per process, set once at start.
+std::mutex RegisteredLock;
+TResourceTable Registered;
 
 const TResourceStringEntry* Find(TResourceTable table, const char* module, unsigned identifier) {
     for (const TResourceStringEntry& entry : table) {
@@ -52,8 +58,18 @@ QString Format(const QString& pattern, const QStringList& arguments) {
 
 } // namespace
 
+void RegisterResourceStrings(TResourceTable table) {
+    const std::lock_guard lock(RegisteredLock);
+    Registered = table;
+}
+
+TResourceTable RegisteredResourceStrings() {
+    const std::lock_guard lock(RegisteredLock);
+    return Registered;
+}
+
 QString LoadResourceText(const TResStringRec* record) {
-    return LoadResourceText(record, ProgramResourceStrings());
+    return LoadResourceText(record, RegisteredResourceStrings());
 }
 
 QString LoadResourceText(const TResStringRec* record, TResourceTable table) {
@@ -67,7 +83,7 @@ QString LoadResourceText(const TResStringRec* record, TResourceTable table) {
 }
 
 QString LoadResString(unsigned identifier) {
-    return LoadResString(identifier, ProgramResourceStrings());
+    return LoadResString(identifier, RegisteredResourceStrings());
 }
 
 QString LoadResString(unsigned identifier, TResourceTable table) {
@@ -75,7 +91,7 @@ QString LoadResString(unsigned identifier, TResourceTable table) {
 }
 
 QString FmtLoadStr(unsigned identifier, const QStringList& arguments) {
-    return FmtLoadStr(identifier, arguments, ProgramResourceStrings());
+    return FmtLoadStr(identifier, arguments, RegisteredResourceStrings());
 }
 
 QString FmtLoadStr(unsigned identifier, const QStringList& arguments, TResourceTable table) {

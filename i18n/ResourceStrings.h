@@ -23,8 +23,11 @@ struct TResourceStringEntry {
 
 using TResourceTable = std::span<const TResourceStringEntry>;
 
-// The program's own table (ProgramResourceStrings.cpp).
-TResourceTable ProgramResourceStrings();
+// The program registers its own table at start, before any thread but the
+// main one runs; the loaders without a table argument use it. The entries
+// must live as long as the program (a static array). Until then it is empty.
+void RegisterResourceStrings(TResourceTable table);
+TResourceTable RegisteredResourceStrings();
 
 // Loads a string by record: none gives "", an identifier of 65536 or more
 // "ERROR". Translated only on the thread that created the engine; other

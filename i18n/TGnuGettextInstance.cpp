@@ -6,7 +6,7 @@
 #include "i18n/TDomain.h"
 #include "i18n/TFileLocator.h"
 
-#include "platform/QtDialogs.h"
+#include "platform/gui/QtDialogs.h"
 
 #include <QFileInfo>
 #include <QStringDecoder>

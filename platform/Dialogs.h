@@ -18,9 +18,10 @@ enum : unsigned {
 };
 enum : int { IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7 };
 
-// Every modal interaction of the program goes through this seam: the real
-// implementation shows Qt dialogs, tests script the answers, so no test ever
-// blocks on a modal dialog. Later features add their dialogs here.
+// Message boxes go through this seam: the real implementation shows Qt
+// dialogs, tests script the answers, so no test ever blocks on a modal box.
+// Other dialogs get a seam of their own in the module that owns them, so this
+// floor never learns of the floors above it.
 class TDialogs {
 public:
     virtual ~TDialogs() = default;

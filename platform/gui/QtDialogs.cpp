@@ -1,4 +1,4 @@
-#include "platform/QtDialogs.h"
+#include "platform/gui/QtDialogs.h"
 
 #include <QApplication>
 #include <QMessageBox>
