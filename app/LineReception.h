@@ -1,7 +1,5 @@
 #pragma once
 
-#include "app/RunState.h"
-
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -41,17 +39,30 @@ public:
         bool EchoBack = false;
     };
 
-    TLineReception(TRunState& state, TReceptionSink& sink) : FState(state), FSink(sink) {}
+    // What the reception holds between two receive events.
+    struct TLineState {
+        QByteArray LineBuffer;      // received characters not yet shown (ANSI bytes)
+        bool SuppressLine = false;  // the line being received may be a prompt answer
+        bool PromptPending = false; // a prompt went out, its answer not yet recognised
+        bool LineComplete = false;  // a line end arrived; the buffer is due to be shown
+    };
+
+    explicit TLineReception(TReceptionSink& sink) : FSink(sink) {}
 
     // Handles everything the port has waiting (the receive event).
     void Receive(TByteSource& port, const TOptions& options);
+
+    // A prompt request went out: the next line is taken for its answer.
+    void PromptRequested() { FState.SuppressLine = true; }
+
+    const TLineState& State() const { return FState; }
 
 private:
     void ProcessByte(unsigned char c, const TOptions& options, QByteArray& echo);
     bool PromptAnswerReceived();
     void FinishLine(bool forced);
 
-    TRunState& FState;
+    TLineState FState;
     TReceptionSink& FSink;
     QByteArray FChunk;
     // How much of LineBuffer has been searched for the prompt answer while a

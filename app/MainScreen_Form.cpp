@@ -3,6 +3,7 @@
 
 #include "app/EditorInserter.h"
 #include "app/ImageList.h"
+#include "app/Profiles.h"
 #include "serial/TSerial.h"
 
 #include <QAction>
@@ -18,30 +19,6 @@
 #include <QToolButton>
 
 namespace {
-
-struct TProfileItem {
-    const char* Name;
-    const char* Caption;
-};
-
-// The Device menu: one item per instrument profile, tag = profile number.
-constexpr TProfileItem kProfiles[10] = {
-    {"Manuell", "Manuell"},
-    {"Profile1", "Velmarod (K10...K70)"},
-    {"Profile2", "Velmarod K65 (USB)"},
-    {"Profile3", "Velmarod (K101...K410)"},
-    {"Profile4", "Velmarod PX (K200...K410)"},
-    {"Profile5", "Zelvar (Kabel)"},
-    {"Profile6", "Zelvar (Infrarotadapter an COM)"},
-    {"Profile7", "Quintarion (Q40, Q41)"},
-    {"Profile8", "Velmarod K7X (Kabel)"},
-    {"Profile9", "Velmarod K7 / K7X (Infrarot)"},
-};
-
-// Separators follow these profile items.
-bool SeparatorAfter(int tag) {
-    return tag == 0 || tag == 3 || tag == 4 || tag == 6 || tag == 7;
-}
 
 QString Text(const char* german) {
     return QString::fromUtf8(german);
@@ -246,19 +223,7 @@ void TMainScreen::BuildMenus() {
     Bearbeiten1->addSeparator();
     Bearbeiten1->addActions({act_edit_markall, act_edit_clear});
 
-    Device1 = MakeMenu(MainMenu1, "Device1", "Gerät");
-    auto* profiles = new QActionGroup(Device1);
-    profiles->setObjectName(QStringLiteral("DeviceGroup"));
-    for (int tag = 0; tag < 10; ++tag) {
-        QAction* item = MakeItem(Device1, kProfiles[tag].Name, kProfiles[tag].Caption, tag);
-        item->setCheckable(true);
-        profiles->addAction(item);
-        connect(item, &QAction::triggered, this,
-                [this, item] { RunGuarded([&] { SetupDevice(item); }); });
-        DeviceItems[static_cast<size_t>(tag)] = item;
-        if (SeparatorAfter(tag))
-            Device1->addSeparator();
-    }
+    BuildDeviceMenu();
 
     Schnittstelle1 = MakeMenu(MainMenu1, "Schnittstelle1", "Schnittstelle");
     Schnittstelle1->addActions({act_interface_conneced, act_interface_disconneced});
@@ -293,6 +258,22 @@ void TMainScreen::BuildMenus() {
         item->setVisible(false);
         MarkRunTimeTexts(item, {QStringLiteral("*")});
         FileItems[static_cast<size_t>(i)] = item;
+    }
+}
+
+void TMainScreen::BuildDeviceMenu() {
+    // One radio item per instrument profile, tag = profile number.
+    Device1 = MakeMenu(MainMenu1, "Device1", "Gerät");
+    auto* profiles = new QActionGroup(Device1);
+    profiles->setObjectName(QStringLiteral("DeviceGroup"));
+    for (const TProfile& profile : Profiles()) {
+        QAction* item = MakeItem(Device1, profile.Name, profile.Caption, profile.Tag);
+        item->setCheckable(true);
+        profiles->addAction(item);
+        connect(item, &QAction::triggered, this,
+                [this, item] { RunGuarded([&] { SetupDevice(item); }); });
+        if (profile.SeparatorAfter)
+            Device1->addSeparator();
     }
 }
 

@@ -2,6 +2,7 @@
 #include "app/TMainScreen.h"
 
 #include "app/EditorInserter.h"
+#include "app/Profiles.h"
 #include "platform/CodePage.h"
 
 #include <QLocale>
@@ -28,8 +29,7 @@ void TMainScreen::InsertReading(QByteArrayView text) {
 }
 
 void TMainScreen::SerialByteReceived() {
-    const int device = Settings.Device;
-    if (device == 0 || device == 8 || device == 9) {
+    if (!ProfileFor(Settings.Device).RestartsPromptOnData) {
         PromptTime->stop();
         return;
     }

@@ -18,7 +18,7 @@
 #include <exception>
 
 TMainScreen::TMainScreen(platform::TDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), FDialogs(dialogs), FReception(State, *this) {
+    : QMainWindow(parent), FDialogs(dialogs), FReception(*this) {
     BuildForm();
     RunGuarded([this] { FormCreate(this); });
 }

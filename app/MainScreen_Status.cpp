@@ -2,6 +2,7 @@
 #include "app/TMainScreen.h"
 
 #include "app/ImageList.h"
+#include "app/Profiles.h"
 #include "app/Texts.h"
 #include "serial/TSerial.h"
 
@@ -17,10 +18,22 @@ void SetText(QLabel* label, const QString& text) {
         label->setText(text);
 }
 
+QString LinkText(TLinkKind link, int port) {
+    switch (link) {
+    case TLinkKind::Infrared:
+        return QStringLiteral("IrDA");
+    case TLinkKind::Usb:
+        return QStringLiteral("USB");
+    case TLinkKind::Serial:
+        break;
+    }
+    return port == 0 ? QStringLiteral("Com--") : QStringLiteral("Com%1").arg(port);
+}
+
 } // namespace
 
 void TMainScreen::RefreshStatusBar() {
-    const int device = Settings.Device;
+    const TLinkKind link = ProfileFor(Settings.Device).Link;
     SetText(StatusPanels[0], State.Connected ? Translated("Verbunden...") : Translated("Getrennt"));
     const int icon = State.Connected ? 1 : 0;
     if (StatusIcon->property("StateIcon").toInt() != icon || StatusIcon->pixmap().isNull()) {
@@ -28,18 +41,10 @@ void TMainScreen::RefreshStatusBar() {
         StatusIcon->setProperty("StateIcon", icon);
         StatusIcon->setAccessibleDescription(StatusPanels[0]->text());
     }
-    QString link;
-    if (device == 9)
-        link = QStringLiteral("IrDA");
-    else if (device == 2)
-        link = QStringLiteral("USB");
-    else
-        link = Settings.Port == 0 ? QStringLiteral("Com--")
-                                  : QStringLiteral("Com%1").arg(Settings.Port);
-    SetText(StatusPanels[1], link);
-    SetText(StatusPanels[2], device == 9 || device == 2
-                                 ? QString()
-                                 : QStringLiteral("%1 Baud").arg(Serial1->Baudrate()));
+    SetText(StatusPanels[1], LinkText(link, Settings.Port));
+    SetText(StatusPanels[2], link == TLinkKind::Serial
+                                 ? QStringLiteral("%1 Baud").arg(Serial1->Baudrate())
+                                 : QString());
     const QList<QAction*> items = Device1->actions();
     const int index = State.DeviceMenuIndex;
     SetText(StatusPanels[3], index >= 0 && index < items.size() ? items[index]->text() : QString());
@@ -54,6 +59,6 @@ void TMainScreen::SetupDevice(QObject* Sender) {
         State.DeviceMenuIndex = static_cast<int>(Device1->actions().indexOf(item));
         Settings.Device = tag;
     }
-    State.EchoBack = Settings.Device == 6;
+    State.EchoBack = ProfileFor(Settings.Device).Echo;
     RefreshStatusBar();
 }

@@ -99,6 +99,13 @@ QString FileKey(size_t i) {
     return QStringLiteral("File%1").arg(i);
 }
 
+// A line break cannot stand in a settings value, and Linux allows it in file
+// and folder names: such a name is left out (stored empty) rather than
+// stopping the keys behind it from being written.
+QString Storable(const QString& value) {
+    return value.contains(u'\n') || value.contains(u'\r') ? QString() : value;
+}
+
 } // namespace
 
 void ReadSettings(const TIniFileAccess& ini, TSettings& s, const QString& defaultLanguage,
@@ -134,9 +141,9 @@ void WriteSettings(const TIniFileAccess& ini, const TSettings& s) {
                 else if constexpr (std::is_same_v<T, bool>)
                     ini.WriteBool(key.Section, key.Key, s.*field);
                 else
-                    ini.WriteString(key.Section, key.Key, s.*field);
+                    ini.WriteString(key.Section, key.Key, Storable(s.*field));
             },
             key.Field);
     for (size_t i = 0; i < s.Files.size(); ++i)
-        ini.WriteString("LastFile", FileKey(i), s.Files[i]);
+        ini.WriteString("LastFile", FileKey(i), Storable(s.Files[i]));
 }

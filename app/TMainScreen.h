@@ -39,6 +39,9 @@ public:
 
 // The main window: the editor that collects the readings, its menus, tool
 // bar and status bar, the settings of the run and the reception of readings.
+// It is a switchboard: the work is done by the plain classes it holds (line
+// reception, editor insertion, settings, recent files, profile table); its
+// components are its own, and tests find them by object name.
 class TMainScreen : public QMainWindow, private TReceptionSink {
     Q_OBJECT
 public:
@@ -75,13 +78,42 @@ public:
     void SetReceptionSource(TByteSource* source) { FReceptionSource = source; }
     void SetDecimalSeparatorSource(std::function<QString()> source);
     TEditorInserter& Inserter() { return *FInserter; }
-    platform::TDialogs& Dialogs() { return FDialogs; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    // The form as designed: components, menus, tool bar, status bar.
+    void BuildForm();
+    void BuildActions();
+    void BuildMenus();
+    void BuildDeviceMenu();
+    void BuildToolBar();
+    void BuildEditor();
+    void BuildStatusBar();
+    void BuildSerial();
+    QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
+                        int image);
+    void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
+    void ApplyGeometry();
+
+    // Edit commands that act on the editor and its clipboard.
+    void act_edit_undoExecute(QObject* Sender);
+    void act_edit_cutExecute(QObject* Sender);
+    void act_edit_copyExecute(QObject* Sender);
+    void act_edit_pasteExecute(QObject* Sender);
+    void act_edit_markallExecute(QObject* Sender);
+    void act_file_exitExecute(QObject* Sender);
+
+    // TReceptionSink
+    void InsertReading(QByteArrayView text) override;
+    void SerialByteReceived() override;
+    char DecimalSeparator() override;
 
     // Settings of the run and run-time state.
     TSettings Settings;
     TRunState State;
     QString IniPath;
-    quint32 USBHandle = 0;
     QString CurrentFileName;
 
     // Components.
@@ -110,7 +142,6 @@ public:
     QMenu* Schnittstelle1 = nullptr;
     QMenu* Hilfe1 = nullptr;
     QMenu* Lanuage = nullptr;
-    std::array<QAction*, 10> DeviceItems{}; // by tag
     QAction* Infrarot1 = nullptr;
     QAction* USB1 = nullptr;
     QAction* HelpAbout1 = nullptr;
@@ -134,36 +165,6 @@ public:
     QAction* act_edit_clear = nullptr;
     QAction* act_interface_conneced = nullptr;
     QAction* act_interface_disconneced = nullptr;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
-    // The form as designed: components, menus, tool bar, status bar.
-    void BuildForm();
-    void BuildActions();
-    void BuildMenus();
-    void BuildToolBar();
-    void BuildEditor();
-    void BuildStatusBar();
-    void BuildSerial();
-    QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
-                        int image);
-    void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
-    void ApplyGeometry();
-
-    // Edit commands that act on the editor and its clipboard.
-    void act_edit_undoExecute(QObject* Sender);
-    void act_edit_cutExecute(QObject* Sender);
-    void act_edit_copyExecute(QObject* Sender);
-    void act_edit_pasteExecute(QObject* Sender);
-    void act_edit_markallExecute(QObject* Sender);
-    void act_file_exitExecute(QObject* Sender);
-
-    // TReceptionSink
-    void InsertReading(QByteArrayView text) override;
-    void SerialByteReceived() override;
-    char DecimalSeparator() override;
 
     platform::TDialogs& FDialogs;
     TEditorInserter* FInserter = nullptr;

@@ -2,11 +2,11 @@
 #include "app/ProgramResourceStrings.h"
 #include "app/TApplication.h"
 #include "app/TMainScreen.h"
-#include "i18n/TGnuGettextInstance.h"
 #include "i18n/ResourceStrings.h"
+#include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
-#include "platform/gui/QtDialogs.h"
 #include "platform/TThread.h"
+#include "platform/gui/QtDialogs.h"
 #include "serial/TCOMManager.h"
 
 #include <memory>

@@ -42,9 +42,8 @@ void BM_LineReception(benchmark::State& state) {
     for (int i = 0; i < linesPerRead; ++i)
         block.append("  12.5 um\r\n");
     TLoopSource source(block);
-    TRunState run;
     TCountingSink sink;
-    TLineReception reception(run, sink);
+    TLineReception reception(sink);
     for (auto _ : state) {
         source.Refill();
         reception.Receive(source, {});

@@ -23,7 +23,7 @@ void BM_RetranslateMainScreen(benchmark::State& state) {
         gnugettext::SelectLanguage(languages[next++ % 3]);
         gnugettext::RetranslateComponent(&window);
     }
-    window.Editor->document()->setModified(false);
+    window.findChild<QPlainTextEdit*>("Editor")->document()->setModified(false);
 }
 BENCHMARK(BM_RetranslateMainScreen)->Unit(benchmark::kMicrosecond);
 

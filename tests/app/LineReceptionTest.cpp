@@ -23,10 +23,10 @@ protected:
         Port.Feed(bytes);
         Reception.Receive(Port, options);
     }
-    TRunState State;
     TRecordingSink Sink;
     TFakeByteSource Port;
-    TLineReception Reception{State, Sink};
+    TLineReception Reception{Sink};
+    const TLineReception::TLineState& State = Reception.State();
 };
 
 TEST_F(LineReceptionTest, ReadingGetsMicroSignAndUserSeparator) {
@@ -68,7 +68,7 @@ TEST_F(LineReceptionTest, DebugDumpsEveryCodeAndBreaksThePatterns) {
 }
 
 TEST_F(LineReceptionTest, PromptAnswerIsFilteredAfterARequest) {
-    State.SuppressLine = true; // a prompt request went out
+    Reception.PromptRequested();
     Receive("\r\n> ");
     EXPECT_TRUE(Sink.Shown.isEmpty());
     EXPECT_TRUE(State.LineBuffer.isEmpty());
@@ -77,7 +77,7 @@ TEST_F(LineReceptionTest, PromptAnswerIsFilteredAfterARequest) {
 }
 
 TEST_F(LineReceptionTest, ReadingInsteadOfPromptAnswerIsShownAndNextLineIsSuspect) {
-    State.SuppressLine = true;
+    Reception.PromptRequested();
     Receive("5.0\r\n");
     EXPECT_EQ(Sink.Shown, QByteArray("5,0\r\n"));
     EXPECT_TRUE(State.PromptPending);
@@ -89,7 +89,7 @@ TEST_F(LineReceptionTest, ReadingInsteadOfPromptAnswerIsShownAndNextLineIsSuspec
 }
 
 TEST_F(LineReceptionTest, ReadingStartingWithCarriageReturnIsHeldUntilTheAnswer) {
-    State.SuppressLine = true;
+    Reception.PromptRequested();
     Receive("\r7.5\n", {.EchoBack = true});
     EXPECT_TRUE(Sink.Shown.isEmpty()) << "held back";
     EXPECT_TRUE(Port.Written.isEmpty()) << "not echoed";
@@ -111,7 +111,7 @@ TEST_F(LineReceptionTest, EchoSendsEveryByteButNulAndSuppressedAnswer) {
     EXPECT_EQ(Port.Written, QByteArray("12\r\n"));
     EXPECT_EQ(Sink.Shown, QByteArray("12\r\n"));
     Port.Written.clear();
-    State.SuppressLine = true;
+    Reception.PromptRequested();
     Receive("\r\n> ", {.EchoBack = true});
     EXPECT_TRUE(Port.Written.isEmpty());
 }
@@ -136,7 +136,7 @@ TEST_F(LineReceptionTest, EndlessLineIsShownAtTheLimitWithoutLosingBytes) {
 }
 
 TEST_F(LineReceptionTest, HeldTextPastTheLimitIsShownNotDropped) {
-    State.SuppressLine = true;
+    Reception.PromptRequested();
     QByteArray held = "\r" + QByteArray(TLineReception::MaxLineLength + 10, 'y');
     Receive(held);
     EXPECT_EQ(Sink.Shown.size() + State.LineBuffer.size(), held.size());
@@ -145,7 +145,7 @@ TEST_F(LineReceptionTest, HeldTextPastTheLimitIsShownNotDropped) {
 // The reading algorithm as it reads: one byte per pass, the prompt restart
 // per byte. The bulk reception must give the same text byte for byte.
 struct TReference {
-    TRunState State;
+    TLineReception::TLineState State;
     QByteArray Shown;
     QByteArray Echo;
     char Separator = ',';
@@ -205,13 +205,13 @@ TEST(LineReceptionEquivalence, BulkReadingEqualsOneBytePerPass) {
     for (int round = 0; round < 300; ++round) {
         TLineReception::TOptions options{.Debug = round % 7 == 0, .EchoBack = round % 3 == 0};
         TReference reference;
-        TRunState state;
         TRecordingSink sink;
         TFakeByteSource port;
-        TLineReception reception(state, sink);
+        TLineReception reception(sink);
+        const TLineReception::TLineState& state = reception.State();
         for (int burst = 0; burst < 40; ++burst) {
             if (random() % 5 == 0) { // a prompt request went out
-                state.SuppressLine = true;
+                reception.PromptRequested();
                 reference.State.SuppressLine = true;
             }
             QByteArray bytes;

@@ -42,12 +42,12 @@ protected:
         file.close();
         Window = std::make_unique<TMainScreen>(Dialogs);
         Window->show();
-        ASSERT_TRUE(testing_support::WaitFor([&] { return !Window->State.Starting; }));
         Window->SetDecimalSeparatorSource([] { return QString(","); });
-        Window->Serial1->SetCOMPort(5);
-        ASSERT_TRUE(Window->Serial1->Open());
+        auto* serial = Window->findChild<TSerial*>("Serial1");
+        serial->SetCOMPort(5);
+        ASSERT_TRUE(serial->Open());
     }
-    QString Text() const { return Window->Editor->toPlainText(); }
+    QString Text() const { return Window->findChild<QPlainTextEdit*>("Editor")->toPlainText(); }
 
     TPtyPort Gauge{5};
     TFakeDialogs Dialogs;
@@ -59,7 +59,7 @@ TEST_F(SerialReceptionTest, ReadingsFromTheGaugeReachTheEditor) {
     Gauge.Send("  12.5 um\r\n");
     ASSERT_TRUE(testing_support::WaitFor([&] { return Text().endsWith('\n'); }));
     EXPECT_EQ(Text(), QString::fromUtf8("  12,5 µm\n"));
-    EXPECT_TRUE(Window->PromptTime->isActive());
+    EXPECT_TRUE(Window->findChild<QTimer*>("PromptTime")->isActive());
 }
 
 TEST_F(SerialReceptionTest, EchoProfileSendsEveryByteBack) {
@@ -80,11 +80,12 @@ TEST(SerialDesignValues, GiveTheDocumentedSettingsString) {
     {
         TFakeDialogs dialogs;
         TMainScreen window(dialogs);
-        ASSERT_EQ(window.Serial1->COMPort(), 1);
+        auto* serial = window.findChild<TSerial*>("Serial1");
+        ASSERT_EQ(serial->COMPort(), 1);
         TSerialSettings settings;
-        window.Serial1->GetSettings(settings);
+        serial->GetSettings(settings);
         QByteArray text;
-        window.Serial1->SettingsToString(settings, text);
+        serial->SettingsToString(settings, text);
         EXPECT_EQ(text, "RRS10010096004000000409600004096000110170190000160000000400063026013"
                         "000000000000000000000000102");
     }

@@ -112,6 +112,22 @@ TEST(WriteSettings, RoundTripThroughARealFileInKeyOrder) {
     }
 }
 
+TEST(WriteSettings, NamesWithLineBreaksAreLeftOutAndTheRestIsWritten) {
+    const QString path = testing_support::ConfigHome() + "/breaks.ini";
+    TSettings out;
+    out.WorkDir = "/home/u/two\nlines/";
+    out.Files = {"/a.txt", "/b\r\n[Config]\nDebug=1.txt", "/c.txt", "", ""};
+    out.LeftSpace = 3;
+    WriteSettings(TIniFileAccess(path), out);
+    TSettings in;
+    ReadSettings(TIniFileAccess(path), in, "de", "/x/");
+    EXPECT_EQ(in.WorkDir, "");
+    EXPECT_EQ(in.Files, (std::array<QString, 5>{"/a.txt", "", "/c.txt", "", ""}));
+    EXPECT_FALSE(in.Debug);
+    EXPECT_EQ(in.LeftSpace, 3);
+    EXPECT_EQ(in.Language, out.Language);
+}
+
 TEST(WriteSettings, FailureNamesTheFile) {
     // A path below a regular file can never be written, not even by root.
     const QString blocker = WriteIni("blocker", "x");

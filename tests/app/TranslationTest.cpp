@@ -34,18 +34,27 @@ protected:
         GnuGettextModuleEnd();
         ::unsetenv("LANG");
     }
+    template <typename T> T* Find(const char* name) const {
+        return Window->findChild<T*>(QString::fromLatin1(name));
+    }
+    QString MenuTitle() const { return Find<QMenu>("Datei1")->title(); }
+
     TFakeDialogs Dialogs;
     std::unique_ptr<TMainScreen> Window;
 };
 
 TEST_F(TranslationTest, WindowComesUpInTheEnvironmentsLanguage) {
-    EXPECT_EQ(Window->Settings.Language, "en");
-    EXPECT_EQ(Window->Datei1->title(), "File");
-    EXPECT_EQ(Window->act_file_new->text(), "New");
-    EXPECT_EQ(Window->act_file_new->toolTip(), "New");
+    EXPECT_EQ(MenuTitle(), "File");
+    EXPECT_EQ(Find<QAction>("act_file_new")->text(), "New");
+    EXPECT_EQ(Find<QAction>("act_file_new")->toolTip(), "New");
     EXPECT_EQ(Window->windowTitle(), "Unnamed - Brisquell");
     Window->RefreshStatusBar();
-    EXPECT_EQ(Window->StatusPanels[0]->text(), "Disconnected");
+    EXPECT_EQ(Find<QLabel>("StatusPanel0")->text(), "Disconnected");
+    Window.reset();
+    QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll().contains("Language=en\n"))
+        << "the language defaults to the engine's";
 }
 
 TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
@@ -53,14 +62,15 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     Window->AddReceivedText("Datei\r\n");
     gnugettext::SelectLanguage("fr");
     gnugettext::RetranslateComponent(Window.get());
-    EXPECT_EQ(Window->Datei1->title(), "Fichier");
+    EXPECT_EQ(MenuTitle(), "Fichier");
     EXPECT_EQ(Window->windowTitle(), "probe.txt - Brisquell");
-    EXPECT_EQ(Window->FileItems[0]->text(), "0:   /m/probe.txt");
-    EXPECT_EQ(Window->Editor->toPlainText(), "Datei\n") << "readings are never translated";
+    EXPECT_EQ(Find<QAction>("File1")->text(), "0:   /m/probe.txt");
+    EXPECT_EQ(Find<QPlainTextEdit>("Editor")->toPlainText(), "Datei\n")
+        << "readings are never translated";
     gnugettext::SelectLanguage("de");
     gnugettext::RetranslateComponent(Window.get());
-    EXPECT_EQ(Window->Datei1->title(), "Datei");
-    EXPECT_EQ(Window->act_file_new->text(), "Neu");
+    EXPECT_EQ(MenuTitle(), "Datei");
+    EXPECT_EQ(Find<QAction>("act_file_new")->text(), "Neu");
     EXPECT_EQ(Window->windowTitle(), "probe.txt - Brisquell");
 }
 
