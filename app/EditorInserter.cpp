@@ -2,15 +2,60 @@
 
 #include "platform/CodePage.h"
 
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
+namespace {
+
+// Events through which the user can look at or change the text, the caret or
+// the scroll position.
+bool IsUserInput(const QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+        return true;
+    case QEvent::MouseMove:
+        // Only a drag selects or scrolls; hovering leaves the frame alone.
+        return static_cast<const QMouseEvent*>(event)->buttons() != Qt::NoButton;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
 TEditorInserter::TEditorInserter(QPlainTextEdit* editor) : QObject(editor), FEditor(editor) {
     FFrame.setSingleShot(true);
     FFrame.setInterval(FrameMs);
     connect(&FFrame, &QTimer::timeout, this, &TEditorInserter::EndFrame);
+    // Input reaches the editor, its viewport, its scroll bars and the
+    // window's shortcuts; watching the application sees all of them.
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+TEditorInserter::~TEditorInserter() {
+    if (FHeldLayout)
+        FHeldLayout->blockSignals(false);
 }
 
 void TEditorInserter::InsertAnsi(QByteArrayView bytes) {
@@ -34,11 +79,8 @@ void TEditorInserter::Insert(const QString& text) {
     QStringView piece = text;
     if (piece.front() == u'\n' && !cursor.hasSelection() && cursor.position() == FLoneCRPosition)
         piece = piece.mid(1);
-    if (!FFrame.isActive()) {
-        // Hold painting until the frame ends; the document changes at once.
-        FEditor->setUpdatesEnabled(false);
-        FFrame.start();
-    }
+    if (!FFrame.isActive())
+        BeginFrame();
     // With undo off the document keeps no copy of the change, and turning it
     // on again clears the history, as the non-undoable replace does.
     doc->setUndoRedoEnabled(false);
@@ -67,7 +109,30 @@ void TEditorInserter::Flush() {
     }
 }
 
+bool TEditorInserter::eventFilter(QObject*, QEvent* event) {
+    if (FFrame.isActive() && IsUserInput(event))
+        Flush();
+    return false;
+}
+
+void TEditorInserter::BeginFrame() {
+    // Hold painting until the frame ends. Hold the layout's notices too: on
+    // each one the editor would lay out the lines at the bottom again to fit
+    // its scroll range to the text, costing time and memory per line.
+    FEditor->setUpdatesEnabled(false);
+    FHeldLayout = FEditor->document()->documentLayout();
+    FHeldLayout->blockSignals(true);
+    FFrame.start();
+}
+
 void TEditorInserter::EndFrame() {
+    if (FHeldLayout)
+        FHeldLayout->blockSignals(false);
+    FHeldLayout = nullptr;
+    // One notice of the final size lets the editor fit its scroll range to
+    // the text's end.
+    QAbstractTextDocumentLayout* layout = FEditor->document()->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
     FEditor->setUpdatesEnabled(true);
     FEditor->ensureCursorVisible();
 }

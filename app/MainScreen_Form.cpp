@@ -185,9 +185,6 @@ void TMainScreen::BuildEditor() {
     Editor->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Editor->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Editor->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Centring on scroll spares the editor laying out each new line as it
-    // arrives; readings stream in at up to thousands of lines a second.
-    Editor->setCenterOnScroll(true);
     Editor->setUndoRedoEnabled(true);
     MarkRunTimeTexts(Editor, {QStringLiteral("*")});
     setCentralWidget(Editor);
