@@ -55,7 +55,7 @@ void TMainScreen::BuildForm() {
     setObjectName(QStringLiteral("MainScreen"));
     setWindowTitle(QStringLiteral("Brisquell"));
     MarkRunTimeTexts(this, {QStringLiteral("windowTitle")}); // the document's name
-    setMinimumSize(430, 220);
+    FGeometry.SetMinimumOuterSize({430, 220});
     // The window keeps the desktop's interface font: it plays the part of the
     // system dialog font the layout was drawn with, at a size users can read.
     ImageList1 = new TImageList(QStringLiteral("ImageList1"), MakeActionImages(), this);

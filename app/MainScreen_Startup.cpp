@@ -92,17 +92,11 @@ void TMainScreen::GetIniParam() {
 }
 
 void TMainScreen::ApplyGeometry() {
-    // The settings hold the outer size; the frame is known once the window
-    // is on screen.
-    const QRect frame = frameGeometry();
-    const int extraWidth = frame.width() - width();
-    const int extraHeight = frame.height() - height();
-    resize(Settings.Width - extraWidth, Settings.Height - extraHeight);
-    move(Settings.Left, Settings.Top);
+    FGeometry.Apply(QRect(Settings.Left, Settings.Top, Settings.Width, Settings.Height));
 }
 
 void TMainScreen::PutIniParam() {
-    const QRect frame = frameGeometry();
+    const QRect frame = FGeometry.Outer();
     Settings.Left = frame.x();
     Settings.Top = frame.y();
     Settings.Height = frame.height();

@@ -3,6 +3,7 @@
 #include "app/LineReception.h"
 #include "app/RunState.h"
 #include "app/Settings.h"
+#include "app/WindowGeometry.h"
 
 #include <QMainWindow>
 
@@ -172,4 +173,5 @@ private:
     TByteSource* FReceptionSource = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
+    TWindowGeometry FGeometry{*this};
 };
