@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -229,15 +228,7 @@ TEST_F(EngineTest, ResourceStrings) {
     Start("en_US.UTF-8");
     EXPECT_EQ(LoadResourceText(&SUnbenannt), QStringLiteral("Unnamed"));
     EXPECT_EQ(UntitledName(), QStringLiteral("Unnamed"));
-    QString onWorker;
-    QString byNumberOnWorker;
-    std::thread worker([&] {
-        onWorker = LoadResourceText(&SUnbenannt);
-        byNumberOnWorker = LoadResString(SUnbenannt.Identifier);
-    });
-    worker.join();
-    EXPECT_EQ(onWorker, QStringLiteral("Unbenannt"));
-    EXPECT_EQ(byNumberOnWorker, QStringLiteral("Unnamed"));
+    // (on other threads: ThreadTest.cpp)
 
     EXPECT_EQ(LoadResourceText(nullptr), QString());
     const TResStringRec outOfRange{"Main", 65536};
