@@ -4,6 +4,8 @@
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
+#include "tests/support/Pty.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,10 +18,8 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <pty.h>
 #include <thread>
 #include <time.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -39,23 +39,16 @@ public:
         QDir().mkpath(FTree.path() + "/dev");
         QDir().mkpath(FTree.path() + "/proc");
         QDir().mkpath(FTree.path() + "/ports");
-        char name[256] = {};
-        ::openpty(&Master, &Slave, name, nullptr, nullptr);
-        QFile::link(QString::fromLocal8Bit(name), FTree.path() + "/ports/COM5");
+        QFile::link(Pty.Path, FTree.path() + "/ports/COM5");
         SerialModuleStart(
             TPortRoots{FTree.path() + "/dev", FTree.path() + "/proc", FTree.path() + "/ports", 0});
         COMManager->Scan(5);
     }
-    ~TBenchPort() {
-        SerialModuleEnd();
-        ::close(Master);
-        ::close(Slave);
-    }
+    ~TBenchPort() { SerialModuleEnd(); }
     TBenchPort(const TBenchPort&) = delete;
     TBenchPort& operator=(const TBenchPort&) = delete;
 
-    int Master = -1;
-    int Slave = -1;
+    TPty Pty;
 
 private:
     QTemporaryDir FTree;
@@ -89,12 +82,8 @@ void BM_Throughput(benchmark::State& State) {
         const double cpu0 = CpuSeconds();
         const auto t0 = TClock::now();
         std::thread writer([&] {
-            size_t sent = 0;
-            while (sent < total) {
-                const ssize_t n = ::write(port.Master, chunk.data(), chunk.size());
-                if (n > 0)
-                    sent += static_cast<size_t>(n);
-            }
+            for (size_t sent = 0; sent < total; sent += chunk.size())
+                port.Pty.Send(chunk.data(), chunk.size());
         });
         while (received.load() < total)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
@@ -182,8 +171,7 @@ BENCHMARK(BM_CloseToThreadEnd)->Iterations(200)->UseManualTime()->Unit(benchmark
 } // namespace
 
 int main(int argc, char** argv) {
-    QTemporaryDir config;
-    ::setenv("XDG_CONFIG_HOME", config.path().toUtf8().constData(), 1);
+    const TTemporaryConfigHome config;
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

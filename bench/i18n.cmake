@@ -1,5 +1,4 @@
-# Translation engine: catalog lookups and the retranslation of a window
-# built like the main window. Catalogs compiled from the test .po files.
+# Translation engine: catalog lookups. Catalogs compiled from the test .po files.
 set(I18N_BENCH_LOCALE ${CMAKE_CURRENT_BINARY_DIR}/i18n_locale)
 brisquell_compile_catalogs(i18n_bench_catalogs OUTPUT_DIR ${I18N_BENCH_LOCALE} CATALOGS
     en/LC_MESSAGES/default.mo=${CMAKE_SOURCE_DIR}/tests/i18n/data/en.po

@@ -4,6 +4,7 @@
 // main that runs them offscreen with settings away from the user's.
 
 #include "platform/Dialogs.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <QApplication>
 
@@ -25,9 +26,7 @@ inline int RunWindowBenchmarks(
     const std::function<void(const std::function<void()>&)>& around =
         [](const std::function<void()>& run) { run(); }) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    char folder[] = "/tmp/brisquell-bench-XXXXXX";
-    if (::mkdtemp(folder) != nullptr)
-        ::setenv("XDG_CONFIG_HOME", folder, 1);
+    const TTemporaryConfigHome config;
     QApplication application(argc, argv);
     benchmark::Initialize(&argc, argv);
     around([] { benchmark::RunSpecifiedBenchmarks(); });

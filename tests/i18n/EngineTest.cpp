@@ -14,7 +14,6 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <utility>
 #include <vector>
 
@@ -222,21 +221,10 @@ TEST_F(EngineTest, BrokenCatalogIsReportedOnceUntilTheLanguageChanges) {
 }
 
 TEST_F(EngineTest, ResourceStrings) {
-    // A program's table as the program registers it at start.
-    static constexpr TResStringRec SUnbenannt{"Main", 65535};
-    static constexpr TResourceStringEntry programTable[] = {{"Main", 65535, "Unbenannt"}};
-    RegisterResourceStrings(programTable);
+    RegisterResourceStrings(kProgramStrings);
     Start("en_US.UTF-8");
     EXPECT_EQ(LoadResourceText(&SUnbenannt), QStringLiteral("Unnamed"));
-    QString onWorker;
-    QString byNumberOnWorker;
-    std::thread worker([&] {
-        onWorker = LoadResourceText(&SUnbenannt);
-        byNumberOnWorker = LoadResString(SUnbenannt.Identifier);
-    });
-    worker.join();
-    EXPECT_EQ(onWorker, QStringLiteral("Unbenannt"));
-    EXPECT_EQ(byNumberOnWorker, QStringLiteral("Unnamed"));
+    // (on other threads: ThreadTest.cpp)
 
     EXPECT_EQ(LoadResourceText(nullptr), QString());
     const TResStringRec outOfRange{"Main", 65536};

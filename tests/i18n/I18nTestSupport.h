@@ -1,18 +1,23 @@
 #pragma once
 
+#include "i18n/ResourceStrings.h"
 #include "platform/Dialogs.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <QByteArray>
 #include <QFile>
 #include <QString>
 
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <utility>
 #include <vector>
 
 namespace i18n_test {
+
+// A program's resource-string table, as a program registers it at start.
+inline constexpr gnugettext::TResStringRec SUnbenannt{"Main", 65535};
+inline constexpr gnugettext::TResourceStringEntry kProgramStrings[] = {
+    {"Main", 65535, "Unbenannt"}};
 
 // The catalogs compiled from data/*.po at build time.
 inline QString CatalogDir() {
@@ -60,34 +65,6 @@ template <typename TError, typename TCall> QString MessageOf(TCall call) {
     }
     return QStringLiteral("(no error)");
 }
-
-// Sets or clears an environment variable for one scope.
-class TScopedEnv {
-public:
-    TScopedEnv(const char* name, const char* value) : FName(name) {
-        if (const char* old = std::getenv(name)) {
-            FOld = old;
-            FHadOld = true;
-        }
-        if (value != nullptr)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~TScopedEnv() {
-        if (FHadOld)
-            ::setenv(FName, FOld.c_str(), 1);
-        else
-            ::unsetenv(FName);
-    }
-    TScopedEnv(const TScopedEnv&) = delete;
-    TScopedEnv& operator=(const TScopedEnv&) = delete;
-
-private:
-    const char* FName;
-    std::string FOld;
-    bool FHadOld = false;
-};
 
 // Records message boxes instead of showing them.
 class TFakeDialogs : public platform::TDialogs {

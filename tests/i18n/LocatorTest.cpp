@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <string>
+
 using gnugettext::TFileLocator;
 using gnugettext::TMoFile;
 using namespace i18n_test;

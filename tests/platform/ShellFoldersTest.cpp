@@ -1,64 +1,33 @@
 #include "platform/ShellFolders.h"
+#include "tests/support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
 #include <QByteArray>
 
-#include <cstdlib>
-#include <optional>
 #include <pwd.h>
-#include <string>
 #include <unistd.h>
 
 using namespace platform;
 
-namespace {
-
-// Sets or clears an environment variable for one test and restores it after.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const char* value) : FName(name) {
-        if (const char* old = std::getenv(name))
-            FOld = std::string(old);
-        if (value != nullptr)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (FOld)
-            ::setenv(FName, FOld->c_str(), 1);
-        else
-            ::unsetenv(FName);
-    }
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-private:
-    const char* FName;
-    std::optional<std::string> FOld;
-};
-
-} // namespace
-
 TEST(SpecialFolder, AbsoluteXdgConfigHomeWins) {
-    ScopedEnv xdg("XDG_CONFIG_HOME", "/tmp/some config/");
-    ScopedEnv home("HOME", "/home/nobody");
+    TScopedEnv xdg("XDG_CONFIG_HOME", "/tmp/some config/");
+    TScopedEnv home("HOME", "/home/nobody");
     EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), "/tmp/some config");
 }
 
 TEST(SpecialFolder, RelativeOrEmptyXdgConfigHomeFallsBackToHome) {
-    ScopedEnv home("HOME", "/home/somebody");
+    TScopedEnv home("HOME", "/home/somebody");
     {
-        ScopedEnv xdg("XDG_CONFIG_HOME", "relative/config");
+        TScopedEnv xdg("XDG_CONFIG_HOME", "relative/config");
         EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), "/home/somebody/.config");
     }
     {
-        ScopedEnv xdg("XDG_CONFIG_HOME", "");
+        TScopedEnv xdg("XDG_CONFIG_HOME", "");
         EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), "/home/somebody/.config");
     }
     {
-        ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+        TScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
         EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), "/home/somebody/.config");
     }
 }
@@ -69,14 +38,14 @@ TEST(SpecialFolder, WithoutHomeThePasswordDatabaseIsAsked) {
         GTEST_SKIP() << "no password entry for this user";
     QString expected = QString::fromUtf8(entry->pw_dir);
     expected = expected == "/" ? "/.config" : expected + "/.config";
-    ScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
-    ScopedEnv home("HOME", nullptr);
+    TScopedEnv xdg("XDG_CONFIG_HOME", nullptr);
+    TScopedEnv home("HOME", nullptr);
     EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), expected);
 }
 
 TEST(SpecialFolder, LongPathsAreNotCut) {
     const QByteArray longPath = "/tmp/" + QByteArray(400, 'x');
-    ScopedEnv xdg("XDG_CONFIG_HOME", longPath.constData());
+    TScopedEnv xdg("XDG_CONFIG_HOME", longPath.constData());
     EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), QString::fromUtf8(longPath));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "serial/PortsFolder.h"
+#include "tests/support/Pty.h"
 
 #include <QDir>
 #include <QFile>
@@ -9,8 +10,6 @@
 
 #include <map>
 #include <memory>
-#include <pty.h>
-#include <unistd.h>
 
 // A device tree of pseudo-terminals: <tmp>/dev/ttyUSB0 etc. are links to real
 // /dev/pts/N, so stat says "character device" as for a real port. The tree
@@ -62,23 +61,6 @@ public:
     }
 
 private:
-    struct TPty {
-        TPty() {
-            char name[256] = {};
-            if (::openpty(&Master, &Slave, name, nullptr, nullptr) == 0)
-                Path = QString::fromLocal8Bit(name);
-        }
-        ~TPty() {
-            ::close(Master);
-            ::close(Slave);
-        }
-        TPty(const TPty&) = delete;
-        TPty& operator=(const TPty&) = delete;
-        int Master = -1;
-        int Slave = -1;
-        QString Path;
-    };
-
     QTemporaryDir FDir;
     int FSettleMs;
     std::map<QString, std::unique_ptr<TPty>> FPtys;
