@@ -1,0 +1,31 @@
+#pragma once
+
+class TSerial;
+
+// One of the program's links (serial port, USB converter, infrared
+// listener) as the connection control drives it.
+class TLink {
+public:
+    virtual ~TLink() = default;
+    // True when the link is connected afterwards.
+    virtual bool Connect() = 0;
+    virtual void Disconnect() = 0;
+    // Around modal work: the link lets go of its device and takes it up again.
+    virtual void Pause() = 0;
+    // False when the link could not be taken up again (its device vanished).
+    virtual bool Resume() = 0;
+};
+
+// The serial port: connected while it is open.
+class TSerialLink : public TLink {
+public:
+    explicit TSerialLink(TSerial& serial) : FSerial(serial) {}
+
+    bool Connect() override;
+    void Disconnect() override;
+    void Pause() override;
+    bool Resume() override;
+
+private:
+    TSerial& FSerial;
+};
