@@ -54,6 +54,12 @@ public:
 
     // A prompt request went out: the next line is taken for its answer.
     void PromptRequested() { FState.SuppressLine = true; }
+    // Disconnect: no answer is expected any more; a partial line stays and
+    // is continued after the next connect.
+    void PromptCancelled() {
+        FState.SuppressLine = false;
+        FState.PromptPending = false;
+    }
 
     const TLineState& State() const { return FState; }
 

@@ -65,6 +65,11 @@ void TMainScreen::BuildForm() {
     PromptTime = new QTimer(this);
     PromptTime->setObjectName(QStringLiteral("PromptTime"));
     PromptTime->setInterval(500);
+    connect(PromptTime, &QTimer::timeout, this,
+            [this] { RunGuarded([this] { PromptTimeTimer(PromptTime); }); });
+    FPromptCycle =
+        std::make_unique<TPromptCycle>(*PromptTime, static_cast<TPromptCycleSink&>(*this));
+    FConnection = std::make_unique<TConnectionControl>(*FPromptCycle);
     OpenDialog = new TFileDialogInfo(QStringLiteral("OpenDialog"),
                                      Text("Text (*:TXT)|*.TXT|Alle Dateien (*.*)|*.*"), this);
     SaveDialog = new TFileDialogInfo(QStringLiteral("SaveDialog"),
@@ -117,7 +122,12 @@ void TMainScreen::BuildSerial() {
     Serial1->SetEnableEvents(true);
     Serial1->SetSyncWait(true);
     Serial1->OnRxChar = [this](QObject* sender) { RunGuarded([&] { Serial1RxChar(sender); }); };
+    Serial1->OnCOMRemoved = [this](QObject* sender) {
+        RunGuarded([&] { Serial1COMRemoved(sender); });
+    };
     SetReceptionSource(Serial1);
+    FSerialLink = std::make_unique<TSerialLink>(*Serial1);
+    FConnection->SetLink(TLinkKind::Serial, FSerialLink.get());
 }
 
 QAction* TMainScreen::MakeAction(const char* name, const char* caption,
@@ -166,6 +176,9 @@ void TMainScreen::BuildActions() {
     Bind(act_edit_paste, &TMainScreen::act_edit_pasteExecute);
     Bind(act_edit_markall, &TMainScreen::act_edit_markallExecute);
     Bind(act_file_exit, &TMainScreen::act_file_exitExecute);
+    // Both stay enabled until the first status-bar refresh.
+    Bind(act_interface_conneced, &TMainScreen::act_interface_connecedExecute);
+    Bind(act_interface_disconneced, &TMainScreen::act_interface_disconnecedExecute);
 }
 
 void TMainScreen::Bind(QAction* action, void (TMainScreen::*handler)(QObject*)) {

@@ -20,7 +20,7 @@ void TMainScreen::AddReceivedText(const QByteArray& text) {
 
 void TMainScreen::InsertInfraredChunk(QByteArrayView chunk) {
     // The listener runs whatever the profile; its data shows only while connected.
-    if (State.Connected)
+    if (FConnection->Connected())
         FInserter->InsertAnsi(chunk);
 }
 
@@ -29,17 +29,12 @@ void TMainScreen::InsertReading(QByteArrayView text) {
 }
 
 void TMainScreen::SerialByteReceived() {
-    if (!ProfileFor(Settings.Device).RestartsPromptOnData) {
+    // The next prompt request goes out one second after the last byte; a
+    // profile without a cycle keeps the timer off.
+    if (ChosenProfile().PromptCycle)
+        FPromptCycle->Restart();
+    else
         PromptTime->stop();
-        return;
-    }
-    // The next prompt request goes out one second after the last byte.
-    State.Searching = false;
-    RefreshStatusBar();
-    State.PromptCount = 0;
-    PromptTime->stop();
-    PromptTime->setInterval(1000);
-    PromptTime->start();
 }
 
 void TMainScreen::SetDecimalSeparatorSource(std::function<QString()> source) {

@@ -46,6 +46,7 @@ void TMainScreen::FormCreate(QObject*) {
     GetIniParam();
     gnugettext::TranslateComponent(this);
     SetFileName(UntitledName(), false);
+    CheckComPort(); // may already connect the first usable port
 }
 
 void TMainScreen::FormShow(QObject*) {
@@ -62,11 +63,15 @@ void TMainScreen::FormShow(QObject*) {
         }
     // While starting, the click applies the profile quietly.
     items[State.DeviceMenuIndex]->trigger();
+    if (Settings.AutoConnect)
+        act_interface_conneced->trigger();
     State.Starting = false;
 }
 
 void TMainScreen::FormDestroy(QObject*) {
     FDestroyed = true;
+    // Disconnect first, so the settings hold the rate in force at the end.
+    act_interface_disconneced->trigger();
     FInserter->Flush();
     PutIniParam();
 }

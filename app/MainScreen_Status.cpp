@@ -1,21 +1,27 @@
-// The status bar and the instrument profile choice.
+// The prompt cycle and the status bar.
 #include "app/TMainScreen.h"
 
+#include "app/ConnectionStatus.h"
 #include "app/ImageList.h"
-#include "app/Profiles.h"
 #include "app/Texts.h"
 #include "serial/TSerial.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 
+// Touch a widget only when its state changes: this runs per received event.
 void SetText(QLabel* label, const QString& text) {
-    // Touch a panel only when its text changes: this runs once per received byte.
     if (label->text() != text)
         label->setText(text);
+}
+
+void SetEnabled(QAction* action, bool enabled) {
+    if (action->isEnabled() != enabled)
+        action->setEnabled(enabled);
 }
 
 QString LinkText(TLinkKind link, int port) {
@@ -33,14 +39,27 @@ QString LinkText(TLinkKind link, int port) {
 } // namespace
 
 void TMainScreen::RefreshStatusBar() {
-    const TLinkKind link = ProfileFor(Settings.Device).Link;
-    SetText(StatusPanels[0], State.Connected ? Translated("Verbunden...") : Translated("Getrennt"));
-    const int icon = State.Connected ? 1 : 0;
-    if (StatusIcon->property("StateIcon").toInt() != icon || StatusIcon->pixmap().isNull()) {
-        StatusIcon->setPixmap(StatusImageList->Image(icon).pixmap(16, 16));
-        StatusIcon->setProperty("StateIcon", icon);
-        StatusIcon->setAccessibleDescription(StatusPanels[0]->text());
+    const bool connected = FConnection->Connected();
+    // The rest of the program relies on exactly one of the two being enabled.
+    SetEnabled(act_interface_disconneced, connected);
+    SetEnabled(act_interface_conneced, !connected);
+
+    const TLinkKind link = ChosenProfile().Link;
+    const TConnectionStatus status = ConnectionStatus({.Connected = connected,
+                                                       .Link = link,
+                                                       .PeerConnected = false,
+                                                       .PromptCount = FPromptCycle->PromptCount(),
+                                                       .Searching = FPromptCycle->Searching()});
+    SetText(StatusPanels[0], *status.Text == '\0' ? QString() : Translated(status.Text));
+    if (StatusIcon->property("StateIcon").toInt() != status.Icon || StatusIcon->pixmap().isNull()) {
+        StatusIcon->setPixmap(StatusImageList->Image(status.Icon).pixmap(16, 16));
+        StatusIcon->setProperty("StateIcon", status.Icon);
     }
+    // The icon tells the state also while the text blinks away.
+    const QString described = Translated(*status.Text == '\0' ? "Suche Gerät..." : status.Text);
+    if (StatusIcon->accessibleDescription() != described)
+        StatusIcon->setAccessibleDescription(described);
+
     SetText(StatusPanels[1], LinkText(link, Settings.Port));
     SetText(StatusPanels[2], link == TLinkKind::Serial
                                  ? QStringLiteral("%1 Baud").arg(Serial1->Baudrate())
@@ -50,15 +69,21 @@ void TMainScreen::RefreshStatusBar() {
     SetText(StatusPanels[3], index >= 0 && index < items.size() ? items[index]->text() : QString());
 }
 
-void TMainScreen::SetupDevice(QObject* Sender) {
-    auto* item = qobject_cast<QAction*>(Sender);
-    if (item == nullptr)
-        return;
-    const int tag = item->property("Tag").toInt();
-    if (tag != Settings.Device) {
-        State.DeviceMenuIndex = static_cast<int>(Device1->actions().indexOf(item));
-        Settings.Device = tag;
-    }
-    State.EchoBack = ProfileFor(Settings.Device).Echo;
+void TMainScreen::PromptTimeTimer(QObject*) {
+    FPromptCycle->Tick(FConnection->Connected());
+}
+
+void TMainScreen::RestartPromptTimer() {
+    if (ChosenProfile().PromptCycle)
+        FPromptCycle->Restart();
+}
+
+void TMainScreen::SendPromptRequest() {
+    const char request = TPromptCycle::PromptRequest;
+    Serial1->WriteBuf(&request, 1); // writes nothing while the port is closed
+    FReception.PromptRequested();
+}
+
+void TMainScreen::PromptStateChanged() {
     RefreshStatusBar();
 }

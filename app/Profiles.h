@@ -18,10 +18,10 @@ struct TProfile {
     const char* Caption; // German; translated with the window
     TLinkKind Link;
     int Baudrate;
-    bool Echo;        // echo every received serial character back
-    bool PromptCycle; // connect starts the prompt cycle
-    // Received serial data restarts the prompt timer; otherwise it stops it.
-    bool RestartsPromptOnData;
+    bool Echo; // echo every received serial character back
+    // Connect starts the prompt cycle, received data restarts it and resume
+    // takes it up again; the other profiles keep the prompt timer off.
+    bool PromptCycle;
     bool SeparatorAfter; // a separator follows the item in the menu
 };
 

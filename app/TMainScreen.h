@@ -1,6 +1,9 @@
 #pragma once
 
+#include "app/ConnectionControl.h"
 #include "app/LineReception.h"
+#include "app/Links.h"
+#include "app/PromptCycle.h"
 #include "app/RunState.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
@@ -9,6 +12,7 @@
 
 #include <array>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QLabel;
@@ -43,7 +47,7 @@ public:
 // It is a switchboard: the work is done by the plain classes it holds (line
 // reception, editor insertion, settings, recent files, profile table); its
 // components are its own, and tests find them by object name.
-class TMainScreen : public QMainWindow, private TReceptionSink {
+class TMainScreen : public QMainWindow, private TReceptionSink, private TPromptCycleSink {
     Q_OBJECT
 public:
     explicit TMainScreen(platform::TDialogs& dialogs, QWidget* parent = nullptr);
@@ -65,9 +69,21 @@ public:
     void AddReceivedText(const QByteArray& text);
     void InsertInfraredChunk(QByteArrayView chunk);
 
-    void RefreshStatusBar();
+    // Instrument profiles and connection control.
+    void CheckComPort();
     // The clicked Device menu item chooses the instrument profile.
     void SetupDevice(QObject* Sender);
+    // The port menu's link items for a link kind: 0 serial, 1 infrared, 2 USB.
+    void EnableComMenu(int kind);
+    // The clicked COM item chooses the port and connects it.
+    void ChangeComPort(QObject* Sender);
+    // Pauses (true) or resumes (false) the link around modal work.
+    void ConnectHalt(bool halt);
+
+    // Prompt cycle and status bar.
+    void RefreshStatusBar();
+    void PromptTimeTimer(QObject* Sender);
+    void RestartPromptTimer();
 
     // Runs a command or handler so that an exception it raises is shown in
     // the error box instead of leaving the event loop (a silent abort is not
@@ -97,6 +113,15 @@ private:
                         int image);
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
     void ApplyGeometry();
+    void ApplyProfile(const TProfile& profile);
+    QAction* MakeComItem(int port);
+    const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
+
+    // Connect and disconnect, run only through their actions.
+    void act_interface_connecedExecute(QObject* Sender);
+    void act_interface_disconnecedExecute(QObject* Sender);
+    // The connected port vanished from the system.
+    void Serial1COMRemoved(QObject* Sender);
 
     // Edit commands that act on the editor and its clipboard.
     void act_edit_undoExecute(QObject* Sender);
@@ -110,6 +135,10 @@ private:
     void InsertReading(QByteArrayView text) override;
     void SerialByteReceived() override;
     char DecimalSeparator() override;
+
+    // TPromptCycleSink
+    void SendPromptRequest() override;
+    void PromptStateChanged() override;
 
     // Settings of the run and run-time state.
     TSettings Settings;
@@ -170,6 +199,9 @@ private:
     platform::TDialogs& FDialogs;
     TEditorInserter* FInserter = nullptr;
     TLineReception FReception;
+    std::unique_ptr<TSerialLink> FSerialLink;
+    std::unique_ptr<TPromptCycle> FPromptCycle;
+    std::unique_ptr<TConnectionControl> FConnection;
     TByteSource* FReceptionSource = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;

@@ -273,16 +273,21 @@ TEST_F(MainScreenTest, EveryProfileRuleFollowsItsRow) {
     struct Row {
         int Tag;
         const char* Link;
-        bool BaudShown;
+        const char* Baud;
         bool Echo;
         bool DataRestartsPromptTimer;
     };
     const Row rows[] = {
-        {0, "Com--", true, false, false}, {1, "Com--", true, false, true},
-        {2, "USB", false, false, true},   {3, "Com--", true, false, true},
-        {4, "Com--", true, false, true},  {5, "Com--", true, false, true},
-        {6, "Com--", true, true, true},   {7, "Com--", true, false, true},
-        {8, "Com--", true, false, false}, {9, "IrDA", false, false, false},
+        {0, "Com--", "9600 Baud", false, false},
+        {1, "Com--", "1200 Baud", false, true},
+        {2, "USB", "", false, false},
+        {3, "Com--", "9600 Baud", false, true},
+        {4, "Com--", "9600 Baud", false, true},
+        {5, "Com--", "1200 Baud", false, true},
+        {6, "Com--", "9600 Baud", true, true},
+        {7, "Com--", "9600 Baud", false, true},
+        {8, "Com--", "57600 Baud", false, false},
+        {9, "IrDA", "", false, false},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.Tag);
@@ -290,7 +295,7 @@ TEST_F(MainScreenTest, EveryProfileRuleFollowsItsRow) {
         Show();
         EXPECT_TRUE(DeviceItem(row.Tag)->isChecked());
         EXPECT_EQ(Panel(1), row.Link);
-        EXPECT_EQ(Panel(2), row.BaudShown ? "9600 Baud" : "");
+        EXPECT_EQ(Panel(2), row.Baud);
         TFakeByteSource port;
         Window->SetReceptionSource(&port);
         auto* promptTime = Find<QTimer>("PromptTime");

@@ -43,9 +43,8 @@ protected:
         Window = std::make_unique<TMainScreen>(Dialogs);
         Window->show();
         Window->SetDecimalSeparatorSource([] { return QString(","); });
-        auto* serial = Window->findChild<TSerial*>("Serial1");
-        serial->SetCOMPort(5);
-        ASSERT_TRUE(serial->Open());
+        // No port saved: the start-up takes the first usable one and connects.
+        ASSERT_TRUE(Window->findChild<TSerial*>("Serial1")->Active());
     }
     QString Text() const { return Window->findChild<QPlainTextEdit*>("Editor")->toPlainText(); }
 
