@@ -4,3 +4,8 @@ brisquell_add_bench(editor_bench SOURCES app/EditorBench.cpp LIBS brisquell_app)
 # The language switch carries the test catalogs appended, as the program does.
 brisquell_add_bench(translation_bench SOURCES app/TranslationBench.cpp LIBS brisquell_app)
 brisquell_carry_test_catalogs(translation_bench)
+
+# A simulated gauge on a pseudo-terminal feeding the real window, profile 3.
+brisquell_add_bench(instrument_bench
+    SOURCES app/InstrumentBench.cpp ${CMAKE_SOURCE_DIR}/tests/support/Pty.cpp
+    LIBS brisquell_app)

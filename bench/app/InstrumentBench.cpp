@@ -1,0 +1,171 @@
+// A gauge on a pseudo-terminal feeding the real main window (offscreen),
+// profile 3 connected with its prompt cycle: the program's CPU share at the
+// line rate of 921,600 baud, one line per write, and how fast it drains a
+// gauge that sends without pause.
+#include "app/TMainScreen.h"
+#include "bench/app/BenchSupport.h"
+#include "serial/PortsFolder.h"
+#include "serial/TCOMManager.h"
+#include "serial/TSerial.h"
+#include "tests/support/Pty.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <thread>
+
+#include <ctime>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+
+double Seconds(clockid_t clock) {
+    timespec t{};
+    ::clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+constexpr int kLinesPerSecond = 8400; // 921,600 baud, 11-byte lines
+const std::string kLine = "  12.5 um\r\n";
+
+// COM5 on a pseudo-terminal in a private ports folder, and the main window
+// started with profile 3 on it, connected.
+class TRig {
+public:
+    TRig() {
+        QDir().mkpath(FTree.path() + "/dev");
+        QDir().mkpath(FTree.path() + "/proc");
+        QDir().mkpath(FTree.path() + "/ports");
+        QFile::link(Pty.Path, FTree.path() + "/ports/COM5");
+        SerialModuleStart(
+            TPortRoots{FTree.path() + "/dev", FTree.path() + "/proc", FTree.path() + "/ports", 0});
+        const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Brisquell";
+        QDir().mkpath(folder);
+        QFile ini(folder + "/BSave.ini");
+        if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            ini.write("[Config]\nDevice=3\nPort=5\nAutoConnect=1\n");
+        ini.close();
+        Window = std::make_unique<TMainScreen>(Dialogs);
+        Window->show();
+        QCoreApplication::processEvents();
+        Editor = Window->findChild<QPlainTextEdit*>("Editor");
+    }
+    ~TRig() {
+        Editor->document()->setModified(false);
+        Window.reset();
+        SerialModuleEnd();
+    }
+    TRig(const TRig&) = delete;
+    TRig& operator=(const TRig&) = delete;
+
+    bool Connected() const { return Window->findChild<TSerial*>("Serial1")->Active(); }
+    int Lines() const { return Editor->document()->blockCount() - 1; }
+    // Runs the event loop until the editor holds lines readings.
+    bool WaitForLines(int lines, int timeoutMs) const {
+        QElapsedTimer timer;
+        timer.start();
+        while (Lines() < lines) {
+            if (timer.elapsed() > timeoutMs)
+                return false;
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        }
+        return true;
+    }
+
+    TPty Pty;
+    std::unique_ptr<TMainScreen> Window;
+    QPlainTextEdit* Editor = nullptr;
+
+private:
+    QTemporaryDir FTree;
+    TSilentDialogs Dialogs;
+};
+
+// Lines written one at a time at the line rate; the writer's own CPU time
+// is left out of the program's.
+void BM_InstrumentAtLineRate(benchmark::State& state) {
+    TRig rig;
+    if (!rig.Connected()) {
+        state.SkipWithError("COM5 did not connect");
+        return;
+    }
+    const int lines = kLinesPerSecond * 2;
+    double share = 0;
+    for (auto _ : state) {
+        const int before = rig.Lines();
+        std::atomic<double> writerCpu{0};
+        const double cpuStart = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+        const auto wallStart = TClock::now();
+        std::thread writer([&] {
+            const double mine = Seconds(CLOCK_THREAD_CPUTIME_ID);
+            const auto step = std::chrono::nanoseconds(1'000'000'000 / kLinesPerSecond);
+            auto next = TClock::now();
+            for (int i = 0; i < lines; ++i) {
+                rig.Pty.Send(kLine);
+                next += step;
+                std::this_thread::sleep_until(next);
+            }
+            writerCpu = Seconds(CLOCK_THREAD_CPUTIME_ID) - mine;
+        });
+        const bool arrived = rig.WaitForLines(before + lines, 120000);
+        writer.join();
+        const double wall = std::chrono::duration<double>(TClock::now() - wallStart).count();
+        if (!arrived) {
+            state.SkipWithError("readings were lost or late");
+            return;
+        }
+        share = (Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart - writerCpu) / wall;
+    }
+    state.counters["cpu_share_percent"] = share * 100;
+    state.counters["lines_per_second"] = kLinesPerSecond;
+}
+BENCHMARK(BM_InstrumentAtLineRate)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A gauge that sends without pause: lines the program takes in a second.
+void BM_InstrumentDrain(benchmark::State& state) {
+    TRig rig;
+    if (!rig.Connected()) {
+        state.SkipWithError("COM5 did not connect");
+        return;
+    }
+    const int lines = 100000;
+    std::string burst;
+    for (int i = 0; i < 1000; ++i)
+        burst += kLine;
+    double rate = 0;
+    for (auto _ : state) {
+        const int before = rig.Lines();
+        const auto wallStart = TClock::now();
+        std::thread writer([&] {
+            for (int i = 0; i < lines / 1000; ++i)
+                rig.Pty.Send(burst);
+        });
+        const bool arrived = rig.WaitForLines(before + lines, 300000);
+        const double wall = std::chrono::duration<double>(TClock::now() - wallStart).count();
+        writer.join();
+        if (!arrived) {
+            state.SkipWithError("readings were lost or late");
+            return;
+        }
+        rate = lines / wall;
+    }
+    state.counters["lines_per_second"] = rate;
+    state.counters["MB_per_second"] = rate * static_cast<double>(kLine.size()) / 1e6;
+}
+BENCHMARK(BM_InstrumentDrain)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    return RunWindowBenchmarks(argc, argv);
+}
