@@ -62,7 +62,16 @@ void TMainScreen::FormShow(QObject*) {
             break;
         }
     // While starting, the click applies the profile quietly.
+    const int openedAt = Serial1->Baudrate();
     items[State.DeviceMenuIndex]->trigger();
+    // The port scan may have connected before the profile set its rate: a
+    // port left open at another rate than the one shown would garble every
+    // reading, so it is opened again.
+    if (FConnection->Connected() && ChosenProfile().Link == TLinkKind::Serial &&
+        Serial1->Baudrate() != openedAt) {
+        act_interface_disconneced->trigger();
+        act_interface_conneced->trigger();
+    }
     if (Settings.AutoConnect)
         act_interface_conneced->trigger();
     State.Starting = false;
