@@ -2,11 +2,10 @@
 
 #include "serial/TByteSource.h"
 
-#include <algorithm>
-
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
+constexpr int kAnswerLength = sizeof TLineReception::PromptAnswer - 1;
 
 void AppendCode(QByteArray& buffer, unsigned char c) {
     const char code[] = {'(', '0', 'x', kHex[c >> 4], kHex[c & 0xF], ')'};
@@ -15,9 +14,16 @@ void AppendCode(QByteArray& buffer, unsigned char c) {
 
 } // namespace
 
+void TLineReception::TPass::FlushEcho() {
+    if (Echo.isEmpty())
+        return;
+    Port.WriteBuf(Echo.constData(), static_cast<int>(Echo.size()));
+    Echo.clear();
+}
+
 void TLineReception::Receive(TByteSource& port, const TOptions& options) {
+    TPass pass{port, options, {}};
     bool anyByte = false;
-    QByteArray echo;
     for (;;) {
         const int waiting = port.RecCount();
         if (waiting <= 0)
@@ -31,17 +37,12 @@ void TLineReception::Receive(TByteSource& port, const TOptions& options) {
             if (c == 0)
                 continue;
             anyByte = true;
-            ProcessByte(c, options, echo);
-            if (FState.LineBuffer.size() > MaxLineLength) {
-                if (!echo.isEmpty())
-                    port.WriteBuf(echo.constData(), static_cast<int>(echo.size()));
-                echo.clear();
-                FinishLine(true);
-            }
+            ProcessByte(c, pass);
+            if (FState.LineBuffer.size() > MaxLineLength)
+                ShowLine(pass, true);
         }
     }
-    if (!echo.isEmpty())
-        port.WriteBuf(echo.constData(), static_cast<int>(echo.size()));
+    pass.FlushEcho();
     // The prompt restart is the same for every byte; once per event suffices.
     if (anyByte)
         FSink.SerialByteReceived();
@@ -49,39 +50,61 @@ void TLineReception::Receive(TByteSource& port, const TOptions& options) {
         FinishLine(false);
 }
 
-void TLineReception::ProcessByte(unsigned char c, const TOptions& options, QByteArray& echo) {
+void TLineReception::ProcessByte(unsigned char c, TPass& pass) {
     QByteArray& line = FState.LineBuffer;
+    WatchForAnswer(c, line.size());
     line.append(static_cast<char>(c));
-    if (options.Debug)
+    if (pass.Options.Debug)
         AppendCode(line, c);
     if (!FState.PromptPending && FState.SuppressLine)
         FState.PromptPending = true;
     if (FState.SuppressLine && line.front() != '\r')
         FState.SuppressLine = false;
-    if (FState.PromptPending && PromptAnswerReceived()) {
-        line.clear();
-        FSearched = 0;
-        FState.SuppressLine = false;
-        FState.PromptPending = false;
+    if (FState.PromptPending && FAnswer.Found) {
+        DropAnswer(pass);
         return; // the answer neither ends a line nor is echoed
     }
     if (!FState.SuppressLine && c == '\n')
         FState.LineComplete = true;
-    if (options.EchoBack && !FState.SuppressLine)
-        echo.append(static_cast<char>(c));
+    if (pass.Options.EchoBack && !FState.SuppressLine)
+        pass.Echo.append(static_cast<char>(c));
 }
 
-bool TLineReception::PromptAnswerReceived() {
-    const QByteArray& line = FState.LineBuffer;
-    constexpr qsizetype answerLength = sizeof PromptAnswer - 1;
-    // Text that arrived before the prompt went out may hold an answer too,
-    // so a fresh search starts at the front.
-    const qsizetype from = FSearchValid && FSearched <= line.size()
-                               ? std::max<qsizetype>(0, FSearched - (answerLength - 1))
-                               : 0;
-    FSearchValid = true;
-    FSearched = line.size();
-    return line.indexOf(QByteArrayView(PromptAnswer, answerLength), from) >= 0;
+// The answer's bytes are all different, so a mismatch can only restart the
+// match at a carriage return.
+void TLineReception::WatchForAnswer(unsigned char c, qsizetype start) {
+    if (FAnswer.Found)
+        return;
+    if (c == static_cast<unsigned char>(PromptAnswer[FAnswer.Matched]) || c == '\r') {
+        if (c == '\r') {
+            FAnswer.Matched = 0;
+            FAnswer.Start = start;
+            FAnswer.CompleteBefore = FState.LineComplete;
+        }
+        FAnswer.Found = ++FAnswer.Matched == kAnswerLength;
+    } else {
+        FAnswer.Matched = 0;
+    }
+}
+
+// A reading that a line feed completed before the answer came is shown as
+// usual; text held as a possible answer goes with it.
+void TLineReception::DropAnswer(TPass& pass) {
+    if (FAnswer.CompleteBefore) {
+        FState.LineBuffer.truncate(FAnswer.Start);
+        ShowLine(pass, false);
+    }
+    EmptyLine();
+    FState.SuppressLine = false;
+    FState.PromptPending = false;
+    FState.LineComplete = false;
+}
+
+// Echo goes out before the line is shown, as if each byte were sent back the
+// moment it arrived.
+void TLineReception::ShowLine(TPass& pass, bool forced) {
+    pass.FlushEcho();
+    FinishLine(forced);
 }
 
 void TLineReception::FinishLine(bool forced) {
@@ -98,8 +121,11 @@ void TLineReception::FinishLine(bool forced) {
     if (!FState.SuppressLine || forced)
         FSink.InsertReading(line);
     FState.SuppressLine = FState.PromptPending;
-    line.clear();
-    FSearched = 0;
-    FSearchValid = false;
+    EmptyLine();
     FState.LineComplete = false;
+}
+
+void TLineReception::EmptyLine() {
+    FState.LineBuffer.clear();
+    FAnswer = {};
 }

@@ -22,6 +22,11 @@ public:
 // the instrument's prompt answer, dumps codes in debug mode, echoes, writes
 // the micro sign and the user's decimal separator.
 //
+// The prompt answer is recognised in the received bytes, whatever debug codes
+// stand between them. When it arrives behind a reading that a line feed has
+// already completed (one burst), the reading is shown and only the answer is
+// dropped; text held back as a possible answer is dropped with it.
+//
 // It reads in bulk (everything waiting in one call) and then works byte by
 // byte in memory; what it shows is byte for byte what reading one byte per
 // pass gives. Two deliberate differences from a naive loop: a NUL byte is
@@ -64,15 +69,33 @@ public:
     const TLineState& State() const { return FState; }
 
 private:
-    void ProcessByte(unsigned char c, const TOptions& options, QByteArray& echo);
-    bool PromptAnswerReceived();
+    // Follows the received bytes of the line being assembled for the prompt
+    // answer. It looks at the bytes, not at LineBuffer, so the debug codes
+    // between them cannot hide the answer, and costs one comparison per byte.
+    struct TAnswerWatch {
+        int Matched = 0;             // answer bytes ending the received bytes so far
+        bool Found = false;          // the line's received bytes hold the whole answer
+        qsizetype Start = 0;         // where the (first) answer begins in LineBuffer
+        bool CompleteBefore = false; // a line feed had completed the line before it
+    };
+
+    // One receive event: the port it reads and the echo not yet sent.
+    struct TPass {
+        TByteSource& Port;
+        const TOptions& Options;
+        QByteArray Echo;
+        void FlushEcho();
+    };
+
+    void ProcessByte(unsigned char c, TPass& pass);
+    void WatchForAnswer(unsigned char c, qsizetype start);
+    void DropAnswer(TPass& pass);
+    void ShowLine(TPass& pass, bool forced);
     void FinishLine(bool forced);
+    void EmptyLine();
 
     TLineState FState;
     TReceptionSink& FSink;
     QByteArray FChunk;
-    // How much of LineBuffer has been searched for the prompt answer while a
-    // prompt was pending, so a long held line is not searched again per byte.
-    qsizetype FSearched = 0;
-    bool FSearchValid = false;
+    TAnswerWatch FAnswer;
 };

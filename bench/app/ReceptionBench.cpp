@@ -53,6 +53,28 @@ void BM_LineReception(benchmark::State& state) {
 }
 BENCHMARK(BM_LineReception)->Arg(1)->Arg(16)->Arg(372);
 
+// A prompt request per read, answered behind the gauge lines of the same
+// burst; the second argument switches the code dump on.
+void BM_LineReceptionWithPromptAnswer(benchmark::State& state) {
+    const int linesPerRead = static_cast<int>(state.range(0));
+    const TLineReception::TOptions options{.Debug = state.range(1) != 0};
+    QByteArray block;
+    for (int i = 0; i < linesPerRead; ++i)
+        block.append("  12.5 um\r\n");
+    block.append(TLineReception::PromptAnswer);
+    TLoopSource source(block);
+    TCountingSink sink;
+    TLineReception reception(sink);
+    for (auto _ : state) {
+        reception.PromptRequested();
+        source.Refill();
+        reception.Receive(source, options);
+    }
+    benchmark::DoNotOptimize(sink.Shown);
+    state.SetBytesProcessed(state.iterations() * block.size());
+}
+BENCHMARK(BM_LineReceptionWithPromptAnswer)->Args({16, 0})->Args({16, 1});
+
 } // namespace
 
 BENCHMARK_MAIN();

@@ -1,8 +1,11 @@
 #include "app/LineReception.h"
 #include "tests/app/FakeByteSource.h"
 
+#include <QList>
+
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <random>
 
 namespace {
@@ -68,15 +71,30 @@ TEST_F(LineReceptionTest, DebugDumpsEveryCodeAndBreaksThePatterns) {
 }
 
 TEST_F(LineReceptionTest, PromptAnswerIsFilteredAfterARequest) {
-    Reception.PromptRequested();
-    Receive("\r\n> ");
-    EXPECT_TRUE(Sink.Shown.isEmpty());
-    EXPECT_TRUE(State.LineBuffer.isEmpty());
-    EXPECT_FALSE(State.SuppressLine);
-    EXPECT_FALSE(State.PromptPending);
+    // The cycle of a quiet instrument: request, answer, a reading. The debug
+    // codes must not hide the answer, or every later reading would be held.
+    for (const bool debug : {false, true}) {
+        SCOPED_TRACE(debug ? "debug" : "plain");
+        Sink.Shown.clear();
+        for (int i = 0; i < 5; ++i) {
+            Reception.PromptRequested();
+            if (i % 2 == 0) {
+                Receive("\r\n> ", {.Debug = debug});
+            } else { // the answer split over two receive events
+                Receive("\r\n", {.Debug = debug});
+                Receive("> ", {.Debug = debug});
+            }
+            EXPECT_TRUE(State.LineBuffer.isEmpty());
+            EXPECT_FALSE(State.SuppressLine);
+            EXPECT_FALSE(State.PromptPending);
+            Receive("1\n", {.Debug = debug});
+        }
+        EXPECT_EQ(Sink.Shown,
+                  (debug ? QByteArray("1(0x31)\n(0x0A)") : QByteArray("1\n")).repeated(5));
+    }
 }
 
-TEST_F(LineReceptionTest, ReadingInsteadOfPromptAnswerIsShownAndNextLineIsSuspect) {
+TEST_F(LineReceptionTest, ReadingBesideThePromptAnswerIsShownAndNextLineIsSuspect) {
     Reception.PromptRequested();
     Receive("5.0\r\n");
     EXPECT_EQ(Sink.Shown, QByteArray("5,0\r\n"));
@@ -86,6 +104,30 @@ TEST_F(LineReceptionTest, ReadingInsteadOfPromptAnswerIsShownAndNextLineIsSuspec
     Receive("\r\n> ");
     EXPECT_TRUE(Sink.Shown.isEmpty());
     EXPECT_FALSE(State.PromptPending);
+    // A reading in the same burst as the answer is shown, only the answer goes.
+    const struct {
+        QByteArray Burst;
+        bool Debug;
+        QByteArray Shown;
+    } cases[] = {
+        {"2.5 um\r\n\r\n> ", false, "2,5 \xB5m\r\n"},
+        {"2.5\n\r\n> 3.5\n", false, "2,5\n3,5\n"},
+        {"2\r\n\r\n> ", true, "2(0x32)\r(0x0D)\n(0x0A)"},
+        // The answer's own line feed completes nothing: the text before it
+        // goes with the answer.
+        {"2.5\r\n> ", false, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Burst.toStdString());
+        Sink.Shown.clear();
+        Reception.PromptRequested();
+        Receive(c.Burst, {.Debug = c.Debug});
+        EXPECT_EQ(Sink.Shown, c.Shown);
+        EXPECT_TRUE(State.LineBuffer.isEmpty());
+        EXPECT_FALSE(State.LineComplete);
+        EXPECT_FALSE(State.SuppressLine);
+        EXPECT_FALSE(State.PromptPending);
+    }
 }
 
 TEST_F(LineReceptionTest, ReadingStartingWithCarriageReturnIsHeldUntilTheAnswer) {
@@ -96,6 +138,11 @@ TEST_F(LineReceptionTest, ReadingStartingWithCarriageReturnIsHeldUntilTheAnswer)
     Receive("\r\n> ", {.EchoBack = true});
     EXPECT_TRUE(Sink.Shown.isEmpty());
     EXPECT_TRUE(State.LineBuffer.isEmpty()) << "the held text is discarded with the answer";
+    Reception.PromptRequested();
+    Receive("\r7.5\n\r\n> ", {.EchoBack = true});
+    EXPECT_TRUE(Sink.Shown.isEmpty()) << "held text is dropped in the answer's burst too";
+    EXPECT_TRUE(State.LineBuffer.isEmpty());
+    EXPECT_TRUE(Port.Written.isEmpty());
 }
 
 TEST_F(LineReceptionTest, TwoLinesInOneBurstAreShownTogether) {
@@ -143,12 +190,25 @@ TEST_F(LineReceptionTest, HeldTextPastTheLimitIsShownNotDropped) {
 }
 
 // The reading algorithm as it reads: one byte per pass, the prompt restart
-// per byte. The bulk reception must give the same text byte for byte.
+// per byte. The prompt answer is looked for in the received bytes, not in the
+// text with its debug codes; an answer that arrives after a line feed has
+// completed a line first lets that line be shown. The bulk reception must give
+// the same text byte for byte.
 struct TReference {
     TLineReception::TLineState State;
+    QByteArray Received;        // the bytes behind LineBuffer, without debug codes
+    QList<qsizetype> Starts;    // where each received byte begins in LineBuffer
+    QList<bool> CompleteBefore; // LineComplete as each received byte arrived
     QByteArray Shown;
     QByteArray Echo;
     char Separator = ',';
+
+    void Empty() {
+        State.LineBuffer.clear();
+        Received.clear();
+        Starts.clear();
+        CompleteBefore.clear();
+    }
 
     void Finish(bool forced) {
         QByteArray& line = State.LineBuffer;
@@ -162,7 +222,7 @@ struct TReference {
         if (!State.SuppressLine || forced)
             Shown.append(line);
         State.SuppressLine = State.PromptPending;
-        line.clear();
+        Empty();
         State.LineComplete = false;
     }
 
@@ -173,6 +233,9 @@ struct TReference {
             if (c == 0)
                 continue;
             QByteArray& line = State.LineBuffer;
+            Received.append(static_cast<char>(c));
+            Starts.append(line.size());
+            CompleteBefore.append(State.LineComplete);
             line.append(static_cast<char>(c));
             if (options.Debug)
                 line.append(QByteArray("(0x") +
@@ -181,8 +244,13 @@ struct TReference {
                 State.PromptPending = true;
             if (State.SuppressLine && line[0] != '\r')
                 State.SuppressLine = false;
-            if (State.PromptPending && line.contains("\r\n> ")) {
-                line.clear();
+            const qsizetype answer = Received.indexOf("\r\n> ");
+            if (State.PromptPending && answer >= 0) {
+                if (CompleteBefore[answer]) {
+                    line.truncate(Starts[answer]);
+                    Finish(false);
+                }
+                Empty();
                 State.SuppressLine = false;
                 State.PromptPending = false;
                 c = 0;
@@ -210,6 +278,8 @@ TEST(LineReceptionEquivalence, BulkReadingEqualsOneBytePerPass) {
         TLineReception reception(sink);
         const TLineReception::TLineState& state = reception.State();
         for (int burst = 0; burst < 40; ++burst) {
+            if (random() % 16 == 0) // the user switches the code dump mid-line
+                options.Debug = !options.Debug;
             if (random() % 5 == 0) { // a prompt request went out
                 reception.PromptRequested();
                 reference.State.SuppressLine = true;
