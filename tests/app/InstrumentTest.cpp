@@ -1,0 +1,261 @@
+// Instruments end to end: the gauge simulator on a pseudo-terminal, the
+// real main window offscreen, the port manager over the test's own ports
+// folder (no real port of the machine is ever seen).
+#include "app/TMainScreen.h"
+#include "serial/PortsFolder.h"
+#include "serial/TCOMManager.h"
+#include "serial/TSerial.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/support/Pty.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+// termios2 comes from the kernel's headers, which clash with <termios.h>.
+#include <asm/termbits.h>
+#include <sys/ioctl.h>
+
+namespace {
+
+// The simulator program as a user starts it; standard input carries the
+// readings and the unplug command, standard error (verbose) its traffic.
+class TGauge {
+public:
+    explicit TGauge(int port, const QStringList& options = {}) : FPort(port) {
+        const QString ready = FFolder.filePath("ready");
+        FProcess.setProgram(QStringLiteral(BRISQUELL_GAUGE));
+        FProcess.setArguments(
+            QStringList{"--port", QString::number(port), "--ready-file", ready, "--verbose"} +
+            options);
+        FProcess.start();
+        Ready = FProcess.waitForStarted(30000) &&
+                testing_support::WaitFor([&] { return QFile(ready).size() > 0; }, 30000);
+    }
+    ~TGauge() {
+        FProcess.write("!quit\n");
+        FProcess.closeWriteChannel();
+        if (!FProcess.waitForFinished(30000))
+            FProcess.kill();
+        FProcess.waitForFinished(30000);
+    }
+    TGauge(const TGauge&) = delete;
+    TGauge& operator=(const TGauge&) = delete;
+
+    void Send(const QByteArray& reading) { FProcess.write(reading + "\n"); }
+    void Unplug() { FProcess.write("!unplug\n"); }
+    // How often the gauge has seen a traffic line so far.
+    int Count(const QByteArray& what) {
+        FTraffic += FProcess.readAllStandardError();
+        return static_cast<int>(FTraffic.count(what));
+    }
+
+    bool Ready = false;
+
+private:
+    int FPort;
+    QTemporaryDir FFolder;
+    QProcess FProcess;
+    QByteArray FTraffic;
+};
+
+class InstrumentTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QCoreApplication::setApplicationName("Brisquell");
+        QDir().mkpath(FTree.path() + "/dev");
+        QDir().mkpath(FTree.path() + "/proc");
+        QFile consoles(FTree.path() + "/proc/consoles");
+        ASSERT_TRUE(consoles.open(QIODevice::WriteOnly));
+    }
+    void TearDown() override { Stop(); }
+    void Stop() {
+        Window.reset();
+        if (COMManager != nullptr)
+            SerialModuleEnd();
+    }
+    // A program start: the serial module finds the ports there are now.
+    void Start(const QByteArray& ini) {
+        Stop();
+        SerialModuleStart(TPortRoots{FTree.path() + "/dev", FTree.path() + "/proc",
+                                     testing_support::PortsFolder(), 0});
+        QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(ini);
+        file.close();
+        Window = std::make_unique<TMainScreen>(Dialogs);
+        Window->SetDecimalSeparatorSource([] { return QString(","); });
+        Window->show();
+    }
+    template <typename T> T* Find(const QString& name) const {
+        T* child = Window->findChild<T*>(name);
+        EXPECT_NE(child, nullptr) << name.toStdString();
+        return child;
+    }
+    QString Panel(int i) const {
+        return Find<QLabel>(QStringLiteral("StatusPanel%1").arg(i))->text();
+    }
+    QString Text() const { return Find<QPlainTextEdit>("Editor")->toPlainText(); }
+    QAction* Action(const char* name) const { return Find<QAction>(name); }
+    QAction* DeviceItem(int tag) const {
+        for (QAction* item : Find<QMenu>("Device1")->actions())
+            if (!item->isSeparator() && item->property("Tag").toInt() == tag)
+                return item;
+        return nullptr;
+    }
+    QStringList ComItems() const {
+        QStringList names;
+        for (const QAction* item : Find<QMenu>("Schnittstelle1")->actions())
+            if (item->objectName().startsWith("COM"))
+                names << item->objectName();
+        return names;
+    }
+    bool WaitForPanel(const QString& text, int timeoutMs = 20000) const {
+        return testing_support::WaitFor([&] { return Panel(0) == text; }, timeoutMs);
+    }
+
+    QTemporaryDir FTree;
+    TFakeDialogs Dialogs;
+    std::unique_ptr<TMainScreen> Window;
+};
+
+TEST_F(InstrumentTest, FirstStartConnectsTheFirstUsablePortAndReadingsArrive) {
+    TGauge first(4), second(6);
+    ASSERT_TRUE(first.Ready && second.Ready);
+    Start({});
+    EXPECT_EQ(ComItems(), QStringList({"COM4", "COM6"}));
+    EXPECT_TRUE(Action("COM4")->isChecked());
+    EXPECT_EQ(Panel(0), "Verbunden...");
+    EXPECT_EQ(Panel(1), "Com4");
+    EXPECT_FALSE(Action("act_interface_conneced")->isEnabled());
+    EXPECT_TRUE(Action("act_interface_disconneced")->isEnabled());
+
+    DeviceItem(3)->trigger();
+    first.Send("  12.5 um");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Text().endsWith('\n'); }))
+        << Text().toStdString();
+    EXPECT_EQ(Text(), QString::fromUtf8("  12,5 µm\n"));
+
+    Action("COM6")->trigger(); // another port: disconnect, change, connect
+    EXPECT_EQ(Panel(1), "Com6");
+    second.Send("7.5 mm");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Text().endsWith("7,5 mm\n"); }));
+    Window.reset();
+    QFile ini(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray saved = ini.readAll();
+    EXPECT_TRUE(saved.contains("Port=6\n"));
+    EXPECT_TRUE(saved.contains("Device=3\n"));
+}
+
+TEST_F(InstrumentTest, AnAnsweringGaugeStaysConnectedAndASilentOneIsSearchedFor) {
+    {
+        TGauge gauge(3);
+        ASSERT_TRUE(gauge.Ready);
+        Start("[Config]\nDevice=3\nPort=3\n");
+        ASSERT_EQ(Panel(0), "Verbunden...");
+        // A request goes out about every second and each answer is filtered.
+        ASSERT_TRUE(testing_support::WaitFor(
+            [&] { return gauge.Count("prompt request, answered") >= 3; }, 30000));
+        EXPECT_EQ(Panel(0), "Verbunden...");
+        EXPECT_EQ(Text(), "") << "no prompt text in the document";
+        Window.reset();
+    }
+    TGauge silent(3, {"--no-answer"});
+    ASSERT_TRUE(silent.Ready);
+    Start("[Config]\nDevice=3\nPort=3\n");
+    ASSERT_TRUE(WaitForPanel("Suche Gerät..."));
+    ASSERT_TRUE(WaitForPanel("")) << "the search text blinks";
+    ASSERT_TRUE(WaitForPanel("Suche Gerät..."));
+    silent.Send("1.0");
+    ASSERT_TRUE(WaitForPanel("Verbunden..."));
+    EXPECT_EQ(Find<QTimer>("PromptTime")->interval(), 1000);
+}
+
+TEST_F(InstrumentTest, ProfilesChangeTheLinkWhileConnected) {
+    TGauge gauge(5);
+    ASSERT_TRUE(gauge.Ready);
+    Start("[Config]\nDevice=6\nPort=5\n");
+    gauge.Send("7.25");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return gauge.Count("received byte") >= 6; }))
+        << "profile 6 echoes every byte";
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Text() == "7,25\n"; }));
+
+    DeviceItem(3)->trigger();
+    auto* serial = Find<TSerial>("Serial1");
+    EXPECT_TRUE(serial->Active());
+    EXPECT_TRUE(Find<QTimer>("PromptTime")->isActive());
+    DeviceItem(8)->trigger(); // reconnects at 57600 without the prompt cycle
+    EXPECT_TRUE(serial->Active());
+    EXPECT_EQ(serial->Baudrate(), 57600);
+    EXPECT_EQ(Panel(2), "57600 Baud");
+    EXPECT_FALSE(Find<QTimer>("PromptTime")->isActive());
+    EXPECT_EQ(Panel(0), "Verbunden...");
+
+    Action("act_interface_conneced")->trigger(); // disabled while connected
+    EXPECT_TRUE(serial->Active());
+    Action("act_interface_disconneced")->trigger();
+    EXPECT_FALSE(serial->Active());
+    EXPECT_EQ(Panel(0), "Getrennt");
+    Action("act_interface_disconneced")->trigger(); // disabled while disconnected
+    EXPECT_EQ(Panel(0), "Getrennt");
+}
+
+TEST_F(InstrumentTest, UnpluggingTheConnectedPortDisconnects) {
+    TGauge gauge(7);
+    ASSERT_TRUE(gauge.Ready);
+    Start("[Config]\nDevice=8\nPort=7\n");
+    ASSERT_EQ(Panel(0), "Verbunden...");
+    gauge.Unplug();
+    ASSERT_TRUE(WaitForPanel("Getrennt"));
+    EXPECT_FALSE(Find<TSerial>("Serial1")->Active());
+    EXPECT_TRUE(Action("act_interface_conneced")->isEnabled());
+}
+
+// The scan connects before the saved profile is applied; the port must then
+// run at the profile's rate, not at the one it was first opened with.
+TEST_F(InstrumentTest, TheStartUpPortRunsAtTheProfilesRate) {
+    TPty gauge;
+    ASSERT_FALSE(gauge.Path.isEmpty());
+    ASSERT_TRUE(QFile::link(gauge.Path, testing_support::PortsFolder() + "/COM9"));
+    Start("[Config]\nDevice=8\n");
+    ASSERT_EQ(Panel(0), "Verbunden...");
+    EXPECT_EQ(Panel(2), "57600 Baud");
+    struct termios2 line {};
+    // The master side reports the settings the program gave the line.
+    ASSERT_EQ(::ioctl(gauge.Master, TCGETS2, &line), 0);
+    EXPECT_EQ(line.c_ospeed, 57600u);
+    Window.reset();
+    QFile::remove(testing_support::PortsFolder() + "/COM9");
+}
+
+TEST_F(InstrumentTest, MaxPortBoundsTheScan) {
+    TGauge low(44), high(45);
+    ASSERT_TRUE(low.Ready && high.Ready);
+    Start("[Config]\nMaxPort=300\nAutoConnect=0\nPort=44\n");
+    // The manager lists up to 99; the scan tries the low byte of 300, 44.
+    EXPECT_EQ(ComItems(), QStringList({"COM44"}));
+    EXPECT_TRUE(Dialogs.Messages.isEmpty());
+    EXPECT_EQ(Panel(0), "Getrennt") << "AutoConnect off";
+    Window.reset();
+
+    Start("[Config]\nMaxPort=0\nPort=44\n");
+    EXPECT_TRUE(ComItems().isEmpty());
+    EXPECT_EQ(Dialogs.Messages, QStringList({"Keine Schnittstelle frei / vorhanden !!!"}));
+    EXPECT_EQ(Panel(1), "Com--");
+}
+
+} // namespace
