@@ -4,6 +4,7 @@
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
+#include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
 #include "tests/support/ScopedEnv.h"
 
@@ -35,23 +36,14 @@ double CpuSeconds() {
 // A private ports folder with COM5 on a pseudo-terminal, and the manager on it.
 class TBenchPort {
 public:
-    TBenchPort() {
-        QDir().mkpath(FTree.path() + "/dev");
-        QDir().mkpath(FTree.path() + "/proc");
-        QDir().mkpath(FTree.path() + "/ports");
-        QFile::link(Pty.Path, FTree.path() + "/ports/COM5");
-        SerialModuleStart(
-            TPortRoots{FTree.path() + "/dev", FTree.path() + "/proc", FTree.path() + "/ports", 0});
-        COMManager->Scan(5);
-    }
-    ~TBenchPort() { SerialModuleEnd(); }
-    TBenchPort(const TBenchPort&) = delete;
-    TBenchPort& operator=(const TBenchPort&) = delete;
+    TBenchPort() { COMManager->Scan(5); }
 
     TPty Pty;
 
 private:
-    QTemporaryDir FTree;
+    QTemporaryDir FPorts;
+    const bool FLinked = QFile::link(Pty.Path, FPorts.filePath("COM5"));
+    TPrivateSerialModule FModule{FPorts.path()};
 };
 
 // The main window's way: handlers on the main thread, everything waiting

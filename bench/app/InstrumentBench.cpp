@@ -7,6 +7,7 @@
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
+#include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
 
 #include <QApplication>
@@ -43,12 +44,6 @@ const std::string kLine = "  12.5 um\r\n";
 class TRig {
 public:
     TRig() {
-        QDir().mkpath(FTree.path() + "/dev");
-        QDir().mkpath(FTree.path() + "/proc");
-        QDir().mkpath(FTree.path() + "/ports");
-        QFile::link(Pty.Path, FTree.path() + "/ports/COM5");
-        SerialModuleStart(
-            TPortRoots{FTree.path() + "/dev", FTree.path() + "/proc", FTree.path() + "/ports", 0});
         const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Brisquell";
         QDir().mkpath(folder);
         QFile ini(folder + "/BSave.ini");
@@ -63,7 +58,6 @@ public:
     ~TRig() {
         Editor->document()->setModified(false);
         Window.reset();
-        SerialModuleEnd();
     }
     TRig(const TRig&) = delete;
     TRig& operator=(const TRig&) = delete;
@@ -83,12 +77,16 @@ public:
     }
 
     TPty Pty;
-    std::unique_ptr<TMainScreen> Window;
-    QPlainTextEdit* Editor = nullptr;
 
 private:
-    QTemporaryDir FTree;
+    QTemporaryDir FPorts;
+    const bool FLinked = QFile::link(Pty.Path, FPorts.filePath("COM5"));
+    TPrivateSerialModule FModule{FPorts.path()};
     TSilentDialogs Dialogs;
+
+public:
+    std::unique_ptr<TMainScreen> Window;
+    QPlainTextEdit* Editor = nullptr;
 };
 
 // Lines written one at a time at the line rate; the writer's own CPU time

@@ -6,6 +6,7 @@
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -24,6 +25,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 // termios2 comes from the kernel's headers, which clash with <termios.h>.
 #include <asm/termbits.h>
@@ -74,24 +76,16 @@ private:
 
 class InstrumentTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        QCoreApplication::setApplicationName("Brisquell");
-        QDir().mkpath(FTree.path() + "/dev");
-        QDir().mkpath(FTree.path() + "/proc");
-        QFile consoles(FTree.path() + "/proc/consoles");
-        ASSERT_TRUE(consoles.open(QIODevice::WriteOnly));
-    }
+    void SetUp() override { QCoreApplication::setApplicationName("Brisquell"); }
     void TearDown() override { Stop(); }
     void Stop() {
         Window.reset();
-        if (COMManager != nullptr)
-            SerialModuleEnd();
+        Module.reset();
     }
     // A program start: the serial module finds the ports there are now.
     void Start(const QByteArray& ini) {
         Stop();
-        SerialModuleStart(TPortRoots{FTree.path() + "/dev", FTree.path() + "/proc",
-                                     testing_support::PortsFolder(), 0});
+        Module.emplace(testing_support::PortsFolder());
         QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write(ini);
@@ -127,7 +121,7 @@ protected:
         return testing_support::WaitFor([&] { return Panel(0) == text; }, timeoutMs);
     }
 
-    QTemporaryDir FTree;
+    std::optional<TPrivateSerialModule> Module;
     TFakeDialogs Dialogs;
     std::unique_ptr<TMainScreen> Window;
 };

@@ -2,6 +2,7 @@
 
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
+#include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -30,22 +31,8 @@ private:
     int FPort;
 };
 
-// The manager over the test's ports folder only: an empty device tree, so
-// no real port of the machine is ever seen.
-class TTestManager {
+// The manager over the test's ports folder only.
+class TTestManager : public TPrivateSerialModule {
 public:
-    TTestManager() {
-        QDir().mkpath(FTree.path() + "/dev");
-        QDir().mkpath(FTree.path() + "/proc");
-        QFile consoles(FTree.path() + "/proc/consoles");
-        consoles.open(QIODevice::WriteOnly);
-        SerialModuleStart(TPortRoots{FTree.path() + "/dev", FTree.path() + "/proc",
-                                     testing_support::PortsFolder(), 0});
-    }
-    ~TTestManager() { SerialModuleEnd(); }
-    TTestManager(const TTestManager&) = delete;
-    TTestManager& operator=(const TTestManager&) = delete;
-
-private:
-    QTemporaryDir FTree;
+    TTestManager() : TPrivateSerialModule(testing_support::PortsFolder()) {}
 };
