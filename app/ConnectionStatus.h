@@ -3,12 +3,13 @@
 #include "app/Profiles.h"
 
 #include <cstdint>
+#include <string_view>
 
 // The connection state as panel 0 of the status bar shows it: a German text
 // (translated when shown) and the number of a state icon (0 disconnected,
 // 1 connected, 2 waiting or searching).
 struct TConnectionStatus {
-    const char* Text;
+    std::string_view Text; // a literal: null-terminated
     int Icon;
     bool operator==(const TConnectionStatus&) const = default;
 };

@@ -50,13 +50,14 @@ void TMainScreen::RefreshStatusBar() {
                                                        .PeerConnected = false,
                                                        .PromptCount = FPromptCycle->PromptCount(),
                                                        .Searching = FPromptCycle->Searching()});
-    SetText(StatusPanels[0], *status.Text == '\0' ? QString() : Translated(status.Text));
+    SetText(StatusPanels[0], status.Text.empty() ? QString() : Translated(status.Text.data()));
     if (StatusIcon->property("StateIcon").toInt() != status.Icon || StatusIcon->pixmap().isNull()) {
         StatusIcon->setPixmap(StatusImageList->Image(status.Icon).pixmap(16, 16));
         StatusIcon->setProperty("StateIcon", status.Icon);
     }
     // The icon tells the state also while the text blinks away.
-    const QString described = Translated(*status.Text == '\0' ? "Suche Gerät..." : status.Text);
+    const QString described =
+        Translated(status.Text.empty() ? "Suche Gerät..." : status.Text.data());
     if (StatusIcon->accessibleDescription() != described)
         StatusIcon->setAccessibleDescription(described);
 

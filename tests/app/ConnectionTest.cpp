@@ -32,10 +32,10 @@ public:
 class PromptCycleTest : public ::testing::Test {
 protected:
     QString Shown() const {
-        return QString::fromUtf8(ConnectionStatus({.Connected = true,
-                                                   .PromptCount = Cycle.PromptCount(),
-                                                   .Searching = Cycle.Searching()})
-                                     .Text);
+        const TConnectionStatus status = ConnectionStatus({.Connected = true,
+                                                           .PromptCount = Cycle.PromptCount(),
+                                                           .Searching = Cycle.Searching()});
+        return QString::fromUtf8(status.Text.data(), static_cast<qsizetype>(status.Text.size()));
     }
     QTimer Timer;
     TCountingSink Sink;
