@@ -6,6 +6,7 @@
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
 #include "tests/support/TestEnvironment.h"
@@ -18,7 +19,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -37,41 +37,30 @@ namespace {
 // readings and the unplug command, standard error (verbose) its traffic.
 class TGauge {
 public:
-    explicit TGauge(int port, const QStringList& options = {}) : FPort(port) {
-        const QString ready = FFolder.filePath("ready");
-        FProcess.setProgram(QStringLiteral(BRISQUELL_GAUGE));
-        FProcess.setArguments(
-            QStringList{"--port", QString::number(port), "--ready-file", ready, "--verbose"} +
-            options);
-        FProcess.start();
-        Ready = FProcess.waitForStarted(30000) &&
-                testing_support::WaitFor([&] { return QFile(ready).size() > 0; }, 30000);
+    explicit TGauge(int port, const QStringList& options = {})
+        : FProcess(QStringLiteral(BRISQUELL_GAUGE),
+                   QStringList{"--port", QString::number(port), "--ready-file", ReadyFile(),
+                               "--verbose"} +
+                       options) {
+        Ready = FProcess.Started() &&
+                testing_support::WaitFor([&] { return QFile(ReadyFile()).size() > 0; }, 30000);
     }
-    ~TGauge() {
-        FProcess.write("!quit\n");
-        FProcess.closeWriteChannel();
-        if (!FProcess.waitForFinished(30000))
-            FProcess.kill();
-        FProcess.waitForFinished(30000);
-    }
+    ~TGauge() { FProcess.Write("!quit\n"); }
     TGauge(const TGauge&) = delete;
     TGauge& operator=(const TGauge&) = delete;
 
-    void Send(const QByteArray& reading) { FProcess.write(reading + "\n"); }
-    void Unplug() { FProcess.write("!unplug\n"); }
+    void Send(const QByteArray& reading) { FProcess.Write(reading + "\n"); }
+    void Unplug() { FProcess.Write("!unplug\n"); }
     // How often the gauge has seen a traffic line so far.
-    int Count(const QByteArray& what) {
-        FTraffic += FProcess.readAllStandardError();
-        return static_cast<int>(FTraffic.count(what));
-    }
+    int Count(const QByteArray& what) { return static_cast<int>(FProcess.Errors().count(what)); }
 
     bool Ready = false;
 
 private:
-    int FPort;
+    QString ReadyFile() const { return FFolder.filePath("ready"); }
+
     QTemporaryDir FFolder;
-    QProcess FProcess;
-    QByteArray FTraffic;
+    TChildProcess FProcess;
 };
 
 class InstrumentTest : public ::testing::Test {
