@@ -13,9 +13,11 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <benchmark/benchmark.h>
 
@@ -64,16 +66,20 @@ public:
 
     bool Connected() const { return Window->findChild<TSerial*>("Serial1")->Active(); }
     int Lines() const { return Editor->document()->blockCount() - 1; }
-    // Runs the event loop until the editor holds lines readings.
+    // Runs the event loop, as the program does (waiting, never spinning),
+    // until the editor holds lines readings.
     bool WaitForLines(int lines, int timeoutMs) const {
-        QElapsedTimer timer;
-        timer.start();
-        while (Lines() < lines) {
-            if (timer.elapsed() > timeoutMs)
-                return false;
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        }
-        return true;
+        QEventLoop loop;
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QTimer check;
+        QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+            if (Lines() >= lines || elapsed.elapsed() > timeoutMs)
+                loop.quit();
+        });
+        check.start(10);
+        loop.exec();
+        return Lines() >= lines;
     }
 
     TPty Pty;
