@@ -23,11 +23,11 @@ void TMainScreen::CheckComPort() {
     State.PortAvailable = false;
     QAction* first = nullptr;
     bool savedFound = false;
+    // Only the low byte of MaxPort counts here; the manager lists up to 99.
+    const int highest = COMManager != nullptr ? Settings.MaxPort & 0xFF : 0;
     if (COMManager != nullptr)
         COMManager->Scan(Settings.MaxPort);
-    // Only the low byte of MaxPort counts here; the manager lists up to 99.
-    const int highest = Settings.MaxPort & 0xFF;
-    for (int port = 1; port <= highest && COMManager != nullptr; ++port) {
+    for (int port = 1; port <= highest; ++port) {
         if (!COMManager->HasPort(port))
             continue;
         Serial1->SetCOMPort(port);
