@@ -257,6 +257,7 @@ void TMainScreen::BuildMenus() {
     for (QAction* item : {LanguageGerman, LanguageEnglish, LanguageFrench})
         item->setCheckable(true); // checked by the language switch, not by the click
     Info1 = MakeItem(Hilfe1, "Info1", "Info");
+    BindHelpMenu();
 
     for (QMenu* menu : {Datei1, Bearbeiten1, Device1, Schnittstelle1, Hilfe1})
         MainMenu1->addMenu(menu);
@@ -330,7 +331,8 @@ void TMainScreen::BuildStatusBar() {
         auto* panel = new QLabel(StatusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setAccessibleDescription(Text(kRoles[i]));
-        MarkRunTimeTexts(panel, {QStringLiteral("*")});
+        // The role follows the language; the panel's state texts do not.
+        MarkRunTimeTexts(panel, {QStringLiteral("text"), QStringLiteral("toolTip")});
         StatusPanels[static_cast<size_t>(i)] = panel;
     }
     // Panel 0 carries the state icon in front of its text.

@@ -3,6 +3,7 @@
 
 #include "app/Abort.h"
 #include "app/EditorInserter.h"
+#include "app/Shell.h"
 #include "app/Texts.h"
 #include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
@@ -18,7 +19,8 @@
 #include <exception>
 
 TMainScreen::TMainScreen(platform::TDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), FDialogs(dialogs), FReception(*this) {
+    : QMainWindow(parent), FDialogs(dialogs), FReception(*this),
+      FDesktopShell(std::make_unique<TDesktopShell>()), FShell(FDesktopShell.get()) {
     BuildForm();
     RunGuarded([this] { FormCreate(this); });
 }
@@ -52,6 +54,7 @@ void TMainScreen::FormCreate(QObject*) {
 void TMainScreen::FormShow(QObject*) {
     if (!State.Starting)
         return;
+    SwitchLanguage(this);
     // The first item whose tag is the saved profile; separators count as
     // tag 0 but stand after "Manuell", so a profile without an item selects it.
     const QList<QAction*> items = Device1->actions();

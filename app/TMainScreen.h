@@ -26,6 +26,7 @@ class TByteSource;
 class TEditorInserter;
 class TImageList;
 class TSerial;
+class TShell;
 namespace platform {
 class TDialogs;
 }
@@ -80,6 +81,14 @@ public:
     // Pauses (true) or resumes (false) the link around modal work.
     void ConnectHalt(bool halt);
 
+    // Help menu: language items, help file and about box.
+    void SwitchLanguage(QObject* Sender);
+    void HelpAbout1Click(QObject* Sender);
+    void Hilfe1Click(QObject* Sender);
+    void Info1Click(QObject* Sender);
+    // The help file of the current language, empty for other languages.
+    static QString HelpFile();
+
     // Prompt cycle and status bar.
     void RefreshStatusBar();
     void PromptTimeTimer(QObject* Sender);
@@ -94,6 +103,8 @@ public:
     // (the system's regional setting unless replaced).
     void SetReceptionSource(TByteSource* source) { FReceptionSource = source; }
     void SetDecimalSeparatorSource(std::function<QString()> source);
+    // Where help files, mail links and the about box go; none: the desktop.
+    void SetShell(TShell* shell);
     TEditorInserter& Inserter() { return *FInserter; }
 
 protected:
@@ -115,6 +126,9 @@ private:
     void ApplyGeometry();
     void ApplyProfile(const TProfile& profile);
     QAction* MakeComItem(int port);
+    void BindHelpMenu();
+    std::array<QAction*, 3> LanguageItems() const;
+    void RetranslateWindow();
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
 
     // Connect and disconnect, run only through their actions.
@@ -203,6 +217,8 @@ private:
     std::unique_ptr<TPromptCycle> FPromptCycle;
     std::unique_ptr<TConnectionControl> FConnection;
     TByteSource* FReceptionSource = nullptr;
+    std::unique_ptr<TShell> FDesktopShell;
+    TShell* FShell = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
     TWindowGeometry FGeometry{*this};
