@@ -46,9 +46,18 @@ void TMainScreen::FormCreate(QObject*) {
     IniPath = MakeIniPath(platform::GetSpecialFolder(platform::CSIDL_APPDATA));
     State = TRunState{};
     GetIniParam();
-    gnugettext::TranslateComponent(this);
+    // A catalog that cannot be read costs one error box, not the rest of the
+    // start: the window goes on in its design texts.
+    std::exception_ptr translationFailure;
+    try {
+        gnugettext::TranslateComponent(this);
+    } catch (...) {
+        translationFailure = std::current_exception();
+    }
     SetFileName(UntitledName(), false);
     CheckComPort(); // may already connect the first usable port
+    if (translationFailure)
+        std::rethrow_exception(translationFailure);
 }
 
 void TMainScreen::FormShow(QObject*) {
