@@ -82,15 +82,21 @@ const TRow kRows[] = {
 
 class CatalogTest : public ::testing::Test {
 protected:
-    CatalogTest() : Locator(QStringLiteral(BRISQUELL_EXECUTABLE)) {
+    CatalogTest() : Locator(Executable()) {
         Locator.ScanTable(TableOffset());
         Engine = std::make_unique<gnugettext::TGnuGettextInstance>(Locator);
         Engine->SetDialogs(&Dialogs);
     }
+    // The built program, or the one BRISQUELL_EXECUTABLE names (an installed,
+    // stripped copy).
+    static QString Executable() {
+        const QString named = qEnvironmentVariable("BRISQUELL_EXECUTABLE");
+        return named.isEmpty() ? QStringLiteral(BRISQUELL_EXECUTABLE) : named;
+    }
     // Where the executable's table starts, as the program reads it from its
     // own read-only data: the 8 bytes after the signature.
     static std::int64_t TableOffset() {
-        QFile file(QStringLiteral(BRISQUELL_EXECUTABLE));
+        QFile file(Executable());
         if (!file.open(QIODevice::ReadOnly))
             return 0;
         const QByteArray bytes = file.readAll();
