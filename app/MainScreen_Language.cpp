@@ -76,6 +76,7 @@ void TMainScreen::SwitchLanguage(QObject* Sender) {
     if (!helpFile.isEmpty()) {
         try {
             gnugettext::SelectLanguage(Settings.Language);
+            FQtTranslations.Select(Settings.Language);
             RetranslateWindow();
         } catch (...) {
             failure = std::current_exception();

@@ -46,6 +46,8 @@ void TMainScreen::FormCreate(QObject*) {
     IniPath = MakeIniPath(platform::GetSpecialFolder(platform::CSIDL_APPDATA));
     State = TRunState{};
     GetIniParam();
+    // Boxes of the start already speak the saved language.
+    FQtTranslations.Select(Settings.Language);
     // A catalog that cannot be read costs one error box, not the rest of the
     // start: the window goes on in its design texts.
     std::exception_ptr translationFailure;

@@ -4,6 +4,7 @@
 #include "app/LineReception.h"
 #include "app/Links.h"
 #include "app/PromptCycle.h"
+#include "app/QtTranslations.h"
 #include "app/RunState.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
@@ -217,6 +218,7 @@ private:
     std::unique_ptr<TPromptCycle> FPromptCycle;
     std::unique_ptr<TConnectionControl> FConnection;
     TByteSource* FReceptionSource = nullptr;
+    TQtTranslations FQtTranslations;
     std::unique_ptr<TShell> FDesktopShell;
     TShell* FShell = nullptr;
     std::function<QString()> FDecimalSeparator;

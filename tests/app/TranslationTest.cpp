@@ -115,6 +115,7 @@ TEST_F(TranslationTest, HelpMenuSwitchesEverythingAtOnceAndForTheNextStart) {
     StartShown();
     EXPECT_EQ(Checked(), QStringList{"LanguageGerman"});
     EXPECT_EQ(MenuTitle(), "Datei");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Ja");
 
     Choose("LanguageFrench");
     Choose("LanguageFrench"); // a second click does not uncheck it
@@ -127,6 +128,8 @@ TEST_F(TranslationTest, HelpMenuSwitchesEverythingAtOnceAndForTheNextStart) {
     EXPECT_EQ(Find<QLabel>("StatusPanel2")->accessibleDescription(), "Débit en bauds");
     Choose("HelpAbout1");
     EXPECT_EQ(Shell.Opened, QStringList{"BRQFRA.CHM"});
+    // Qt's own texts (a message box's buttons) follow.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Oui");
 
     Choose("LanguageEnglish");
     EXPECT_EQ(Checked(), QStringList{"LanguageEnglish"});
@@ -136,6 +139,7 @@ TEST_F(TranslationTest, HelpMenuSwitchesEverythingAtOnceAndForTheNextStart) {
               QStringList({"File", "Instrument", "Port"}));
     EXPECT_EQ(Find<QLabel>("StatusPanel0")->text(), "Disconnected");
     EXPECT_EQ(Find<QLabel>("StatusPanel1")->accessibleDescription(), "Port");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
     // Texts without a catalog entry keep their design text.
     EXPECT_EQ(Text("USB1"), "USB");
     QStringList devices;
