@@ -9,6 +9,7 @@
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QTime>
 #include <QTimer>
 
 namespace {
@@ -87,4 +88,20 @@ void TMainScreen::SendPromptRequest() {
 
 void TMainScreen::PromptStateChanged() {
     RefreshStatusBar();
+}
+
+void TMainScreen::ShowStatusNote(TStatusNote kind, const QString& text) {
+    if (text.isEmpty())
+        return;
+    FStatusNote = kind;
+    StatusPanels[0]->setToolTip(QStringLiteral("%1  %2").arg(
+        QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text));
+}
+
+void TMainScreen::ClearStatusNote(TStatusNote kind) {
+    // Only a note that the news has made stale goes.
+    if (FStatusNote != kind)
+        return;
+    FStatusNote = TStatusNote::None;
+    StatusPanels[0]->setToolTip(QString());
 }

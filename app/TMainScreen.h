@@ -92,6 +92,11 @@ public:
 
     // Prompt cycle and status bar.
     void RefreshStatusBar();
+    // Panel 0's tooltip shows the newest note, with its time: why the last
+    // connect failed, and the like.
+    enum class TStatusNote { None, ConnectFailure };
+    void ShowStatusNote(TStatusNote kind, const QString& text);
+    void ClearStatusNote(TStatusNote kind);
     void PromptTimeTimer(QObject* Sender);
     void RestartPromptTimer();
 
@@ -219,6 +224,7 @@ private:
     std::unique_ptr<TConnectionControl> FConnection;
     TByteSource* FReceptionSource = nullptr;
     TQtTranslations FQtTranslations;
+    TStatusNote FStatusNote = TStatusNote::None;
     std::unique_ptr<TShell> FDesktopShell;
     TShell* FShell = nullptr;
     std::function<QString()> FDecimalSeparator;
