@@ -1,5 +1,6 @@
 // Program entry: modules start, the main window runs, modules end in reverse.
 #include "app/ProgramResourceStrings.h"
+#include "app/Snapshot.h"
 #include "app/TApplication.h"
 #include "app/TMainScreen.h"
 #include "i18n/ResourceStrings.h"
@@ -9,12 +10,20 @@
 #include "platform/gui/QtDialogs.h"
 #include "serial/TCOMManager.h"
 
+#include <QCommandLineParser>
+
 #include <memory>
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
     platform::SetMainThread();
     application.setApplicationName(QStringLiteral("Brisquell"));
+    // --snapshot PREFIX [--snapshot-after SECONDS]: a picture of the window
+    // and the document's text, then the end (the headless demonstration).
+    QCommandLineParser options;
+    options.addOptions({{"snapshot", "Save PREFIX.png and PREFIX.txt, then quit.", "PREFIX"},
+                        {"snapshot-after", "Seconds before the snapshot (20).", "SECONDS", "20"}});
+    options.process(application);
     platform::TQtDialogs dialogs;
     application.SetDialogs(&dialogs);
     // Modules start in this order once the application object exists (the
@@ -28,6 +37,10 @@ int main(int argc, char** argv) {
         auto MainScreen = std::make_unique<TMainScreen>(dialogs);
         dialogs.SetOwner(MainScreen.get());
         MainScreen->show();
+        std::unique_ptr<TSnapshot> snapshot;
+        if (options.isSet("snapshot"))
+            snapshot = std::make_unique<TSnapshot>(*MainScreen, options.value("snapshot"),
+                                                   options.value("snapshot-after").toInt());
         result = TApplication::exec();
         dialogs.SetOwner(nullptr);
     }
