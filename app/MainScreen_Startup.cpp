@@ -47,6 +47,9 @@ void TMainScreen::FormCreate(QObject*) {
     gnugettext::TranslateComponent(this);
     SetFileName(UntitledName(), false);
     CheckComPort(); // may already connect the first usable port
+    // Without an infrared stack the rest of the program works all the same:
+    // nothing below depends on the outcome.
+    OpenIrDAListener();
 }
 
 void TMainScreen::FormShow(QObject*) {
@@ -79,6 +82,7 @@ void TMainScreen::FormShow(QObject*) {
 
 void TMainScreen::FormDestroy(QObject*) {
     FDestroyed = true;
+    CloseIrDAListener();
     // Disconnect first, so the settings hold the rate in force at the end.
     act_interface_disconneced->trigger();
     FInserter->Flush();

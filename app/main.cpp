@@ -5,10 +5,12 @@
 #include "i18n/ResourceStrings.h"
 #include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
+#include "irda/wsocket.h"
 #include "platform/TThread.h"
 #include "platform/gui/QtDialogs.h"
 #include "serial/TCOMManager.h"
 
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -23,6 +25,14 @@ int main(int argc, char** argv) {
     gnugettext::RegisterResourceStrings(ProgramResourceStrings());
     GnuGettextModuleStart();
     gnugettext::GlobalEngine->SetDialogs(&dialogs);
+    try {
+        WSocketModuleStart();
+    } catch (const ESocketError& error) {
+        std::fprintf(stderr, "brisquell: %s\n", error.what()); // no sockets: no program
+        GnuGettextModuleEnd();
+        SerialModuleEnd();
+        return 1;
+    }
     int result = 0;
     {
         auto MainScreen = std::make_unique<TMainScreen>(dialogs);
@@ -31,6 +41,7 @@ int main(int argc, char** argv) {
         result = TApplication::exec();
         dialogs.SetOwner(nullptr);
     }
+    WSocketModuleEnd();
     GnuGettextModuleEnd();
     SerialModuleEnd();
     return result;
