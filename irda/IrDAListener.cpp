@@ -2,7 +2,7 @@
 
 #include <array>
 
-using namespace wsock;
+namespace ws = wsock;
 
 TIrDAListener::TIrDAListener(TSink sink, QObject* parent)
     : QObject(parent), FSink(std::move(sink)) {
@@ -16,26 +16,29 @@ TIrDAListener::~TIrDAListener() {
 bool TIrDAListener::Open(QObject* window) {
     // This start is never matched: the socket module ends the sockets once
     // at program end.
-    if (WSAStartup(MAKEWORD(2, 0), &FData) != 0)
+    if (ws::WSAStartup(ws::MAKEWORD(2, 0), &FData) != 0)
         return false;
-    FListenSocket = socket(AF_IRDA, SOCK_STREAM, 0);
-    if (FListenSocket == INVALID_SOCKET)
+    FListenSocket = ws::socket(ws::AF_IRDA, ws::SOCK_STREAM, 0);
+    if (FListenSocket == ws::INVALID_SOCKET)
         return false;
-    const IAS_SET record = IrCOMMIasRecord();
-    if (setsockopt(FListenSocket, SOL_IRLMP, IRLMP_IAS_SET, &record, sizeof record) != 0)
+    const ws::IAS_SET record = ws::IrCOMMIasRecord();
+    if (ws::setsockopt(FListenSocket, ws::SOL_IRLMP, ws::IRLMP_IAS_SET, &record, sizeof record) !=
+        0)
         return false;
     const int32_t nineWire = 1;
-    if (setsockopt(FListenSocket, SOL_IRLMP, IRLMP_9WIRE_MODE, &nineWire, sizeof nineWire) != 0)
+    if (ws::setsockopt(FListenSocket, ws::SOL_IRLMP, ws::IRLMP_9WIRE_MODE, &nineWire,
+                       sizeof nineWire) != 0)
         return false;
-    const SOCKADDR_IRDA address = IrCOMMAddress();
-    if (bind(FListenSocket, &address, sizeof address) != 0)
+    const ws::SOCKADDR_IRDA address = ws::IrCOMMAddress();
+    if (ws::bind(FListenSocket, &address, sizeof address) != 0)
         return false;
-    if (listen(FListenSocket, Backlog) != 0)
+    if (ws::listen(FListenSocket, Backlog) != 0)
         return false;
-    if (WSAAsyncSelect(FListenSocket, window, Message, FD_READ | FD_ACCEPT | FD_CLOSE) != 0)
+    if (ws::WSAAsyncSelect(FListenSocket, window, Message,
+                           ws::FD_READ | ws::FD_ACCEPT | ws::FD_CLOSE) != 0)
         return false;
     uint32_t nonBlocking = 1;
-    if (ioctlsocket(FListenSocket, FIONBIO, &nonBlocking) != 0)
+    if (ws::ioctlsocket(FListenSocket, ws::FIONBIO, &nonBlocking) != 0)
         return false;
     FReady = true;
     return true;
@@ -43,13 +46,13 @@ bool TIrDAListener::Open(QObject* window) {
 
 void TIrDAListener::Event(intptr_t lParam) {
     switch (lParam) {
-    case FD_READ:
+    case ws::FD_READ:
         Read();
         break;
-    case FD_ACCEPT:
+    case ws::FD_ACCEPT:
         Accept();
         break;
-    case FD_CLOSE:
+    case ws::FD_CLOSE:
         PeerClosed();
         break;
     default:
@@ -60,7 +63,7 @@ void TIrDAListener::Event(intptr_t lParam) {
 // One recv per event; the layer posts another while data remains.
 void TIrDAListener::Read() {
     std::array<char, ChunkSize + 1> buffer{};
-    const int n = recv(FPeerSocket, buffer.data(), ChunkSize, 0);
+    const int n = ws::recv(FPeerSocket, buffer.data(), ChunkSize, 0);
     if (n > 0 && FSink.Received)
         FSink.Received(QByteArrayView(buffer.data(), n));
 }
@@ -68,12 +71,12 @@ void TIrDAListener::Read() {
 void TIrDAListener::Accept() {
     const bool replacing = FPeerSocket > 0;
     if (replacing)
-        closesocket(FPeerSocket);
-    FPeerSocket = accept(FListenSocket, nullptr, nullptr);
+        ws::closesocket(FPeerSocket);
+    FPeerSocket = ws::accept(FListenSocket, nullptr, nullptr);
     if (FPeerSocket > 0) {
         FPeerConnected = true;
         uint32_t nonBlocking = 1;
-        ioctlsocket(FPeerSocket, FIONBIO, &nonBlocking);
+        ws::ioctlsocket(FPeerSocket, ws::FIONBIO, &nonBlocking);
     } else if (replacing) {
         // The old peer is gone all the same; saying "connected" would lie.
         FPeerConnected = false;
@@ -86,7 +89,7 @@ void TIrDAListener::Accept() {
 
 void TIrDAListener::PeerClosed() {
     if (FPeerSocket > 0)
-        closesocket(FPeerSocket);
+        ws::closesocket(FPeerSocket);
     FPeerSocket = 0;
     FPeerConnected = false;
     if (FSink.PeerChanged)
@@ -95,14 +98,14 @@ void TIrDAListener::PeerClosed() {
 
 void TIrDAListener::Listen(int backlog) {
     if (FReady)
-        listen(FListenSocket, backlog);
+        ws::listen(FListenSocket, backlog);
 }
 
 void TIrDAListener::Close() {
     if (FListenSocket > 0)
-        closesocket(FListenSocket);
+        ws::closesocket(FListenSocket);
     if (FPeerSocket > 0)
-        closesocket(FPeerSocket);
+        ws::closesocket(FPeerSocket);
     FListenSocket = 0;
     FPeerSocket = 0;
     FPeerConnected = false;

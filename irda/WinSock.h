@@ -13,6 +13,13 @@
 #include <cstdint>
 #include <string_view>
 
+// Linux names its own IrDA family number and its non-blocking request like
+// the values here: taken out, so every user of this header gets these.
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#undef AF_IRDA
+#undef FIONBIO
+
 class QObject;
 
 namespace wsock {
