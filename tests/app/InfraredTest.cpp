@@ -14,7 +14,6 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -29,11 +28,11 @@ using testing_support::WaitFor;
 // carries the readings, standard error (verbose) what happens to it.
 class TIrGauge {
 public:
-    TIrGauge()
-        : FProcess(QStringLiteral(BRISQUELL_GAUGE),
-                   {"--infrared", "--ready-file", FFolder.filePath("ready"), "--verbose"}) {
-        Ready = FProcess.Started() &&
-                WaitFor([&] { return QFile(FFolder.filePath("ready")).size() > 0; }, 30000);
+    TIrGauge() : FProcess(QStringLiteral(BRISQUELL_GAUGE), {"--infrared", "--verbose"}) {
+        // Its own report, not the ready file: a refused gauge's file goes at once.
+        Ready =
+            FProcess.Started() &&
+            WaitFor([&] { return FProcess.Errors().contains("connected to the IrCOMM"); }, 30000);
     }
     ~TIrGauge() { FProcess.Write("!quit\n"); }
     TIrGauge(const TIrGauge&) = delete;
@@ -51,7 +50,6 @@ public:
     bool Ready = false;
 
 private:
-    QTemporaryDir FFolder;
     TChildProcess FProcess;
 };
 

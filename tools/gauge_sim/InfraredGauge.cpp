@@ -66,6 +66,7 @@ void TInfraredGauge::Connect() {
         throw std::runtime_error("cannot reach the IrCOMM service at " + FPath + ": " +
                                  std::strerror(errno));
     FConnection = std::move(connection);
+    Log("connected to the IrCOMM service");
     const std::string line = "IrDA " + FPath;
     if (!FOptions.ReadyFile.empty())
         FReady.emplace(FOptions.ReadyFile, line);
