@@ -284,22 +284,33 @@ TEST_F(SocketLayerTest, TheListenerFollowsItsPeers) {
     b.Send("b");
     ASSERT_TRUE(WaitFor([&] { return chunks.back() == "b"; }));
 
+    // A gauge that goes just as another arrives: the late close of the one
+    // replaced must not end the newcomer.
+    const SOCKET replaced = listener.PeerSocket();
+    TClient c;
+    b.Close();
+    ASSERT_TRUE(WaitFor([&] { return listener.PeerSocket() != replaced; }));
+    testing_support::ProcessEventsFor(50);
+    c.Send("n");
+    ASSERT_TRUE(WaitFor([&] { return chunks.back() == "n"; }));
+    EXPECT_TRUE(listener.PeerConnected());
+
     // An event with an error code is none of the three.
     listener.Event(FD_CLOSE | (WSAECONNRESET << 16));
     EXPECT_TRUE(listener.PeerConnected());
 
     // Paused, new gauges are sent away; resumed, they are taken again.
-    const SOCKET peerB = listener.PeerSocket();
+    const SOCKET peerC = listener.PeerSocket();
     listener.Listen(0);
     TClient refused;
     EXPECT_TRUE(refused.ClosedByProgram());
-    EXPECT_EQ(listener.PeerSocket(), peerB);
-    b.Send("still here");
+    EXPECT_EQ(listener.PeerSocket(), peerC);
+    c.Send("still here");
     ASSERT_TRUE(WaitFor([&] { return chunks.back() == "still here"; }))
         << "the connected gauge goes on while paused";
     listener.Listen(TIrDAListener::Backlog);
     TClient welcome;
-    ASSERT_TRUE(WaitFor([&] { return listener.PeerSocket() != peerB; }));
+    ASSERT_TRUE(WaitFor([&] { return listener.PeerSocket() != peerC; }));
     welcome.Send("c");
     ASSERT_TRUE(WaitFor([&] { return chunks.back() == "c"; }));
 
