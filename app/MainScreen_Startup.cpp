@@ -58,6 +58,9 @@ void TMainScreen::FormCreate(QObject*) {
     }
     SetFileName(UntitledName(), false);
     CheckComPort(); // may already connect the first usable port
+    // Without an infrared stack the rest of the program works all the same:
+    // nothing below depends on the outcome.
+    OpenIrDAListener();
     if (translationFailure)
         std::rethrow_exception(translationFailure);
 }
@@ -93,6 +96,7 @@ void TMainScreen::FormShow(QObject*) {
 
 void TMainScreen::FormDestroy(QObject*) {
     FDestroyed = true;
+    CloseIrDAListener();
     // Disconnect first, so the settings hold the rate in force at the end.
     act_interface_disconneced->trigger();
     FInserter->Flush();

@@ -4,6 +4,7 @@
 #include "app/ConnectionStatus.h"
 #include "app/ImageList.h"
 #include "app/Texts.h"
+#include "irda/IrDAListener.h"
 #include "serial/TSerial.h"
 
 #include <QAction>
@@ -48,7 +49,7 @@ void TMainScreen::RefreshStatusBar() {
     const TLinkKind link = ChosenProfile().Link;
     const TConnectionStatus status = ConnectionStatus({.Connected = connected,
                                                        .Link = link,
-                                                       .PeerConnected = false,
+                                                       .PeerConnected = FIrDA->PeerConnected(),
                                                        .PromptCount = FPromptCycle->PromptCount(),
                                                        .Searching = FPromptCycle->Searching()});
     SetText(StatusPanels[0], status.Text.empty() ? QString() : Translated(status.Text.data()));

@@ -12,6 +12,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -26,6 +27,7 @@ class QToolBar;
 class TByteSource;
 class TEditorInserter;
 class TImageList;
+class TIrDAListener;
 class TSerial;
 class TShell;
 namespace platform {
@@ -71,6 +73,12 @@ public:
     void AddReceivedText(const QByteArray& text);
     void InsertInfraredChunk(QByteArrayView chunk);
 
+    // The infrared listener: set up at creation, closed at shut-down; its
+    // socket messages arrive as custom events.
+    void OpenIrDAListener();
+    void IrDAEvent(uintptr_t wParam, intptr_t lParam);
+    void CloseIrDAListener();
+
     // Instrument profiles and connection control.
     void CheckComPort();
     // The clicked Device menu item chooses the instrument profile.
@@ -115,6 +123,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void customEvent(QEvent* event) override;
 
 private:
     // The form as designed: components, menus, tool bar, status bar.
@@ -126,6 +135,7 @@ private:
     void BuildEditor();
     void BuildStatusBar();
     void BuildSerial();
+    void BuildInfrared();
     QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
                         int image);
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
@@ -222,6 +232,8 @@ private:
     std::unique_ptr<TSerialLink> FSerialLink;
     std::unique_ptr<TPromptCycle> FPromptCycle;
     std::unique_ptr<TConnectionControl> FConnection;
+    TIrDAListener* FIrDA = nullptr;
+    std::unique_ptr<TLink> FInfraredLink;
     TByteSource* FReceptionSource = nullptr;
     TQtTranslations FQtTranslations;
     TStatusNote FStatusNote = TStatusNote::None;

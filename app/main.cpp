@@ -6,12 +6,14 @@
 #include "i18n/ResourceStrings.h"
 #include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
+#include "irda/wsocket.h"
 #include "platform/TThread.h"
 #include "platform/gui/QtDialogs.h"
 #include "serial/TCOMManager.h"
 
 #include <QCommandLineParser>
 
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -32,6 +34,14 @@ int main(int argc, char** argv) {
     gnugettext::RegisterResourceStrings(ProgramResourceStrings());
     GnuGettextModuleStart();
     gnugettext::GlobalEngine->SetDialogs(&dialogs);
+    try {
+        WSocketModuleStart();
+    } catch (const ESocketError& error) {
+        std::fprintf(stderr, "brisquell: %s\n", error.what()); // no sockets: no program
+        GnuGettextModuleEnd();
+        SerialModuleEnd();
+        return 1;
+    }
     int result = 0;
     {
         auto MainScreen = std::make_unique<TMainScreen>(dialogs);
@@ -44,6 +54,7 @@ int main(int argc, char** argv) {
         result = TApplication::exec();
         dialogs.SetOwner(nullptr);
     }
+    WSocketModuleEnd();
     GnuGettextModuleEnd();
     SerialModuleEnd();
     return result;
