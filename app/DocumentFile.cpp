@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringTokenizer>
 
 #include <stdexcept>
 
@@ -11,10 +12,24 @@ namespace {
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
-QString UnifyLineBreaks(QString text) {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    return text;
+// In one pass: documents run to millions of lines.
+QString UnifyLineBreaks(const QString& text) {
+    QString unified(text.size(), Qt::Uninitialized);
+    QChar* out = unified.data();
+    const QChar* in = text.constData();
+    const qsizetype size = text.size();
+    qsizetype length = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (in[i] == u'\r') {
+            out[length++] = u'\n';
+            if (i + 1 < size && in[i + 1] == u'\n')
+                ++i;
+        } else {
+            out[length++] = in[i];
+        }
+    }
+    unified.truncate(length);
+    return unified;
 }
 
 [[noreturn]] void Fail(const char* what, const QString& path, const QString& reason) {
@@ -42,11 +57,28 @@ bool NeedsUtf8(const TDocumentText& document) {
 }
 
 QByteArray EncodeDocument(const TDocumentText& document) {
-    QString text = document.Text;
-    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    if (NeedsUtf8(document))
-        return QByteArray(kUtf8Mark) + text.toUtf8();
-    return platform::UnicodeToAnsi(text);
+    const bool utf8 = NeedsUtf8(document);
+    QByteArray bytes = utf8 ? QByteArray(kUtf8Mark) : QByteArray();
+    bytes.reserve(document.Text.size() + document.Text.size() / 8 + 3);
+    // Line by line, each line end written as CR LF.
+    bool first = true;
+    for (const QStringView line : QStringTokenizer(document.Text, u'\n')) {
+        if (!first)
+            bytes += "\r\n";
+        first = false;
+        bytes += utf8 ? line.toUtf8() : platform::UnicodeToAnsi(line);
+    }
+    return bytes;
+}
+
+QString GroupLines(QString text) {
+    QChar* data = text.data();
+    const qsizetype last = text.size() - 1;
+    int lines = 0;
+    for (qsizetype i = 0; i < last; ++i)
+        if (data[i] == u'\n' && ++lines % GroupedLines != 0)
+            data[i] = QChar::LineSeparator;
+    return text;
 }
 
 QByteArray ReadDocumentFile(const QString& path) {

@@ -23,6 +23,15 @@ QByteArray EncodeDocument(const TDocumentText& document);
 // Whether the text would be written in UTF-8.
 bool NeedsUtf8(const TDocumentText& document);
 
+// Qt's text document spends microseconds on each paragraph it holds, which
+// makes seconds for a million readings; the editor therefore takes a long
+// text in paragraphs of up to GroupedLines lines, held apart within one by
+// line separators, which it shows as line breaks all the same. A line end
+// that ends the text stays one, so an empty last line stays its own.
+// Saving turns the separators back into line ends.
+constexpr int GroupedLines = 128;
+QString GroupLines(QString text);
+
 // Reading and writing whole files; failures raise an error carrying the
 // reason. Writing goes to a temporary file that replaces the target only
 // when complete, so a full disk or a crash leaves the previous file intact.

@@ -22,12 +22,12 @@ QStringList NameFilters(const QString& filter) {
 }
 
 void SetUpFileDialog(QFileDialog& dialog, const TFileDialogInfo& info, bool save) {
-    // Qt's own dialog, whose filters honour the case setting below.
+    // Qt's own dialog, whose filters honour the case setting below; it has
+    // no read-only box to hide.
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, save);
-    dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.setNameFilters(NameFilters(info.Filter));
     dialog.setFilter(dialog.filter() & ~QDir::CaseSensitive);
     dialog.setDirectory(info.InitialDir.isEmpty() ? QDir::currentPath() : info.InitialDir);

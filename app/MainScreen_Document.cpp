@@ -105,7 +105,7 @@ void TMainScreen::PerformFileOpen(const QString& name) {
         return;
     }
     const TDocumentText document = DecodeDocument(ReadDocumentFile(name));
-    Editor->setPlainText(document.Text);
+    Editor->setPlainText(GroupLines(document.Text));
     FUtf8Document = document.Utf8;
     SetFileName(name, false);
     Editor->setFocus();

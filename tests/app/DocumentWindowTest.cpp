@@ -282,6 +282,19 @@ TEST_F(DocumentWindowTest, NoPathLosesUnsavedReadings) {
     Answer({}, {Path("omega.txt")});
     Run("act_file_open");
     EXPECT_EQ(Text(), QString::fromUtf8("Ω 3 µm"));
+
+    // A long document comes back byte for byte, line for line.
+    QByteArray readings;
+    for (int i = 0; i < 1000; ++i)
+        readings += QByteArray::number(i) + (i % 3 == 0 ? "\r\n\r\n" : " \xB5m\r\n");
+    WriteFile(Path("long.txt"), readings);
+    Answer({}, {Path("long.txt")});
+    Run("act_file_open");
+    EXPECT_EQ(DisplayLines(*Editor()->document()).size(), 1334);
+    EXPECT_EQ(Text().count(u'\n'), 1334);
+    Answer({}, {Path("long copy.txt")});
+    Run("act_file_saveas");
+    EXPECT_EQ(Contents(Path("long copy.txt")), readings);
 }
 
 // The words of each page of a PDF file, and the x position of its first word.
