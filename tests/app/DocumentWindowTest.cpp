@@ -12,6 +12,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QProcess>
@@ -295,6 +297,41 @@ TEST_F(DocumentWindowTest, NoPathLosesUnsavedReadings) {
     Answer({}, {Path("long copy.txt")});
     Run("act_file_saveas");
     EXPECT_EQ(Contents(Path("long copy.txt")), readings);
+}
+
+TEST(FileDialogs, FilterByThePatternsWithoutRegardToCase) {
+    const QString open = QString::fromUtf8("Text (*:TXT)|*.TXT|Alle Dateien (*.*)|*.*");
+    const QString save = QString::fromUtf8("Text (*.TXT)|*.TXT|Alle Dateien (*.*)|*.*");
+    EXPECT_EQ(NameFilters(open), QStringList({"Text (*:TXT) (*.TXT)", "Alle Dateien (*.*)"}));
+    EXPECT_EQ(NameFilters(save), QStringList({"Text (*.TXT)", "Alle Dateien (*.*)"}));
+    EXPECT_EQ(NameFilters("Messungen|*.txt;*.csv"), QStringList({"Messungen (*.txt *.csv)"}));
+
+    QTemporaryDir folder;
+    for (const char* name : {"a.TXT", "b.txt", "c.Txt", "d.dat"})
+        WriteFile(folder.filePath(name), "x");
+    TFileDialogInfo info("OpenDialog", open, nullptr);
+    info.InitialDir = folder.path();
+    QFileDialog dialog;
+    SetUpFileDialog(dialog, info, false);
+    EXPECT_EQ(dialog.directory().absolutePath(), folder.path());
+    EXPECT_EQ(dialog.selectedNameFilter(), "Text (*:TXT) (*.TXT)");
+    auto* model = dialog.findChild<QFileSystemModel*>();
+    ASSERT_NE(model, nullptr);
+    const auto shown = [&] {
+        QStringList names;
+        const QModelIndex root = model->index(folder.path());
+        for (int row = 0; row < model->rowCount(root); ++row)
+            names << model->index(row, 0, root).data().toString();
+        names.sort();
+        return names;
+    };
+    EXPECT_TRUE(testing_support::WaitFor([&] { return shown().size() >= 3; }));
+    EXPECT_EQ(shown(), QStringList({"a.TXT", "b.txt", "c.Txt"}));
+
+    QFileDialog saving;
+    SetUpFileDialog(saving, info, true);
+    EXPECT_EQ(saving.acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_TRUE(saving.testOption(QFileDialog::DontConfirmOverwrite)) << "Save As asks itself";
 }
 
 // The words of each page of a PDF file, and the x position of its first word.

@@ -4,6 +4,7 @@
 #include "app/TMainScreen.h"
 #include "i18n/gnugettext.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/FakeFileDialogs.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
@@ -72,6 +73,20 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     EXPECT_EQ(MenuTitle(), "Datei");
     EXPECT_EQ(Find<QAction>("act_file_new")->text(), "Neu");
     EXPECT_EQ(Window->windowTitle(), "probe.txt - Brisquell");
+}
+
+TEST_F(TranslationTest, UntitledDocumentStaysUntitledAcrossASwitch) {
+    TFakeFileDialogs files;
+    Window->SetFileDialogs(&files);
+    Find<QPlainTextEdit>("Editor")->insertPlainText("12,5 mm");
+    gnugettext::SelectLanguage("fr");
+    gnugettext::RetranslateComponent(Window.get());
+    // Still untitled, though its name was given in English: Save asks for one.
+    Find<QAction>("act_file_save")->trigger();
+    EXPECT_EQ(files.Shown, QStringList({"Save"}));
+    EXPECT_FALSE(QFile::exists("Unnamed"));
+    Find<QPlainTextEdit>("Editor")->document()->setModified(false);
+    gnugettext::SelectLanguage("en");
 }
 
 } // namespace
