@@ -7,6 +7,7 @@
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/FakeFileDialogs.h"
 #include "tests/serial/PtyPort.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
@@ -16,8 +17,8 @@
 #include <QFileSystemModel>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -334,34 +335,36 @@ TEST(FileDialogs, FilterByThePatternsWithoutRegardToCase) {
     EXPECT_TRUE(saving.testOption(QFileDialog::DontConfirmOverwrite)) << "Save As asks itself";
 }
 
-// The words of each page of a PDF file, and the x position of its first word.
+// The words of each page of a PDF file, and the x position of its first word
+// in points.
 struct TPdf {
     int Pages = 0;
     std::vector<QStringList> Words;
     double FirstX = -1;
 };
 
-QString Run(const QString& program, const QStringList& arguments) {
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+// pdftotext's output for the PDF file (a file, so the child writes nothing
+// to a pipe of ours).
+QString PdfToText(const QString& pdf, const QStringList& options) {
+    const QString out = pdf + ".out";
+    TChildProcess child(QStandardPaths::findExecutable("pdftotext"),
+                        options + QStringList{pdf, out});
+    if (!child.Started() || !child.WaitForExit(60000))
         return {};
-    return QString::fromUtf8(process.readAllStandardOutput());
+    return QString::fromUtf8(Contents(out));
 }
 
 TPdf ReadPdf(const QString& path) {
     TPdf pdf;
-    const QString info = Run("pdfinfo", {path});
-    const QRegularExpressionMatch pages = QRegularExpression(R"(Pages:\s+(\d+))").match(info);
-    pdf.Pages = pages.hasMatch() ? pages.captured(1).toInt() : -1;
-    QStringList text = Run("pdftotext", {"-enc", "UTF-8", path, "-"}).split(u'\f');
-    if (!text.isEmpty() && text.back().trimmed().isEmpty())
-        text.removeLast();
-    for (const QString& page : text)
+    // pdftotext ends every page with a form feed.
+    QStringList pages = PdfToText(path, {"-enc", "UTF-8"}).split(u'\f');
+    pdf.Pages = static_cast<int>(pages.size()) - 1;
+    pages.removeLast();
+    for (const QString& page : pages)
         pdf.Words.push_back(page.split(QRegularExpression(R"(\s+)"), Qt::SkipEmptyParts));
-    const QString boxes = Run("pdftotext", {"-bbox", path, "-"});
     const QRegularExpressionMatch first =
-        QRegularExpression(QStringLiteral("<word xMin=\"([0-9.]+)\"")).match(boxes);
+        QRegularExpression(QStringLiteral("<word xMin=\"([0-9.]+)\""))
+            .match(PdfToText(path, {"-bbox"}));
     if (first.hasMatch())
         pdf.FirstX = first.captured(1).toDouble();
     return pdf;
