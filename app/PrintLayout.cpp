@@ -131,8 +131,8 @@ QStringList DisplayLines(QTextDocument& document) {
     QStringList lines;
     QAbstractTextDocumentLayout* layout = document.documentLayout();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
-        if (!block.next().isValid() && block.length() <= 1 && block != document.begin())
-            break; // the empty line after the last line end
+        if (!block.next().isValid() && block.length() <= 1)
+            break; // the empty line after the last line end, or of an empty editor
         // Asking for the block's extent lays it out if it is not yet.
         layout->blockBoundingRect(block);
         const QString text = block.text();
