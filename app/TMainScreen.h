@@ -236,7 +236,7 @@ private:
     TByteSource* FReceptionSource = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
-    // The document was opened from a UTF-8 file and is saved as one.
+    // The document came from a UTF-8 file, or holds text that needs one.
     bool FUtf8Document = false;
     std::unique_ptr<TFileDialogs> FQtFileDialogs;
     TFileDialogs* FFileDialogs = nullptr;
