@@ -3,6 +3,7 @@
 
 #include "app/InfoDlg.h"
 #include "app/Shell.h"
+#include "app/Texts.h"
 #include "i18n/gnugettext.h"
 
 #include <QAction>
@@ -78,6 +79,12 @@ void TMainScreen::SwitchLanguage(QObject* Sender) {
             gnugettext::SelectLanguage(Settings.Language);
             FQtTranslations.Select(Settings.Language);
             RetranslateWindow();
+            // An untitled document shows the untitled name of the new
+            // language; any other name stays as the program last set it.
+            if (FUntitled) {
+                CurrentFileName = UntitledName();
+                UpdateCaption();
+            }
         } catch (...) {
             failure = std::current_exception();
         }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/ConnectionControl.h"
+#include "app/FileDialogs.h"
 #include "app/LineReception.h"
 #include "app/Links.h"
 #include "app/PromptCycle.h"
@@ -10,6 +11,7 @@
 #include "app/WindowGeometry.h"
 
 #include <QMainWindow>
+#include <QPrinter>
 
 #include <array>
 #include <cstdint>
@@ -17,6 +19,7 @@
 #include <memory>
 
 class QAction;
+class QCloseEvent;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -67,6 +70,19 @@ public:
 
     // Document name, caption and recent-files drop-down.
     void SetFileName(const QString& name, bool addToRecent);
+    // The caption from the document's name.
+    void UpdateCaption();
+    // Asks whether unsaved changes are to be saved; raises a silent abort
+    // when the caller must not go on (Cancel, or the text was not saved).
+    void CheckFileSave();
+    void PerformFileOpen(const QString& name);
+    void DropDownFileOpen(QObject* Sender);
+    void PrintClick(QObject* Sender);
+    // Seam: where the file, print and printer set-up dialogs come from.
+    void SetFileDialogs(TFileDialogs* dialogs) { FFileDialogs = dialogs; }
+    // Set by SetFileName: the document has no name of its own yet. Kept as
+    // a flag, so it survives a change of the untitled name's language.
+    bool FUntitled = true;
 
     // Reception from the three links.
     void Serial1RxChar(QObject* Sender);
@@ -124,6 +140,9 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void customEvent(QEvent* event) override;
+    // Unsaved changes are offered for saving before anything shuts down;
+    // Cancel refuses the close.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The form as designed: components, menus, tool bar, status bar.
@@ -159,7 +178,19 @@ private:
     void act_edit_copyExecute(QObject* Sender);
     void act_edit_pasteExecute(QObject* Sender);
     void act_edit_markallExecute(QObject* Sender);
+    void act_edit_clearExecute(QObject* Sender);
     void act_file_exitExecute(QObject* Sender);
+
+    // Document commands.
+    void act_file_newExecute(QObject* Sender);
+    void act_file_openExecute(QObject* Sender);
+    void act_file_saveExecute(QObject* Sender);
+    void act_file_saveasExecute(QObject* Sender);
+    void act_file_printersetupExecute(QObject* Sender);
+    void act_file_printExecute(QObject* Sender);
+    void PrintDocument(int indent);
+    void WriteDocument(const QString& name);
+    QPrinter& Printer();
 
     // TReceptionSink
     void InsertReading(QByteArrayView text) override;
@@ -241,5 +272,10 @@ private:
     TShell* FShell = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
+    // The document came from a UTF-8 file, or holds text that needs one.
+    bool FUtf8Document = false;
+    std::unique_ptr<TFileDialogs> FQtFileDialogs;
+    TFileDialogs* FFileDialogs = nullptr;
+    std::unique_ptr<QPrinter> FPrinter;
     TWindowGeometry FGeometry{*this};
 };

@@ -9,3 +9,6 @@ brisquell_carry_catalogs(translation_bench)
 brisquell_add_bench(instrument_bench
     SOURCES app/InstrumentBench.cpp ${CMAKE_SOURCE_DIR}/tests/support/Pty.cpp
     LIBS brisquell_app)
+
+# Opening and saving a document of 1,000,000 readings.
+brisquell_add_bench(document_bench SOURCES app/DocumentBench.cpp LIBS brisquell_app)

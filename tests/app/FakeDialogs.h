@@ -5,6 +5,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 // Scripted answers for the dialog seam; records what would have been shown.
 class TFakeDialogs : public platform::TDialogs {
@@ -13,6 +14,7 @@ public:
         Messages.append(text);
         Captions.append(caption);
         Flags.push_back(flags);
+        WhileShown();
         if (Answers.empty())
             return platform::IDOK;
         const int answer = Answers.front();
@@ -26,4 +28,6 @@ public:
     QStringList Messages;
     QStringList Captions;
     QStringList Exceptions;
+    // Runs while a box is up, to look at the program behind it.
+    std::function<void()> WhileShown = [] {};
 };
