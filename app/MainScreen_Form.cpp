@@ -79,6 +79,7 @@ void TMainScreen::BuildForm() {
     PrinterSetupDialog = new QObject(this);
     PrinterSetupDialog->setObjectName(QStringLiteral("PrinterSetupDialog"));
     BuildSerial();
+    BuildUsb();
     BuildActions();
     BuildEditor();
     BuildMenus();

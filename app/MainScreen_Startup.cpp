@@ -18,7 +18,12 @@
 #include <exception>
 
 TMainScreen::TMainScreen(platform::TDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), FDialogs(dialogs), FReception(*this) {
+    : TMainScreen(dialogs, TD2xxUnit::LibraryName, parent) {}
+
+TMainScreen::TMainScreen(platform::TDialogs& dialogs, const std::string& d2xxLibrary,
+                         QWidget* parent)
+    : QMainWindow(parent), FDialogs(dialogs), FReception(*this),
+      FD2xx(std::make_unique<TD2xxUnit>(dialogs, d2xxLibrary)) {
     BuildForm();
     RunGuarded([this] { FormCreate(this); });
 }
@@ -47,6 +52,8 @@ void TMainScreen::FormCreate(QObject*) {
     gnugettext::TranslateComponent(this);
     SetFileName(UntitledName(), false);
     CheckComPort(); // may already connect the first usable port
+    // Whatever the infrared set-up gives: the converter does not need it.
+    State.USBReady = FD2xx->D2xx_Load();
 }
 
 void TMainScreen::FormShow(QObject*) {
@@ -83,6 +90,7 @@ void TMainScreen::FormDestroy(QObject*) {
     act_interface_disconneced->trigger();
     FInserter->Flush();
     PutIniParam();
+    FD2xx->D2xx_Unload();
 }
 
 void TMainScreen::FormClose(QObject*) {}

@@ -6,13 +6,16 @@
 #include "app/PromptCycle.h"
 #include "app/RunState.h"
 #include "app/Settings.h"
+#include "app/UsbLink.h"
 #include "app/WindowGeometry.h"
+#include "usb/D2XXUnit.h"
 
 #include <QMainWindow>
 
 #include <array>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAction;
 class QLabel;
@@ -51,6 +54,9 @@ class TMainScreen : public QMainWindow, private TReceptionSink, private TPromptC
     Q_OBJECT
 public:
     explicit TMainScreen(platform::TDialogs& dialogs, QWidget* parent = nullptr);
+    // d2xxLibrary: the converter library's file name (tests name another).
+    TMainScreen(platform::TDialogs& dialogs, const std::string& d2xxLibrary,
+                QWidget* parent = nullptr);
     ~TMainScreen() override;
 
     // Start-up, first show and shut-down.
@@ -109,6 +115,7 @@ private:
     void BuildEditor();
     void BuildStatusBar();
     void BuildSerial();
+    void BuildUsb();
     QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
                         int image);
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
@@ -202,6 +209,8 @@ private:
     std::unique_ptr<TSerialLink> FSerialLink;
     std::unique_ptr<TPromptCycle> FPromptCycle;
     std::unique_ptr<TConnectionControl> FConnection;
+    std::unique_ptr<TD2xxUnit> FD2xx; // outlives the link, which reads through it
+    std::unique_ptr<TUsbLink> FUsbLink;
     TByteSource* FReceptionSource = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;

@@ -2,6 +2,7 @@
 // folder, for trying the program and for tests without hardware.
 #include "GaugeSim.h"
 #include "Options.h"
+#include "UsbGauge.h"
 
 #include <exception>
 #include <iostream>
@@ -18,6 +19,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
+        if (options->Usb) {
+            TUsbGauge gauge(*options, std::cout);
+            gauge.Run();
+            return 0;
+        }
         TGaugeSim simulator(*options, std::cout);
         simulator.Run();
     } catch (const std::exception& e) {
