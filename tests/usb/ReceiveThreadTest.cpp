@@ -77,7 +77,9 @@ TEST_F(ReceiveThreadTest, ChunksArriveWholeAndABurstToItsEnd) {
     // 66 bytes: the 66th comes without the gauge sending again.
     Received.clear();
     Sim.Feed(reading + "X");
-    ASSERT_TRUE(WaitFor([&] { return Received.size() == 66; })) << Received.size();
+    ASSERT_TRUE(WaitFor([&] { return Received.size() == 66; }))
+        << Received.size() << " chunks " << Chunks.size() << " last " << Chunks.back().size()
+        << " waiting " << Waiting();
     EXPECT_EQ(Received, reading + "X");
 
     // A NUL goes over with what follows it; the editor drops only the NUL.
