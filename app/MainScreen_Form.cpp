@@ -82,6 +82,7 @@ void TMainScreen::BuildForm() {
     FFileDialogs = FQtFileDialogs.get();
     BuildSerial();
     BuildInfrared();
+    BuildUsb();
     BuildActions();
     BuildEditor();
     BuildMenus();

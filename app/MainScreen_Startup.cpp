@@ -19,7 +19,12 @@
 #include <exception>
 
 TMainScreen::TMainScreen(platform::TDialogs& dialogs, QWidget* parent)
+    : TMainScreen(dialogs, TD2xxUnit::LibraryName, parent) {}
+
+TMainScreen::TMainScreen(platform::TDialogs& dialogs, const std::string& d2xxLibrary,
+                         QWidget* parent)
     : QMainWindow(parent), FDialogs(dialogs), FReception(*this),
+      FD2xx(std::make_unique<TD2xxUnit>(dialogs, d2xxLibrary)),
       FDesktopShell(std::make_unique<TDesktopShell>()), FShell(FDesktopShell.get()) {
     BuildForm();
     RunGuarded([this] { FormCreate(this); });
@@ -61,6 +66,8 @@ void TMainScreen::FormCreate(QObject*) {
     // Without an infrared stack the rest of the program works all the same:
     // nothing below depends on the outcome.
     OpenIrDAListener();
+    // Whatever the infrared set-up gives: the converter does not need it.
+    State.USBReady = FD2xx->D2xx_Load();
     if (translationFailure)
         std::rethrow_exception(translationFailure);
 }
@@ -101,6 +108,7 @@ void TMainScreen::FormDestroy(QObject*) {
     act_interface_disconneced->trigger();
     FInserter->Flush();
     PutIniParam();
+    FD2xx->D2xx_Unload();
 }
 
 void TMainScreen::FormClose(QObject*) {}

@@ -8,7 +8,9 @@
 #include "app/QtTranslations.h"
 #include "app/RunState.h"
 #include "app/Settings.h"
+#include "app/UsbLink.h"
 #include "app/WindowGeometry.h"
+#include "usb/D2XXUnit.h"
 
 #include <QMainWindow>
 #include <QPrinter>
@@ -17,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 class QAction;
 class QCloseEvent;
@@ -58,6 +61,9 @@ class TMainScreen : public QMainWindow, private TReceptionSink, private TPromptC
     Q_OBJECT
 public:
     explicit TMainScreen(platform::TDialogs& dialogs, QWidget* parent = nullptr);
+    // d2xxLibrary: the converter library's file name (tests name another).
+    TMainScreen(platform::TDialogs& dialogs, const std::string& d2xxLibrary,
+                QWidget* parent = nullptr);
     ~TMainScreen() override;
 
     // Start-up, first show and shut-down.
@@ -155,6 +161,7 @@ private:
     void BuildStatusBar();
     void BuildSerial();
     void BuildInfrared();
+    void BuildUsb();
     QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
                         int image);
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
@@ -265,6 +272,8 @@ private:
     std::unique_ptr<TConnectionControl> FConnection;
     TIrDAListener* FIrDA = nullptr;
     std::unique_ptr<TLink> FInfraredLink;
+    std::unique_ptr<TD2xxUnit> FD2xx; // outlives the link, which reads through it
+    std::unique_ptr<TUsbLink> FUsbLink;
     TByteSource* FReceptionSource = nullptr;
     TQtTranslations FQtTranslations;
     TStatusNote FStatusNote = TStatusNote::None;

@@ -50,6 +50,8 @@ std::optional<TSimOptions> ParseOptions(int argc, char** argv, std::string& erro
             options.Infrared = true;
         else if (arg == "--verbose")
             options.Verbose = true;
+        else if (arg == "--usb")
+            options.Usb = true;
         else if (TakesValue(arg)) {
             if (i + 1 >= argc || !ApplyValue(arg, argv[i + 1], options)) {
                 error = "bad or missing value for " + std::string(arg);
@@ -92,6 +94,12 @@ answered with CR LF "> ".
                       leave and come back, --ready-file and standard output
                       say "IrDA <socket>", "disconnected IrDA" when the
                       connection ends
+  --usb               a gauge behind the simulated USB converter: readings go
+                      to the converter library's channel in the runtime
+                      folder ($XDG_RUNTIME_DIR/Brisquell/ftd2xx-sim), where a
+                      Brisquell that loaded the simulated library (through
+                      LD_LIBRARY_PATH) and has the converter open takes them;
+                      !unplug and !plug pull and put back the converter
 
 Without --every, readings given on the command line are sent once at start.
 Standard input: each line is sent as a reading; "!unplug", "!plug" and

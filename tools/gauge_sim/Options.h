@@ -13,6 +13,7 @@ struct TSimOptions {
     double UnplugAfter = 0; // seconds after start to unplug; 0: never
     std::string ReadyFile;  // written once the port is registered
     bool Verbose = false;   // report traffic on standard error
+    bool Usb = false;       // behind the simulated USB converter instead of a port
     bool Help = false;
     bool Infrared = false;             // connect to the IrCOMM service instead of a port
     std::vector<std::string> Readings; // from the command line

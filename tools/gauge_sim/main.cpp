@@ -3,6 +3,7 @@
 #include "GaugeSim.h"
 #include "InfraredGauge.h"
 #include "Options.h"
+#include "UsbGauge.h"
 
 #include <exception>
 #include <iostream>
@@ -21,6 +22,11 @@ int main(int argc, char** argv) {
     try {
         if (options->Infrared) {
             TInfraredGauge gauge(*options, std::cout);
+            gauge.Run();
+            return 0;
+        }
+        if (options->Usb) {
+            TUsbGauge gauge(*options, std::cout);
             gauge.Run();
             return 0;
         }

@@ -1,0 +1,13 @@
+// The USB converter's part of the main window: its link and the hand-over of
+// what the converter receives.
+#include "app/TMainScreen.h"
+
+#include "app/UsbLink.h"
+#include "usb/D2XXUnit.h"
+
+void TMainScreen::BuildUsb() {
+    // Runs on the main thread, while the receive thread waits for it.
+    FUsbLink = std::make_unique<TUsbLink>(
+        *FD2xx, [this](const QByteArray& text) { RunGuarded([&] { AddReceivedText(text); }); });
+    FConnection->SetLink(TLinkKind::Usb, FUsbLink.get());
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "app/Links.h"
+#include "usb/D2xxTypes.h"
+#include "usb/USBReceiveThread.h"
+
+#include <memory>
+
+class TD2xxUnit;
+
+// The USB converter: opened by its description and configured at connect,
+// read by a receive thread that hands each chunk to the main thread.
+// Connected when the open succeeded.
+class TUsbLink : public TLink {
+public:
+    static constexpr const char* Description = "Velmarod K65";
+
+    TUsbLink(TD2xxUnit& d2xx, TUSBReceiveThread::TTextEvent onText);
+    ~TUsbLink() override;
+    TUsbLink(const TUsbLink&) = delete;
+    TUsbLink& operator=(const TUsbLink&) = delete;
+
+    bool Connect() override;
+    void Disconnect() override;
+    // The converter stays open while paused; only the prompt timer stops.
+    void Pause() override {}
+    bool Resume() override { return true; }
+
+    d2xx::FT_HANDLE USBHandle = nullptr; // the open converter; null when none
+    std::unique_ptr<TUSBReceiveThread> USBThread;
+
+private:
+    TD2xxUnit& FD2xx;
+    TUSBReceiveThread::TTextEvent FOnText;
+};

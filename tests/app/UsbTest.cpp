@@ -1,0 +1,184 @@
+// The USB converter profile in the real window, against the simulated
+// converter library found through LD_LIBRARY_PATH.
+#include "app/TMainScreen.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/PrivateSerialModule.h"
+#include "tests/support/Pty.h"
+#include "tests/support/TestEnvironment.h"
+#include "tests/usb/SimLibrary.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
+#include <string>
+
+using testing_support::WaitFor;
+
+namespace {
+
+// What a USB connect asks of the converter, in this order.
+const std::string kConnectCalls = "FT_OpenEx(Velmarod K65,2)\n"
+                                  "FT_SetLatencyTimer(10)\n"
+                                  "FT_SetUSBParameters(32,32)\n"
+                                  "FT_SetBaudRate(1200)\n"
+                                  "FT_SetDataCharacteristics(8,0,0)\n"
+                                  "FT_SetFlowControl(0,17,19)\n"
+                                  "FT_SetTimeouts(50,50)\n"
+                                  "FT_SetEventNotification(1)\n";
+const std::string kDisconnectCalls = "FT_SetEventNotification(0)\nFT_Close\n";
+
+class UsbTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        QCoreApplication::setApplicationName("Brisquell");
+        ASSERT_TRUE(Sim.Loaded());
+    }
+    void TearDown() override { Stop(); }
+    void Stop() {
+        Window.reset();
+        Module.reset();
+    }
+    void Start(const QByteArray& ini, const std::string& library = TD2xxUnit::LibraryName) {
+        Stop();
+        Module.emplace(testing_support::PortsFolder());
+        QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(ini);
+        file.close();
+        Window = std::make_unique<TMainScreen>(Dialogs, library);
+        Window->show();
+    }
+    template <typename T> T* Find(const char* name) const {
+        T* child = Window->findChild<T*>(QString::fromLatin1(name));
+        EXPECT_NE(child, nullptr) << name;
+        return child;
+    }
+    QString Panel(int i) const {
+        return Find<QLabel>(QStringLiteral("StatusPanel%1").arg(i).toLatin1().constData())->text();
+    }
+    QString Text() const { return Find<QPlainTextEdit>("Editor")->toPlainText(); }
+    QAction* Action(const char* name) const { return Find<QAction>(name); }
+    // The messages shown, without the port scan's on a machine without ports.
+    QStringList Boxes() const {
+        QStringList boxes = Dialogs.Messages;
+        boxes.removeAll("Keine Schnittstelle frei / vorhanden !!!");
+        return boxes;
+    }
+    bool JournalIs(const std::string& expected) {
+        return WaitFor([&] { return Sim.Journal() == expected; });
+    }
+
+    TSimLibrary Sim;
+    std::optional<TPrivateSerialModule> Module;
+    TFakeDialogs Dialogs;
+    std::unique_ptr<TMainScreen> Window;
+};
+
+TEST_F(UsbTest, ProfileTwoConfiguresTheConverterAndInsertsWhatArrives) {
+    Sim.FailNext("FT_SetBaudRate", 4); // a refused setting is not checked
+    Start("[Config]\nDevice=2\n");
+    ASSERT_TRUE(JournalIs(kConnectCalls)) << Sim.Journal();
+    EXPECT_EQ(Panel(0), "Verbunden...");
+    EXPECT_EQ(Panel(1), "USB");
+    EXPECT_TRUE(Action("USB1")->isChecked());
+    EXPECT_TRUE(Boxes().isEmpty()) << "reports are off from the first connect";
+
+    // Chunks go in unchanged: no line assembly, no micro sign, no separator.
+    Sim.Feed("  12.5 um\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Text() == "  12.5 um\n"; })) << Text().toStdString();
+    const QByteArray chunk = QByteArray("0123456789").repeated(7).left(63) + "\r\n";
+    Sim.Feed(chunk);
+    ASSERT_TRUE(WaitFor([&] { return Text().size() == 10 + 64; }));
+    EXPECT_TRUE(Text().endsWith(QString::fromLatin1(chunk.left(63)) + "\n"));
+    Sim.Feed(QByteArray("7\0008 mm\r\n", 8));
+    ASSERT_TRUE(WaitFor([&] { return Text().endsWith("78 mm\n"); })) << "only the NUL is dropped";
+    EXPECT_FALSE(Find<QTimer>("PromptTime")->isActive());
+
+    Action("act_interface_disconneced")->trigger();
+    EXPECT_EQ(Sim.Journal(), kConnectCalls + kDisconnectCalls);
+    EXPECT_EQ(Panel(0), "Getrennt");
+    Action("act_interface_conneced")->trigger();
+    ASSERT_TRUE(JournalIs(kConnectCalls + kDisconnectCalls + kConnectCalls));
+    Window.reset(); // the end disconnects and closes
+    EXPECT_EQ(Sim.Journal(), kConnectCalls + kDisconnectCalls + kConnectCalls + kDisconnectCalls);
+}
+
+TEST_F(UsbTest, WithoutAConverterConnectStaysDisconnectedWithoutABox) {
+    Sim.Unplug();
+    Start("[Config]\nDevice=2\n");
+    EXPECT_EQ(Panel(0), "Getrennt");
+    EXPECT_TRUE(Action("act_interface_conneced")->isEnabled());
+    EXPECT_TRUE(Boxes().isEmpty()) << Boxes().join('|').toStdString();
+    EXPECT_EQ(Sim.Journal(), "FT_OpenEx(Velmarod K65,2)\n");
+    Sim.Plug();
+    Action("act_interface_conneced")->trigger();
+    EXPECT_EQ(Panel(0), "Verbunden...");
+}
+
+TEST_F(UsbTest, WithoutTheLibraryProfileTwoSaysUsbError) {
+    Start("[Config]\nDevice=2\n", "libftd2xx-absent.so");
+    EXPECT_EQ(Boxes(), QStringList("USB Error"));
+    EXPECT_FALSE(Action("USB1")->isChecked());
+    EXPECT_EQ(Panel(0), "Getrennt");
+    EXPECT_TRUE(Sim.Journal().empty());
+
+    // A library that lacks names is not ready either, but what it has works.
+    Dialogs.Messages.clear();
+    Start("[Config]\nDevice=2\n", "libftd2xx_reduced.so");
+    EXPECT_EQ(Boxes(), QStringList("USB Error"));
+}
+
+// Pausing a USB link only stops the prompt timer, and resuming leaves it
+// off; both act only on a computer with a usable COM port.
+TEST_F(UsbTest, PauseAndResumeKeepTheConverterOpen) {
+    TPty port;
+    ASSERT_FALSE(port.Path.isEmpty());
+    ASSERT_TRUE(QFile::link(port.Path, testing_support::PortsFolder() + "/COM9"));
+    Start("[Config]\nDevice=2\nPort=9\n");
+    ASSERT_TRUE(JournalIs(kConnectCalls));
+    auto* promptTime = Find<QTimer>("PromptTime");
+    promptTime->start();
+    Window->ConnectHalt(true);
+    EXPECT_FALSE(promptTime->isActive());
+    Window->ConnectHalt(false);
+    EXPECT_FALSE(promptTime->isActive()) << "profile 2 has no prompt cycle to take up";
+    EXPECT_EQ(Panel(0), "Verbunden...");
+    Sim.Feed("1.5 mm\r\n");
+    ASSERT_TRUE(WaitFor([&] { return Text() == "1.5 mm\n"; }));
+    EXPECT_EQ(Sim.Journal(), kConnectCalls) << "the converter stayed open";
+    Stop();
+    QFile::remove(testing_support::PortsFolder() + "/COM9");
+
+    Sim.Reset();
+    Start("[Config]\nDevice=2\n"); // no usable COM port
+    ASSERT_TRUE(JournalIs(kConnectCalls));
+    promptTime = Find<QTimer>("PromptTime");
+    promptTime->start();
+    Window->ConnectHalt(true);
+    EXPECT_TRUE(promptTime->isActive()) << "nothing is paused without a COM port";
+}
+
+// The gauge simulator drives the simulated converter through its channel.
+TEST_F(UsbTest, ReadingsFromTheGaugeSimulatorArrive) {
+    Start("[Config]\nDevice=2\n");
+    ASSERT_TRUE(JournalIs(kConnectCalls));
+    TChildProcess gauge(QStringLiteral(BRISQUELL_GAUGE), {"--usb", "--verbose"});
+    ASSERT_TRUE(gauge.Started());
+    gauge.Write("+12.345 mm\n-0.012 mm\n");
+    ASSERT_TRUE(WaitFor([&] { return Text() == "+12.345 mm\n-0.012 mm\n"; }, 30000))
+        << Text().toStdString() << gauge.Errors().toStdString();
+    gauge.Write("!quit\n");
+    EXPECT_TRUE(gauge.WaitForExit(30000));
+}
+
+} // namespace
