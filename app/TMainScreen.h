@@ -9,6 +9,7 @@
 #include "app/WindowGeometry.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <array>
 #include <functional>
@@ -26,6 +27,8 @@ class TByteSource;
 class TEditorInserter;
 class TImageList;
 class TSerial;
+class TSerialDialog;
+class TSerialDialogSeam;
 namespace platform {
 class TDialogs;
 }
@@ -79,6 +82,9 @@ public:
     void ChangeComPort(QObject* Sender);
     // Pauses (true) or resumes (false) the link around modal work.
     void ConnectHalt(bool halt);
+    // The port settings dialog of the manual profile and how it is shown;
+    // without one, choosing "Manuell" shows nothing.
+    void SetSerialDialog(TSerialDialog* dialog, TSerialDialogSeam* seam);
 
     // Prompt cycle and status bar.
     void RefreshStatusBar();
@@ -116,6 +122,8 @@ private:
     void ApplyProfile(const TProfile& profile);
     QAction* MakeComItem(int port);
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
+    // The manual profile's dialog; its choices become the saved rate and port.
+    void ShowSerialDialog();
 
     // Connect and disconnect, run only through their actions.
     void act_interface_connecedExecute(QObject* Sender);
@@ -203,6 +211,8 @@ private:
     std::unique_ptr<TPromptCycle> FPromptCycle;
     std::unique_ptr<TConnectionControl> FConnection;
     TByteSource* FReceptionSource = nullptr;
+    QPointer<TSerialDialog> SerialDialog; // made by the program after the window
+    TSerialDialogSeam* FSerialDialogSeam = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
     TWindowGeometry FGeometry{*this};

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "platform/Dialogs.h"
+#include "serial_dialog/SerialDialogSeam.h"
 
+#include <QPoint>
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 
 // Scripted answers for the dialog seam; records what would have been shown.
 class TFakeDialogs : public platform::TDialogs {
@@ -26,4 +29,20 @@ public:
     QStringList Messages;
     QStringList Captions;
     QStringList Exceptions;
+};
+
+// The port settings dialog shown without blocking: shown (which refreshes
+// its boxes), the scripted user's choices, closed again.
+class TScriptedSerialDialog : public TSerialDialogSeam {
+public:
+    void ShowModal(QDialog& Dialog) override {
+        Dialog.show();
+        Positions.push_back(Dialog.pos());
+        if (Script)
+            Script(Dialog);
+        Dialog.close();
+    }
+
+    std::function<void(QDialog&)> Script;
+    std::deque<QPoint> Positions; // where each showing placed the dialog
 };
