@@ -111,10 +111,6 @@ TSerBaudComboBox::TSerBaudComboBox(QWidget* Owner) : TSerComboBox(Owner) {
     SetRange(kRates.front(), kRates.back());
 }
 
-std::span<const int> TSerBaudComboBox::Rates() {
-    return kRates;
-}
-
 void TSerBaudComboBox::SetRange(int Lo, int Hi) {
     int low = 0;
     for (int i = 0; i < static_cast<int>(kRates.size()); ++i)

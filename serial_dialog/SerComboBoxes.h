@@ -72,9 +72,6 @@ class TSerBaudComboBox : public TSerComboBox {
 public:
     explicit TSerBaudComboBox(QWidget* Owner);
 
-    // The 21 rates offered, ascending.
-    static std::span<const int> Rates();
-
     // Offers the table's rates from the last one at most Lo to the first one
     // at least Hi; a bound between two rates widens to the next one outside.
     void SetRange(int Lo, int Hi);
