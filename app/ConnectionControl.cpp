@@ -45,3 +45,8 @@ bool TConnectionControl::Halt(bool halt, const TProfile& profile, bool portAvail
         FCycle.Resume();
     return resumed;
 }
+
+QString TConnectionControl::FailureNote(const TProfile& profile) const {
+    const TLink* link = LinkOf(profile);
+    return link != nullptr ? link->FailureNote() : QString();
+}

@@ -2,6 +2,8 @@
 
 #include "app/Profiles.h"
 
+#include <QString>
+
 #include <array>
 
 class TLink;
@@ -26,6 +28,8 @@ public:
     bool Halt(bool halt, const TProfile& profile, bool portAvailable);
 
     bool Connected() const { return FConnected; }
+    // Why the last Connect of the profile's link failed; empty when unknown.
+    QString FailureNote(const TProfile& profile) const;
 
 private:
     TLink* LinkOf(const TProfile& profile) const;

@@ -1,5 +1,7 @@
 #include "app/Links.h"
 
+#include "app/ConnectFailure.h"
+#include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
 
 bool TSerialLink::Connect() {
@@ -18,4 +20,11 @@ void TSerialLink::Pause() {
 bool TSerialLink::Resume() {
     FSerial.SetActive(true);
     return FSerial.Active();
+}
+
+QString TSerialLink::FailureNote() const {
+    const int port = FSerial.COMPort();
+    const QString device = PortDevicePath(port);
+    return ConnectFailureText(FSerial.LastOpenError(), QStringLiteral("COM%1").arg(port), device,
+                              DeviceAccess(device));
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QString>
+
 class TSerial;
 
 // One of the program's links (serial port, USB converter, infrared
@@ -14,6 +16,8 @@ public:
     virtual void Pause() = 0;
     // False when the link could not be taken up again (its device vanished).
     virtual bool Resume() = 0;
+    // After a failed Connect: why, in plain words; empty when unknown.
+    virtual QString FailureNote() const { return {}; }
 };
 
 // The serial port: connected while it is open.
@@ -25,6 +29,7 @@ public:
     void Disconnect() override;
     void Pause() override;
     bool Resume() override;
+    QString FailureNote() const override;
 
 private:
     TSerial& FSerial;

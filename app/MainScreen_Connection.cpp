@@ -144,7 +144,11 @@ void TMainScreen::EnableComMenu(int kind) {
 }
 
 void TMainScreen::act_interface_connecedExecute(QObject*) {
-    FConnection->Connect(ChosenProfile());
+    // The link stays silent about a failure; the tooltip says why.
+    if (FConnection->Connect(ChosenProfile()))
+        ClearStatusNote(TStatusNote::ConnectFailure);
+    else
+        ShowStatusNote(TStatusNote::ConnectFailure, FConnection->FailureNote(ChosenProfile()));
     RefreshStatusBar();
 }
 

@@ -78,7 +78,10 @@ void TMainScreen::BuildForm() {
     PrintDialog->setObjectName(QStringLiteral("PrintDialog"));
     PrinterSetupDialog = new QObject(this);
     PrinterSetupDialog->setObjectName(QStringLiteral("PrinterSetupDialog"));
+    FQtFileDialogs = std::make_unique<TQtFileDialogs>(this);
+    FFileDialogs = FQtFileDialogs.get();
     BuildSerial();
+    BuildInfrared();
     BuildActions();
     BuildEditor();
     BuildMenus();
@@ -175,6 +178,13 @@ void TMainScreen::BuildActions() {
     Bind(act_edit_copy, &TMainScreen::act_edit_copyExecute);
     Bind(act_edit_paste, &TMainScreen::act_edit_pasteExecute);
     Bind(act_edit_markall, &TMainScreen::act_edit_markallExecute);
+    Bind(act_edit_clear, &TMainScreen::act_edit_clearExecute);
+    Bind(act_file_new, &TMainScreen::act_file_newExecute);
+    Bind(act_file_open, &TMainScreen::act_file_openExecute);
+    Bind(act_file_save, &TMainScreen::act_file_saveExecute);
+    Bind(act_file_saveas, &TMainScreen::act_file_saveasExecute);
+    Bind(act_file_printersetup, &TMainScreen::act_file_printersetupExecute);
+    Bind(act_file_print, &TMainScreen::act_file_printExecute);
     Bind(act_file_exit, &TMainScreen::act_file_exitExecute);
     // Both stay enabled until the first status-bar refresh.
     Bind(act_interface_conneced, &TMainScreen::act_interface_connecedExecute);
@@ -208,7 +218,8 @@ void TMainScreen::BuildEditor() {
         PopupMenu->addAction(action);
     PopupMenu->addSeparator();
     QAction* print = MakeItem(PopupMenu, "Drucken1", "Drucken");
-    print->setEnabled(false); // printing comes with the document commands
+    connect(print, &QAction::triggered, this,
+            [this, print] { RunGuarded([&] { PrintClick(print); }); });
     Editor->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Editor, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& at) { PopupMenu->popup(Editor->mapToGlobal(at)); });
@@ -257,6 +268,7 @@ void TMainScreen::BuildMenus() {
     for (QAction* item : {LanguageGerman, LanguageEnglish, LanguageFrench})
         item->setCheckable(true); // checked by the language switch, not by the click
     Info1 = MakeItem(Hilfe1, "Info1", "Info");
+    BindHelpMenu();
 
     for (QMenu* menu : {Datei1, Bearbeiten1, Device1, Schnittstelle1, Hilfe1})
         MainMenu1->addMenu(menu);
@@ -268,6 +280,8 @@ void TMainScreen::BuildMenus() {
         item->setVisible(false);
         MarkRunTimeTexts(item, {QStringLiteral("*")});
         FileItems[static_cast<size_t>(i)] = item;
+        connect(item, &QAction::triggered, this,
+                [this, item] { RunGuarded([&] { DropDownFileOpen(item); }); });
     }
 }
 
@@ -330,7 +344,8 @@ void TMainScreen::BuildStatusBar() {
         auto* panel = new QLabel(StatusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setAccessibleDescription(Text(kRoles[i]));
-        MarkRunTimeTexts(panel, {QStringLiteral("*")});
+        // The role follows the language; the panel's state texts do not.
+        MarkRunTimeTexts(panel, {QStringLiteral("text"), QStringLiteral("toolTip")});
         StatusPanels[static_cast<size_t>(i)] = panel;
     }
     // Panel 0 carries the state icon in front of its text.

@@ -3,6 +3,7 @@
 
 #include "app/Abort.h"
 #include "app/EditorInserter.h"
+#include "app/Shell.h"
 #include "app/Texts.h"
 #include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
@@ -18,7 +19,8 @@
 #include <exception>
 
 TMainScreen::TMainScreen(platform::TDialogs& dialogs, QWidget* parent)
-    : QMainWindow(parent), FDialogs(dialogs), FReception(*this) {
+    : QMainWindow(parent), FDialogs(dialogs), FReception(*this),
+      FDesktopShell(std::make_unique<TDesktopShell>()), FShell(FDesktopShell.get()) {
     BuildForm();
     RunGuarded([this] { FormCreate(this); });
 }
@@ -44,14 +46,29 @@ void TMainScreen::FormCreate(QObject*) {
     IniPath = MakeIniPath(platform::GetSpecialFolder(platform::CSIDL_APPDATA));
     State = TRunState{};
     GetIniParam();
-    gnugettext::TranslateComponent(this);
+    // Boxes of the start already speak the saved language.
+    FQtTranslations.Select(Settings.Language);
+    // A catalog that cannot be read costs one error box, not the rest of the
+    // start: the window goes on in its design texts.
+    std::exception_ptr translationFailure;
+    try {
+        gnugettext::TranslateComponent(this);
+    } catch (...) {
+        translationFailure = std::current_exception();
+    }
     SetFileName(UntitledName(), false);
     CheckComPort(); // may already connect the first usable port
+    // Without an infrared stack the rest of the program works all the same:
+    // nothing below depends on the outcome.
+    OpenIrDAListener();
+    if (translationFailure)
+        std::rethrow_exception(translationFailure);
 }
 
 void TMainScreen::FormShow(QObject*) {
     if (!State.Starting)
         return;
+    SwitchLanguage(this);
     // The first item whose tag is the saved profile; separators count as
     // tag 0 but stand after "Manuell", so a profile without an item selects it.
     const QList<QAction*> items = Device1->actions();
@@ -79,6 +96,7 @@ void TMainScreen::FormShow(QObject*) {
 
 void TMainScreen::FormDestroy(QObject*) {
     FDestroyed = true;
+    CloseIrDAListener();
     // Disconnect first, so the settings hold the rate in force at the end.
     act_interface_disconneced->trigger();
     FInserter->Flush();

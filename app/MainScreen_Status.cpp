@@ -4,11 +4,13 @@
 #include "app/ConnectionStatus.h"
 #include "app/ImageList.h"
 #include "app/Texts.h"
+#include "irda/IrDAListener.h"
 #include "serial/TSerial.h"
 
 #include <QAction>
 #include <QLabel>
 #include <QMenu>
+#include <QTime>
 #include <QTimer>
 
 namespace {
@@ -47,7 +49,7 @@ void TMainScreen::RefreshStatusBar() {
     const TLinkKind link = ChosenProfile().Link;
     const TConnectionStatus status = ConnectionStatus({.Connected = connected,
                                                        .Link = link,
-                                                       .PeerConnected = false,
+                                                       .PeerConnected = FIrDA->PeerConnected(),
                                                        .PromptCount = FPromptCycle->PromptCount(),
                                                        .Searching = FPromptCycle->Searching()});
     SetText(StatusPanels[0], status.Text.empty() ? QString() : Translated(status.Text.data()));
@@ -87,4 +89,20 @@ void TMainScreen::SendPromptRequest() {
 
 void TMainScreen::PromptStateChanged() {
     RefreshStatusBar();
+}
+
+void TMainScreen::ShowStatusNote(TStatusNote kind, const QString& text) {
+    if (text.isEmpty())
+        return;
+    FStatusNote = kind;
+    StatusPanels[0]->setToolTip(QStringLiteral("%1  %2").arg(
+        QTime::currentTime().toString(QStringLiteral("HH:mm:ss")), text));
+}
+
+void TMainScreen::ClearStatusNote(TStatusNote kind) {
+    // Only a note that the news has made stale goes.
+    if (FStatusNote != kind)
+        return;
+    FStatusNote = TStatusNote::None;
+    StatusPanels[0]->setToolTip(QString());
 }

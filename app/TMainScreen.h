@@ -1,21 +1,26 @@
 #pragma once
 
 #include "app/ConnectionControl.h"
+#include "app/FileDialogs.h"
 #include "app/LineReception.h"
 #include "app/Links.h"
 #include "app/PromptCycle.h"
+#include "app/QtTranslations.h"
 #include "app/RunState.h"
 #include "app/Settings.h"
 #include "app/WindowGeometry.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QPrinter>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
 class QAction;
+class QCloseEvent;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -26,9 +31,11 @@ class QToolBar;
 class TByteSource;
 class TEditorInserter;
 class TImageList;
+class TIrDAListener;
 class TSerial;
 class TSerialDialog;
 class TSerialDialogSeam;
+class TShell;
 namespace platform {
 class TDialogs;
 }
@@ -66,11 +73,30 @@ public:
 
     // Document name, caption and recent-files drop-down.
     void SetFileName(const QString& name, bool addToRecent);
+    // The caption from the document's name.
+    void UpdateCaption();
+    // Asks whether unsaved changes are to be saved; raises a silent abort
+    // when the caller must not go on (Cancel, or the text was not saved).
+    void CheckFileSave();
+    void PerformFileOpen(const QString& name);
+    void DropDownFileOpen(QObject* Sender);
+    void PrintClick(QObject* Sender);
+    // Seam: where the file, print and printer set-up dialogs come from.
+    void SetFileDialogs(TFileDialogs* dialogs) { FFileDialogs = dialogs; }
+    // Set by SetFileName: the document has no name of its own yet. Kept as
+    // a flag, so it survives a change of the untitled name's language.
+    bool FUntitled = true;
 
     // Reception from the three links.
     void Serial1RxChar(QObject* Sender);
     void AddReceivedText(const QByteArray& text);
     void InsertInfraredChunk(QByteArrayView chunk);
+
+    // The infrared listener: set up at creation, closed at shut-down; its
+    // socket messages arrive as custom events.
+    void OpenIrDAListener();
+    void IrDAEvent(uintptr_t wParam, intptr_t lParam);
+    void CloseIrDAListener();
 
     // Instrument profiles and connection control.
     void CheckComPort();
@@ -86,8 +112,21 @@ public:
     // without one, choosing "Manuell" shows nothing.
     void SetSerialDialog(TSerialDialog* dialog, TSerialDialogSeam* seam);
 
+    // Help menu: language items, help file and about box.
+    void SwitchLanguage(QObject* Sender);
+    void HelpAbout1Click(QObject* Sender);
+    void Hilfe1Click(QObject* Sender);
+    void Info1Click(QObject* Sender);
+    // The help file of the current language, empty for other languages.
+    static QString HelpFile();
+
     // Prompt cycle and status bar.
     void RefreshStatusBar();
+    // Panel 0's tooltip shows the newest note, with its time: why the last
+    // connect failed, and the like.
+    enum class TStatusNote { None, ConnectFailure };
+    void ShowStatusNote(TStatusNote kind, const QString& text);
+    void ClearStatusNote(TStatusNote kind);
     void PromptTimeTimer(QObject* Sender);
     void RestartPromptTimer();
 
@@ -100,10 +139,16 @@ public:
     // (the system's regional setting unless replaced).
     void SetReceptionSource(TByteSource* source) { FReceptionSource = source; }
     void SetDecimalSeparatorSource(std::function<QString()> source);
+    // Where help files, mail links and the about box go; none: the desktop.
+    void SetShell(TShell* shell);
     TEditorInserter& Inserter() { return *FInserter; }
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void customEvent(QEvent* event) override;
+    // Unsaved changes are offered for saving before anything shuts down;
+    // Cancel refuses the close.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     // The form as designed: components, menus, tool bar, status bar.
@@ -115,12 +160,16 @@ private:
     void BuildEditor();
     void BuildStatusBar();
     void BuildSerial();
+    void BuildInfrared();
     QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
                         int image);
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
     void ApplyGeometry();
     void ApplyProfile(const TProfile& profile);
     QAction* MakeComItem(int port);
+    void BindHelpMenu();
+    std::array<QAction*, 3> LanguageItems() const;
+    void RetranslateWindow();
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
     // The manual profile's dialog; its choices become the saved rate and port.
     void ShowSerialDialog();
@@ -137,7 +186,19 @@ private:
     void act_edit_copyExecute(QObject* Sender);
     void act_edit_pasteExecute(QObject* Sender);
     void act_edit_markallExecute(QObject* Sender);
+    void act_edit_clearExecute(QObject* Sender);
     void act_file_exitExecute(QObject* Sender);
+
+    // Document commands.
+    void act_file_newExecute(QObject* Sender);
+    void act_file_openExecute(QObject* Sender);
+    void act_file_saveExecute(QObject* Sender);
+    void act_file_saveasExecute(QObject* Sender);
+    void act_file_printersetupExecute(QObject* Sender);
+    void act_file_printExecute(QObject* Sender);
+    void PrintDocument(int indent);
+    void WriteDocument(const QString& name);
+    QPrinter& Printer();
 
     // TReceptionSink
     void InsertReading(QByteArrayView text) override;
@@ -210,10 +271,21 @@ private:
     std::unique_ptr<TSerialLink> FSerialLink;
     std::unique_ptr<TPromptCycle> FPromptCycle;
     std::unique_ptr<TConnectionControl> FConnection;
+    TIrDAListener* FIrDA = nullptr;
+    std::unique_ptr<TLink> FInfraredLink;
     TByteSource* FReceptionSource = nullptr;
     QPointer<TSerialDialog> SerialDialog; // made by the program after the window
     TSerialDialogSeam* FSerialDialogSeam = nullptr;
+    TQtTranslations FQtTranslations;
+    TStatusNote FStatusNote = TStatusNote::None;
+    std::unique_ptr<TShell> FDesktopShell;
+    TShell* FShell = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
+    // The document came from a UTF-8 file, or holds text that needs one.
+    bool FUtf8Document = false;
+    std::unique_ptr<TFileDialogs> FQtFileDialogs;
+    TFileDialogs* FFileDialogs = nullptr;
+    std::unique_ptr<QPrinter> FPrinter;
     TWindowGeometry FGeometry{*this};
 };

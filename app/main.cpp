@@ -1,10 +1,12 @@
 // Program entry: modules start, the main window runs, modules end in reverse.
 #include "app/ProgramResourceStrings.h"
+#include "app/Snapshot.h"
 #include "app/TApplication.h"
 #include "app/TMainScreen.h"
 #include "i18n/ResourceStrings.h"
 #include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
+#include "irda/wsocket.h"
 #include "platform/TThread.h"
 #include "platform/gui/QtDialogs.h"
 #include "serial/TCOMManager.h"
@@ -12,12 +14,21 @@
 #include "serial_dialog/SerialDialogSeam.h"
 #include "serial_dialog/TSerialDialog.h"
 
+#include <QCommandLineParser>
+
+#include <cstdio>
 #include <memory>
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
     platform::SetMainThread();
     application.setApplicationName(QStringLiteral("Brisquell"));
+    // --snapshot PREFIX [--snapshot-after SECONDS]: a picture of the window
+    // and the document's text, then the end (the headless demonstration).
+    QCommandLineParser options;
+    options.addOptions({{"snapshot", "Save PREFIX.png and PREFIX.txt, then quit.", "PREFIX"},
+                        {"snapshot-after", "Seconds before the snapshot (20).", "SECONDS", "20"}});
+    options.process(application);
     platform::TQtDialogs dialogs;
     application.SetDialogs(&dialogs);
     // Modules start in this order once the application object exists (the
@@ -26,6 +37,14 @@ int main(int argc, char** argv) {
     gnugettext::RegisterResourceStrings(ProgramResourceStrings());
     GnuGettextModuleStart();
     gnugettext::GlobalEngine->SetDialogs(&dialogs);
+    try {
+        WSocketModuleStart();
+    } catch (const ESocketError& error) {
+        std::fprintf(stderr, "brisquell: %s\n", error.what()); // no sockets: no program
+        GnuGettextModuleEnd();
+        SerialModuleEnd();
+        return 1;
+    }
     int result = 0;
     {
         auto MainScreen = std::make_unique<TMainScreen>(dialogs);
@@ -36,9 +55,14 @@ int main(int argc, char** argv) {
         TQtSerialDialogSeam serialDialogSeam;
         MainScreen->SetSerialDialog(&SerialDialog, &serialDialogSeam);
         MainScreen->show();
+        std::unique_ptr<TSnapshot> snapshot;
+        if (options.isSet("snapshot"))
+            snapshot = std::make_unique<TSnapshot>(*MainScreen, options.value("snapshot"),
+                                                   options.value("snapshot-after").toInt());
         result = TApplication::exec();
         dialogs.SetOwner(nullptr);
     }
+    WSocketModuleEnd();
     GnuGettextModuleEnd();
     SerialModuleEnd();
     return result;

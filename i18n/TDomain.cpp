@@ -57,17 +57,18 @@ void TDomain::OpenCatalog() {
     QString path = CatalogPath(LanguageCode);
     if (!Exists(path))
         path = CatalogPath(LanguageCode.left(2));
-    if (!Exists(path)) {
+    if (!Exists(path) || FBrokenCatalogs.contains(path)) {
         OpenFailed = true;
         return;
     }
     try {
         Catalog = FLocator.AcquireCatalog(path);
     } catch (...) {
-        // Reported once; until the language or folder changes the domain
-        // behaves as if there were no catalog, instead of raising anew at
-        // every lookup.
+        // Reported once; from then on the domain behaves as if there were no
+        // catalog for this language, instead of raising anew at every lookup
+        // or language switch.
         OpenFailed = true;
+        FBrokenCatalogs.insert(path);
         throw;
     }
     const QString contentType = HeaderField(QStringLiteral("Content-Type"));

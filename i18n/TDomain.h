@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArrayView>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -15,7 +16,8 @@ class TMoFile;
 //
 // States: no catalog; catalog held; open failed (no usable file for this
 // language and folder, until the next change); inactive (the catalog's
-// character set was wrong; for the rest of the run).
+// character set was wrong; for the rest of the run). A broken catalog is
+// reported once per run: switching back to its language finds no catalog.
 class TDomain {
 public:
     // problemBox shows the "Localization problem" message.
@@ -27,8 +29,8 @@ public:
     TDomain& operator=(const TDomain&) = delete;
 
     // The translation of a UTF-8 id, or the id itself. The result is valid
-    // until the catalog is given back or id goes. Raises EGGIOError once
-    // when the catalog is broken.
+    // until the catalog is given back or id goes. Raises EGGIOError the
+    // first time a broken catalog is opened.
     QByteArrayView Lookup(QByteArrayView id);
     void SetDirectory(const QString& folder);
     void SetLanguage(const QString& code);
@@ -50,6 +52,7 @@ private:
 
     TFileLocator& FLocator;
     TProblemBox FProblemBox;
+    QSet<QString> FBrokenCatalogs;
 };
 
 } // namespace gnugettext

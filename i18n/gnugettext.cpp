@@ -1,5 +1,6 @@
 #include "i18n/gnugettext.h"
 
+#include "i18n/FormTranslation.h"
 #include "i18n/SystemLanguage.h"
 #include "i18n/TFileLocator.h"
 #include "i18n/TGnuGettextInstance.h"
@@ -62,6 +63,10 @@ void TranslateComponent(QObject* component, const QString& domain) {
 void RetranslateComponent(QObject* component) {
     if (GlobalEngine != nullptr)
         GlobalEngine->RetranslateComponent(component);
+}
+
+bool IsTranslated(const QObject* component) {
+    return FindMarker(component) != nullptr;
 }
 
 QString TranslateResourceString(const QString& text) {

@@ -34,6 +34,9 @@ QString CurrentLanguage();
 void TranslateComponent(QObject* component, const QString& domain = QString());
 // Renews the texts of a translated form if the language changed since.
 void RetranslateComponent(QObject* component);
+// Whether a form carries the mark of a finished translation (a walk that
+// failed leaves none).
+bool IsTranslated(const QObject* component);
 // Tries the resource-string domains in order; the first differing result.
 QString TranslateResourceString(const QString& text);
 

@@ -65,13 +65,16 @@ void SetLine(int Fd, int Line, uint32_t Control) {
 
 int Open(const QString& Path) {
     const QByteArray path = Path.toLocal8Bit();
-    if (path.isEmpty())
+    if (path.isEmpty()) {
+        errno = ENOENT;
         return -1;
+    }
     const int fd = ::open(path.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return -1;
     if (Retry(::flock, fd, LOCK_EX | LOCK_NB) != 0) {
         ::close(fd);
+        errno = EBUSY; // another program holds the lock
         return -1;
     }
     ::ioctl(fd, TIOCEXCL); // refused by some drivers; the lock still holds

@@ -12,7 +12,8 @@
 namespace SerialDevice {
 
 // Opens the device for exclusive use: O_RDWR|O_NOCTTY|O_NONBLOCK, an flock
-// that another holder makes fail, and TIOCEXCL. -1 on failure.
+// that another holder makes fail, and TIOCEXCL. -1 on failure, with errno
+// saying why (EBUSY when another holder has the lock).
 int Open(const QString& Path);
 
 // Gives the device up without freeing the descriptor number: TIOCNXCL, the

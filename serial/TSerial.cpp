@@ -1,5 +1,7 @@
 #include "serial/TSerial.h"
 
+#include <cerrno>
+
 #include "serial/PortState.h"
 #include "serial/SerialDevice.h"
 #include "serial/TCOMManager.h"
@@ -118,8 +120,12 @@ uint32_t TSerial::AssignedEvents() const {
 }
 
 bool TSerial::Open() {
-    if (FActive || FCOMPort <= 0)
+    if (FActive)
         return false;
+    FLastOpenError = ENOENT; // no port chosen is no device
+    if (FCOMPort <= 0)
+        return false;
+    FLastOpenError = EINVAL; // until the device says otherwise
     TSerialSettings settings;
     GetSettings(settings);
     if (!MakeDCB(settings, FDCB))
@@ -129,8 +135,10 @@ bool TSerial::Open() {
                              : TCommTimeouts{};
     FEventMask = AssignedEvents();
     const int fd = SerialDevice::Open(PortDevicePath(FCOMPort));
-    if (fd < 0)
+    if (fd < 0) {
+        FLastOpenError = errno;
         return false;
+    }
     TPortState::TConfig config;
     config.Capacity = FBufSizeRec;
     config.Queue = {FDCB.EvtChar, (FDCB.Flags & DCBFlag::fNull) != 0,
@@ -149,8 +157,10 @@ bool TSerial::Open() {
         ::close(fd);
         return false;
     }
-    if (!state->Usable() || !SerialDevice::Apply(fd, FDCB))
+    if (!state->Usable() || !SerialDevice::Apply(fd, FDCB)) {
+        FLastOpenError = errno != 0 ? errno : EIO;
         return false;
+    }
     if (FEventMask != 0 && LineEventSourceFactory)
         state->LineEvents = LineEventSourceFactory();
     FState.store(state);
@@ -162,6 +172,7 @@ bool TSerial::Open() {
     }
     Bind(FIsNT ? TBinding::Waiting : TBinding::Plain);
     FActive = true;
+    FLastOpenError = 0;
     if (COMManager != nullptr)
         COMManager->UpdateOwner(this);
     return true;

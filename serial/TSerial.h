@@ -36,6 +36,10 @@ public:
     bool IsNT() const { return FIsNT; }
 
     bool Open();
+    // Why the last Open failed, as an errno value (0 after a success): the
+    // device is missing (ENOENT), held by another program (EBUSY), refused
+    // (EACCES), or did not take the settings (EINVAL, EIO, ...).
+    int LastOpenError() const { return FLastOpenError; }
     void Close();
     void SetActive(bool Value);
     void COMRemoved() override;
@@ -144,6 +148,7 @@ public:
     TLineEventSourceFactory LineEventSourceFactory = MakeModemLineSource;
 
 private:
+    int FLastOpenError = 0;
     enum class TBinding { Closed, Plain, Waiting };
     void Bind(TBinding Binding);
     uint32_t AssignedEvents() const;

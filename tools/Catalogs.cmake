@@ -15,10 +15,19 @@ function(brisquell_compile_catalogs target)
         string(SUBSTRING "${pair}" ${start} -1 po)
         set(output ${C_OUTPUT_DIR}/${relative})
         get_filename_component(folder ${output} DIRECTORY)
+        # msgfmt leaves the creation date out; a catalog that has one gets it
+        # back in its place, after the first header line.
+        set(restore)
+        file(STRINGS ${po} created REGEX "^\"POT-Creation-Date: ")
+        if(created)
+            string(REGEX REPLACE "^\"(POT-Creation-Date: [^\\]*).*" "\\1" created "${created}")
+            set(restore COMMAND brisquell_mo_header_field ${output} Project-Id-Version "${created}")
+        endif()
         add_custom_command(OUTPUT ${output}
             COMMAND ${CMAKE_COMMAND} -E make_directory ${folder}
             COMMAND ${MSGFMT_EXECUTABLE} ${C_MSGFMT_OPTIONS} -o ${output} ${po}
-            DEPENDS ${po}
+            ${restore}
+            DEPENDS ${po} brisquell_mo_header_field
             COMMENT "Compiling catalog ${relative}"
             VERBATIM)
         list(APPEND outputs ${output})
@@ -47,19 +56,56 @@ function(brisquell_append_files target)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${paths})
 endfunction()
 
-# brisquell_carry_test_catalogs(<executable target>)
-# Compiles the German, English and French test catalogs and appends them to
-# the executable, as the program carries its own.
-function(brisquell_carry_test_catalogs target)
-    set(dir ${CMAKE_CURRENT_BINARY_DIR}/${target}_catalogs)
-    set(po ${CMAKE_SOURCE_DIR}/tests/i18n/data)
-    set(files)
-    set(catalogs)
-    foreach(language de en fr)
-        set(relative locale/${language}/LC_MESSAGES/default.mo)
-        list(APPEND files ${relative})
-        list(APPEND catalogs ${relative}=${po}/${language}.po)
+# The five files the program carries: the German, English and French
+# catalogs of the text domain "default", the template and the message
+# compiler's test catalog (nothing opens those two).
+set(BRISQUELL_SHIPPED_CATALOGS
+    locale/de/LC_MESSAGES/default.mo=${CMAKE_SOURCE_DIR}/i18n/locale/de/default.po
+    locale/en/LC_MESSAGES/default.mo=${CMAKE_SOURCE_DIR}/i18n/locale/en/default.po
+    locale/fr/LC_MESSAGES/default.mo=${CMAKE_SOURCE_DIR}/i18n/locale/fr/default.po
+    default.mo=${CMAKE_SOURCE_DIR}/i18n/locale/default.pot
+    locale/gettext-0.18.1.1.tar/gettext-0.18.1.1/gettext-0.18.1.1/gettext-tools/tests/test.mo=${CMAKE_SOURCE_DIR}/i18n/locale/test.po
+    CACHE INTERNAL "")
+set(BRISQUELL_SHIPPED_CATALOG_DIR ${CMAKE_BINARY_DIR}/catalogs CACHE INTERNAL "")
+brisquell_compile_catalogs(brisquell_shipped_catalogs
+    OUTPUT_DIR ${BRISQUELL_SHIPPED_CATALOG_DIR}
+    CATALOGS ${BRISQUELL_SHIPPED_CATALOGS})
+
+# The shipped catalogs' names inside the appended table.
+function(brisquell_shipped_catalog_names out)
+    set(names)
+    foreach(pair IN LISTS BRISQUELL_SHIPPED_CATALOGS)
+        string(FIND "${pair}" "=" eq)
+        string(SUBSTRING "${pair}" 0 ${eq} relative)
+        list(APPEND names ${relative})
     endforeach()
-    brisquell_compile_catalogs(${target}_catalogs OUTPUT_DIR ${dir} CATALOGS ${catalogs})
-    brisquell_append_files(${target} BASE_DIR ${dir} FILES ${files} DEPENDS ${target}_catalogs)
+    set(${out} ${names} PARENT_SCOPE)
+endfunction()
+
+# brisquell_carry_catalogs(<executable target>)
+# Appends the shipped catalogs to the executable as its last build step.
+function(brisquell_carry_catalogs target)
+    brisquell_shipped_catalog_names(names)
+    brisquell_append_files(${target} BASE_DIR ${BRISQUELL_SHIPPED_CATALOG_DIR}
+        FILES ${names} DEPENDS brisquell_shipped_catalogs)
+endfunction()
+
+# brisquell_install_with_catalogs(<executable target>)
+# Installs the executable to bin/ and appends the catalogs to the installed
+# copy again, since a strip at install removes what lies behind the ELF data.
+function(brisquell_install_with_catalogs target)
+    install(TARGETS ${target} RUNTIME DESTINATION bin)
+    brisquell_shipped_catalog_names(names)
+    set(arguments)
+    foreach(relative IN LISTS names)
+        list(APPEND arguments "\"${relative}=${BRISQUELL_SHIPPED_CATALOG_DIR}/${relative}\"")
+    endforeach()
+    list(JOIN arguments " " joined)
+    install(CODE "
+        set(installed \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/$<TARGET_FILE_NAME:${target}>\")
+        execute_process(COMMAND \"$<TARGET_FILE:brisquell_append_files>\" \"\${installed}\" ${joined}
+                        RESULT_VARIABLE appended)
+        if(NOT appended EQUAL 0)
+            message(FATAL_ERROR \"Could not append the catalogs to \${installed}\")
+        endif()")
 endfunction()

@@ -1,5 +1,6 @@
 // The prompt cycle, the status state it shows, and the connection control,
 // without a window: ticks are calls, links are fakes.
+#include "app/ConnectFailure.h"
 #include "app/ConnectionControl.h"
 #include "app/ConnectionStatus.h"
 #include "app/Links.h"
@@ -8,6 +9,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <cerrno>
 
 namespace {
 
@@ -144,6 +147,23 @@ TEST_F(ConnectionControlTest, PauseAndResumeAroundModalWork) {
     Control.Halt(true, quiet, true);
     Serial.Opens = false; // the port vanished meanwhile
     EXPECT_FALSE(Control.Halt(false, quiet, true));
+}
+
+// Why a connect failed, as panel 0's tooltip says it: the device missing,
+// held, or refused, with the group to join and the command that does it.
+TEST(ConnectFailureTest, ReasonsInPlainWords) {
+    const TDeviceAccess access{"uucp", "ilse"};
+    const auto text = [&](int error) {
+        return ConnectFailureText(error, "COM3", "/dev/ttyUSB0", access).toStdString();
+    };
+    EXPECT_EQ(text(ENOENT), "COM3: kein solches Gerät (/dev/ttyUSB0).");
+    EXPECT_EQ(text(EBUSY), "COM3 wird von einem anderen Programm benutzt (/dev/ttyUSB0).");
+    EXPECT_EQ(text(EACCES), "COM3: keine Berechtigung für /dev/ttyUSB0. Das Gerät gehört der "
+                            "Gruppe uucp; aufnehmen mit: sudo usermod -a -G uucp ilse (danach "
+                            "neu anmelden).");
+    EXPECT_NE(text(EIO).find("COM3: Verbindung fehlgeschlagen ("), std::string::npos);
+    // The group of a real device file is found.
+    EXPECT_EQ(DeviceAccess("/dev/null").Group, "root");
 }
 
 } // namespace

@@ -16,6 +16,7 @@ public:
         Messages.append(text);
         Captions.append(caption);
         Flags.push_back(flags);
+        WhileShown();
         if (Answers.empty())
             return platform::IDOK;
         const int answer = Answers.front();
@@ -29,6 +30,8 @@ public:
     QStringList Messages;
     QStringList Captions;
     QStringList Exceptions;
+    // Runs while a box is up, to look at the program behind it.
+    std::function<void()> WhileShown = [] {};
 };
 
 // The port settings dialog shown without blocking: shown (which refreshes

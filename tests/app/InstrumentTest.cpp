@@ -208,6 +208,12 @@ TEST_F(InstrumentTest, UnpluggingTheConnectedPortDisconnects) {
     ASSERT_TRUE(WaitForPanel("Getrennt"));
     EXPECT_FALSE(Find<TSerial>("Serial1")->Active());
     EXPECT_TRUE(Action("act_interface_conneced")->isEnabled());
+    // Connecting again fails silently; panel 0's tooltip says why.
+    Action("act_interface_conneced")->trigger();
+    EXPECT_EQ(Panel(0), "Getrennt");
+    EXPECT_TRUE(Dialogs.Messages.isEmpty());
+    const QString note = Find<QLabel>("StatusPanel0")->toolTip();
+    EXPECT_TRUE(note.contains("COM7: kein solches Gerät")) << note.toStdString();
 }
 
 // The scan connects before the saved profile is applied; the port must then

@@ -1,17 +1,25 @@
 // The main window in another language: translated at creation from the
-// catalogs carried by this test program, retranslated on a switch, with the
-// texts set at run time left alone.
+// program's catalogs (carried by this test program as the program carries
+// them), switched from the Help menu, with the texts set at run time left
+// alone; the help file and the about box.
 #include "app/TMainScreen.h"
+#include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/FakeFileDialogs.h"
+#include "tests/app/FakeShell.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -24,26 +32,56 @@ class TranslationTest : public ::testing::Test {
 protected:
     void SetUp() override {
         QCoreApplication::setApplicationName("Brisquell");
-        QFile::remove(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+        QFile::remove(IniPath());
         ::setenv("LANG", "en_GB.UTF-8", 1);
         GnuGettextModuleStart();
-        Window = std::make_unique<TMainScreen>(Dialogs);
     }
     void TearDown() override {
         Window.reset();
         GnuGettextModuleEnd();
         ::unsetenv("LANG");
     }
+    static QString IniPath() { return testing_support::ConfigHome() + "/Brisquell/BSave.ini"; }
+    static void WriteSettings(const QByteArray& text) {
+        QDir().mkpath(testing_support::ConfigHome() + "/Brisquell");
+        QFile file(IniPath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+    static QByteArray SavedSettings() {
+        QFile file(IniPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    void Start() {
+        Window = std::make_unique<TMainScreen>(Dialogs);
+        Window->SetShell(&Shell);
+    }
+    // Shown, so the first show applies the saved language.
+    void StartShown() {
+        Start();
+        Window->show();
+    }
     template <typename T> T* Find(const char* name) const {
         return Window->findChild<T*>(QString::fromLatin1(name));
     }
-    QString MenuTitle() const { return Find<QMenu>("Datei1")->title(); }
+    QString MenuTitle(const char* menu = "Datei1") const { return Find<QMenu>(menu)->title(); }
+    QString Text(const char* action) const { return Find<QAction>(action)->text(); }
+    QStringList Checked() const {
+        QStringList names;
+        for (const char* item : {"LanguageGerman", "LanguageEnglish", "LanguageFrench"})
+            if (Find<QAction>(item)->isChecked())
+                names.append(QString::fromLatin1(item));
+        return names;
+    }
+    void Choose(const char* item) { Find<QAction>(item)->trigger(); }
 
     TFakeDialogs Dialogs;
+    TFakeShell Shell;
     std::unique_ptr<TMainScreen> Window;
 };
 
 TEST_F(TranslationTest, WindowComesUpInTheEnvironmentsLanguage) {
+    Start();
     EXPECT_EQ(MenuTitle(), "File");
     EXPECT_EQ(Find<QAction>("act_file_new")->text(), "New");
     EXPECT_EQ(Find<QAction>("act_file_new")->toolTip(), "New");
@@ -51,13 +89,12 @@ TEST_F(TranslationTest, WindowComesUpInTheEnvironmentsLanguage) {
     Window->RefreshStatusBar();
     EXPECT_EQ(Find<QLabel>("StatusPanel0")->text(), "Disconnected");
     Window.reset();
-    QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_TRUE(file.readAll().contains("Language=en\n"))
+    EXPECT_TRUE(SavedSettings().contains("Language=en\n"))
         << "the language defaults to the engine's";
 }
 
 TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
+    Start();
     Window->SetFileName("/m/probe.txt", true);
     Window->AddReceivedText("Datei\r\n");
     gnugettext::SelectLanguage("fr");
@@ -73,5 +110,134 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     EXPECT_EQ(Find<QAction>("act_file_new")->text(), "Neu");
     EXPECT_EQ(Window->windowTitle(), "probe.txt - Brisquell");
 }
+
+TEST_F(TranslationTest, HelpMenuSwitchesEverythingAtOnceAndForTheNextStart) {
+    WriteSettings("[System]\nLanguage=de\n");
+    StartShown();
+    EXPECT_EQ(Checked(), QStringList{"LanguageGerman"});
+    EXPECT_EQ(MenuTitle(), "Datei");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Ja");
+
+    Choose("LanguageFrench");
+    Choose("LanguageFrench"); // a second click does not uncheck it
+    EXPECT_EQ(Checked(), QStringList{"LanguageFrench"});
+    EXPECT_EQ(QStringList({MenuTitle("Datei1"), MenuTitle("Device1"), MenuTitle("Schnittstelle1"),
+                           MenuTitle("Hilfe1")}),
+              QStringList({"Fichier", "Instrument", "Port", "Aide"}));
+    EXPECT_EQ(Find<QLabel>("StatusPanel0")->text(), "Déconnecté");
+    EXPECT_EQ(Find<QLabel>("StatusPanel0")->accessibleDescription(), "État de la connexion");
+    EXPECT_EQ(Find<QLabel>("StatusPanel2")->accessibleDescription(), "Débit en bauds");
+    Choose("HelpAbout1");
+    EXPECT_EQ(Shell.Opened, QStringList{"BRQFRA.CHM"});
+    // Qt's own texts (a message box's buttons) follow.
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Oui");
+
+    Choose("LanguageEnglish");
+    EXPECT_EQ(Checked(), QStringList{"LanguageEnglish"});
+    EXPECT_EQ(MenuTitle("Hilfe1"), "Help");
+    EXPECT_EQ(Text("HelpAbout1"), "Brisquell Help");
+    EXPECT_EQ(QStringList({MenuTitle("Datei1"), MenuTitle("Device1"), MenuTitle("Schnittstelle1")}),
+              QStringList({"File", "Instrument", "Port"}));
+    EXPECT_EQ(Find<QLabel>("StatusPanel0")->text(), "Disconnected");
+    EXPECT_EQ(Find<QLabel>("StatusPanel1")->accessibleDescription(), "Port");
+    EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "&Yes"), "&Yes");
+    // Texts without a catalog entry keep their design text.
+    EXPECT_EQ(Text("USB1"), "USB");
+    QStringList devices;
+    for (QAction* item : Find<QMenu>("Device1")->actions())
+        devices.append(item->text());
+    EXPECT_TRUE(devices.contains("Velmarod K65 (USB)")) << devices.join(", ").toStdString();
+    EXPECT_TRUE(devices.contains("Manual"));
+    EXPECT_TRUE(Dialogs.Exceptions.isEmpty());
+
+    // The next start comes up in English although the engine starts in German.
+    Window.reset();
+    EXPECT_TRUE(SavedSettings().contains("Language=en\n"));
+    gnugettext::SelectLanguage("de");
+    StartShown();
+    EXPECT_EQ(Checked(), QStringList{"LanguageEnglish"});
+    EXPECT_EQ(MenuTitle(), "File");
+    EXPECT_TRUE(Find<QAction>("HelpAbout1")->isEnabled());
+}
+
+TEST_F(TranslationTest, UnknownLanguageKeepsTheFirstTextsAndIsSavedAgain) {
+    WriteSettings("[System]\nLanguage=es\n");
+    gnugettext::SelectLanguage("de");
+    StartShown();
+    EXPECT_TRUE(Checked().isEmpty());
+    EXPECT_FALSE(Find<QAction>("HelpAbout1")->isEnabled());
+    EXPECT_EQ(MenuTitle(), "Datei");
+    EXPECT_EQ(Find<QLabel>("StatusPanel0")->text(), "Getrennt");
+    Window.reset();
+    EXPECT_TRUE(SavedSettings().contains("Language=es\n"));
+}
+
+TEST_F(TranslationTest, EachAboutBoxIsAFreshTranslatedInstance) {
+    WriteSettings("[System]\nLanguage=fr\n");
+    StartShown();
+    QList<QPointer<QDialog>> shown;
+    QStringList seen;
+    Shell.OnShow = [&](QDialog& box) {
+        shown.append(&box);
+        const auto text = [&](const char* name) {
+            if (auto* label = box.findChild<QLabel*>(name))
+                return label->text();
+            return box.findChild<QPushButton*>(name)->text();
+        };
+        seen = {box.windowTitle(), text("BitBtn1"), text("EMAIL"),
+                text("Label8"),    text("Label10"), text("Label4")};
+        EXPECT_EQ(box.size(), QSize(299, 330));
+        box.findChild<QPushButton*>("EMAIL")->click();
+    };
+    for (int round = 0; round < 2; ++round) {
+        Choose("Info1");
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        ASSERT_EQ(shown.size(), round + 1);
+        EXPECT_TRUE(shown.back().isNull()) << "a closed box is freed";
+        EXPECT_EQ(seen, QStringList({"Info", "OK", "Contacte", "Brisquell", "Version 1.30",
+                                     "Mesurer ce qui compte."}));
+        Choose("LanguageEnglish");
+        Choose("LanguageFrench");
+    }
+    EXPECT_EQ(Shell.Opened, QStringList(2, "mailto:post@kalvex.example?subject=Brisquell"));
+}
+
+TEST_F(TranslationTest, DamagedStartCatalogCostsOneBoxAndSwitchingStillWorks) {
+    QTemporaryDir folder;
+    const QString good = QStringLiteral(BRISQUELL_CATALOGS "/locale/en/LC_MESSAGES/default.mo");
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("de/LC_MESSAGES")));
+    ASSERT_TRUE(QDir().mkpath(folder.filePath("en/LC_MESSAGES")));
+    ASSERT_TRUE(QFile::copy(good, folder.filePath("en/LC_MESSAGES/default.mo")));
+    QFile damaged(folder.filePath("de/LC_MESSAGES/default.mo"));
+    ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(64, '\x7f'));
+    damaged.close();
+    gnugettext::GlobalEngine->BindDomain("default", folder.path());
+    gnugettext::SelectLanguage("de");
+    WriteSettings("[System]\nLanguage=de\n");
+
+    StartShown();
+    EXPECT_EQ(Dialogs.Exceptions.size(), 1);
+    EXPECT_EQ(MenuTitle(), "Datei");
+    EXPECT_EQ(Window->windowTitle(), "Unbenannt - Brisquell") << "start-up went on";
+    Choose("LanguageEnglish");
+    EXPECT_EQ(MenuTitle(), "File");
+    Choose("LanguageGerman");
+    EXPECT_EQ(MenuTitle(), "Datei");
+    EXPECT_EQ(Dialogs.Exceptions.size(), 1) << Dialogs.Exceptions.join("\n").toStdString();
+    // The untitled name follows the language, and the document stays untitled:
+    // Save still asks for a name.
+    TEST_F(TranslationTest, UntitledDocumentStaysUntitledAcrossASwitch) {
+        StartShown();
+        TFakeFileDialogs files;
+        Window->SetFileDialogs(&files);
+        Find<QPlainTextEdit>("Editor")->insertPlainText("12,5 mm");
+        Choose("LanguageFrench");
+        EXPECT_EQ(Window->windowTitle(), "Sans nom - Brisquell");
+        Find<QAction>("act_file_save")->trigger();
+        EXPECT_EQ(files.Shown, QStringList({"Save"}));
+        EXPECT_FALSE(QFile::exists("Unnamed") || QFile::exists("Sans nom"));
+        Find<QPlainTextEdit>("Editor")->document()->setModified(false);
+    }
 
 } // namespace

@@ -46,6 +46,8 @@ std::optional<TSimOptions> ParseOptions(int argc, char** argv, std::string& erro
             options.Help = true;
         else if (arg == "--no-answer")
             options.Answer = false;
+        else if (arg == "--infrared")
+            options.Infrared = true;
         else if (arg == "--verbose")
             options.Verbose = true;
         else if (TakesValue(arg)) {
@@ -84,6 +86,12 @@ answered with CR LF "> ".
   --unplug-after S    unplug S seconds after start
   --ready-file PATH   write "COMn /dev/pts/X" to PATH once registered
   --verbose           report traffic on standard error
+  --infrared          a gauge with an infrared port: connect to Brisquell's
+                      IrCOMM service ($XDG_RUNTIME_DIR/Brisquell/IrDA:IrCOMM)
+                      and send the readings there; "!unplug" and "!plug"
+                      leave and come back, --ready-file and standard output
+                      say "IrDA <socket>", "disconnected IrDA" when the
+                      connection ends
 
 Without --every, readings given on the command line are sent once at start.
 Standard input: each line is sent as a reading; "!unplug", "!plug" and

@@ -14,6 +14,7 @@ struct TSimOptions {
     std::string ReadyFile;  // written once the port is registered
     bool Verbose = false;   // report traffic on standard error
     bool Help = false;
+    bool Infrared = false;             // connect to the IrCOMM service instead of a port
     std::vector<std::string> Readings; // from the command line
 };
 

@@ -1,6 +1,7 @@
 // brisquell_gauge: a gauge on a pseudo-terminal, registered in the ports
 // folder, for trying the program and for tests without hardware.
 #include "GaugeSim.h"
+#include "InfraredGauge.h"
 #include "Options.h"
 
 #include <exception>
@@ -18,6 +19,11 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
+        if (options->Infrared) {
+            TInfraredGauge gauge(*options, std::cout);
+            gauge.Run();
+            return 0;
+        }
         TGaugeSim simulator(*options, std::cout);
         simulator.Run();
     } catch (const std::exception& e) {

@@ -1,0 +1,103 @@
+#include "app/DocumentFile.h"
+
+#include "platform/CodePage.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringTokenizer>
+
+#include <stdexcept>
+
+namespace {
+
+constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
+
+// In one pass: documents run to millions of lines.
+QString UnifyLineBreaks(const QString& text) {
+    QString unified(text.size(), Qt::Uninitialized);
+    QChar* out = unified.data();
+    const QChar* in = text.constData();
+    const qsizetype size = text.size();
+    qsizetype length = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (in[i] == u'\r') {
+            out[length++] = u'\n';
+            if (i + 1 < size && in[i + 1] == u'\n')
+                ++i;
+        } else {
+            out[length++] = in[i];
+        }
+    }
+    unified.truncate(length);
+    return unified;
+}
+
+[[noreturn]] void Fail(const char* what, const QString& path, const QString& reason) {
+    throw std::runtime_error(
+        QStringLiteral("%1 \"%2\". %3").arg(QString::fromLatin1(what), path, reason).toStdString());
+}
+
+} // namespace
+
+TDocumentText DecodeDocument(QByteArrayView bytes) {
+    TDocumentText document;
+    document.Utf8 = bytes.startsWith(QByteArrayView(kUtf8Mark));
+    document.Text = UnifyLineBreaks(document.Utf8 ? QString::fromUtf8(bytes.sliced(3))
+                                                  : platform::AnsiToUnicode(bytes));
+    return document;
+}
+
+bool NeedsUtf8(const TDocumentText& document) {
+    if (document.Utf8)
+        return true;
+    for (const QChar ch : document.Text)
+        if (ch.unicode() >= 0x80 && platform::CharToAnsi(ch) < 0)
+            return true;
+    return false;
+}
+
+QByteArray EncodeDocument(const TDocumentText& document) {
+    const bool utf8 = NeedsUtf8(document);
+    QByteArray bytes = utf8 ? QByteArray(kUtf8Mark) : QByteArray();
+    bytes.reserve(document.Text.size() + document.Text.size() / 8 + 3);
+    // Line by line, each line end written as CR LF.
+    bool first = true;
+    for (const QStringView line : QStringTokenizer(document.Text, u'\n')) {
+        if (!first)
+            bytes += "\r\n";
+        first = false;
+        bytes += utf8 ? line.toUtf8() : platform::UnicodeToAnsi(line);
+    }
+    return bytes;
+}
+
+QString GroupLines(QString text) {
+    QChar* data = text.data();
+    const qsizetype last = text.size() - 1;
+    int lines = 0;
+    for (qsizetype i = 0; i < last; ++i)
+        if (data[i] == u'\n' && ++lines % GroupedLines != 0)
+            data[i] = QChar::LineSeparator;
+    return text;
+}
+
+QByteArray ReadDocumentFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        Fail("Cannot open file", path, file.errorString());
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        Fail("Cannot read file", path, file.errorString());
+    return bytes;
+}
+
+void WriteDocumentFile(const QString& path, QByteArrayView bytes) {
+    // QSaveFile follows a symbolic link to its target and keeps the target's
+    // permissions; in a folder that takes no new files it writes in place.
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        Fail("Cannot create file", path, file.errorString());
+    if (file.write(bytes.data(), bytes.size()) != bytes.size() || !file.commit())
+        Fail("Cannot write file", path, file.errorString());
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+// A document on disk: the editor's whole text, lines separated by CR LF, no
+// line end after the last line, no header, in Windows-1252. Text the code
+// page cannot hold would turn into "?", so such a document is written in
+// UTF-8 behind a byte-order mark instead; a file that starts with that mark
+// is read as UTF-8 and keeps it when saved again.
+struct TDocumentText {
+    QString Text; // lines separated by '\n'
+    bool Utf8 = false;
+};
+
+// CR LF, a lone CR and a lone LF each become one line break.
+TDocumentText DecodeDocument(QByteArrayView bytes);
+// Utf8 asks for UTF-8 with its mark; it is also used when Windows-1252 lacks
+// a character of the text.
+QByteArray EncodeDocument(const TDocumentText& document);
+
+// Whether the text would be written in UTF-8.
+bool NeedsUtf8(const TDocumentText& document);
+
+// Qt's text document spends microseconds on each paragraph it holds, which
+// makes seconds for a million readings; the editor therefore takes a long
+// text in paragraphs of up to GroupedLines lines, held apart within one by
+// line separators, which it shows as line breaks all the same. A line end
+// that ends the text stays one, so an empty last line stays its own.
+// Saving turns the separators back into line ends.
+constexpr int GroupedLines = 128;
+QString GroupLines(QString text);
+
+// Reading and writing whole files; failures raise an error carrying the
+// reason. Writing goes to a temporary file that replaces the target only
+// when complete, so a full disk or a crash leaves the previous file intact.
+QByteArray ReadDocumentFile(const QString& path);
+void WriteDocumentFile(const QString& path, QByteArrayView bytes);
