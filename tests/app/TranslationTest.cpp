@@ -225,19 +225,21 @@ TEST_F(TranslationTest, DamagedStartCatalogCostsOneBoxAndSwitchingStillWorks) {
     Choose("LanguageGerman");
     EXPECT_EQ(MenuTitle(), "Datei");
     EXPECT_EQ(Dialogs.Exceptions.size(), 1) << Dialogs.Exceptions.join("\n").toStdString();
-    // The untitled name follows the language, and the document stays untitled:
-    // Save still asks for a name.
-    TEST_F(TranslationTest, UntitledDocumentStaysUntitledAcrossASwitch) {
-        StartShown();
-        TFakeFileDialogs files;
-        Window->SetFileDialogs(&files);
-        Find<QPlainTextEdit>("Editor")->insertPlainText("12,5 mm");
-        Choose("LanguageFrench");
-        EXPECT_EQ(Window->windowTitle(), "Sans nom - Brisquell");
-        Find<QAction>("act_file_save")->trigger();
-        EXPECT_EQ(files.Shown, QStringList({"Save"}));
-        EXPECT_FALSE(QFile::exists("Unnamed") || QFile::exists("Sans nom"));
-        Find<QPlainTextEdit>("Editor")->document()->setModified(false);
-    }
+}
+
+// The untitled name follows the language, and the document stays untitled:
+// Save still asks for a name.
+TEST_F(TranslationTest, UntitledDocumentStaysUntitledAcrossASwitch) {
+    StartShown();
+    TFakeFileDialogs files;
+    Window->SetFileDialogs(&files);
+    Find<QPlainTextEdit>("Editor")->insertPlainText("12,5 mm");
+    Choose("LanguageFrench");
+    EXPECT_EQ(Window->windowTitle(), "Sans nom - Brisquell");
+    Find<QAction>("act_file_save")->trigger();
+    EXPECT_EQ(files.Shown, QStringList({"Save"}));
+    EXPECT_FALSE(QFile::exists("Unnamed") || QFile::exists("Sans nom"));
+    Find<QPlainTextEdit>("Editor")->document()->setModified(false);
+}
 
 } // namespace
