@@ -32,27 +32,35 @@ TSerialDialog::TSerialDialog(TSerial* Serial1, QWidget* Parent)
     setWindowTitle(QStringLiteral("COM - Settings"));
     setFixedSize(174, 299);
 
-    MakeLabel("Label1", "Port:", 8);
+    QLabel* portLabel = MakeLabel("Label1", "Port:", 8);
     SerPortComboBox1 = MakeBox<TSerPortComboBox>(this, "SerPortComboBox1", 24, Serial1);
-    MakeLabel("Label2", "Baud:", 48);
+    QLabel* baudLabel = MakeLabel("Label2", "Baud:", 48);
     SerBaudComboBox1 = MakeBox<TSerBaudComboBox>(this, "SerBaudComboBox1", 64, Serial1);
     SerBaudComboBox1->SetText(QStringLiteral(" Baud"));
-    MakeLabel("Label3", "Data:", 88);
+    QLabel* dataLabel = MakeLabel("Label3", "Data:", 88);
     SerDataBitsComboBox1 =
         MakeBox<TSerDataBitsComboBox>(this, "SerDataBitsComboBox1", 104, Serial1);
     SerDataBitsComboBox1->SetText(QStringLiteral(" Bit"));
     SerDataBitsComboBox1->SetMin(TDataBits::db_4);
     SerDataBitsComboBox1->SetMax(TDataBits::db_8);
-    MakeLabel("Label4", "Stop:", 128);
+    QLabel* stopLabel = MakeLabel("Label4", "Stop:", 128);
     SerStopBitsComboBox1 =
         MakeBox<TSerStopBitsComboBox>(this, "SerStopBitsComboBox1", 144, Serial1);
     SerStopBitsComboBox1->SetText(QStringLiteral(" Bit"));
-    MakeLabel("Label5", "Parity:", 168);
+    QLabel* parityLabel = MakeLabel("Label5", "Parity:", 168);
     SerParityBitComboBox1 =
         MakeBox<TSerParityBitComboBox>(this, "SerParityBitComboBox1", 184, Serial1);
-    MakeLabel("Label6", "Handshake:", 208);
+    QLabel* handshakeLabel = MakeLabel("Label6", "Handshake:", 208);
     SerHandshakeComboBox1 =
         MakeBox<TSerHandshakeComboBox>(this, "SerHandshakeComboBox1", 224, Serial1);
+
+    // A screen reader names each box by its label.
+    portLabel->setBuddy(SerPortComboBox1);
+    baudLabel->setBuddy(SerBaudComboBox1);
+    dataLabel->setBuddy(SerDataBitsComboBox1);
+    stopLabel->setBuddy(SerStopBitsComboBox1);
+    parityLabel->setBuddy(SerParityBitComboBox1);
+    handshakeLabel->setBuddy(SerHandshakeComboBox1);
 
     btnOK = new QPushButton(QStringLiteral("OK"), this);
     btnOK->setObjectName(QStringLiteral("btnOK"));

@@ -40,6 +40,8 @@ TEST_F(DialogTest, FormAsDesigned) {
         ASSERT_NE(label, nullptr) << l.Name;
         EXPECT_EQ(label->text(), l.Caption);
         EXPECT_EQ(label->pos(), QPoint(16, l.Top)) << l.Name;
+        ASSERT_NE(label->buddy(), nullptr) << l.Name;
+        EXPECT_EQ(label->buddy()->y(), l.Top + 16) << "names the box below it";
     }
 
     // The boxes in tab order, each bound to the component, then the button.
