@@ -99,6 +99,9 @@ void TMainScreen::SetupDevice(QObject* Sender) {
         Settings.Device = tag;
         changed = true;
     }
+    // Also when "Manuell" was already chosen: it reconnects with new settings.
+    if (!State.Starting && tag == 0)
+        ShowSerialDialog();
     State.EchoBack = ChosenProfile().Echo;
     if (changed)
         ApplyProfile(ChosenProfile());

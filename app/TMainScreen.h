@@ -13,6 +13,7 @@
 #include "usb/D2XXUnit.h"
 
 #include <QMainWindow>
+#include <QPointer>
 #include <QPrinter>
 
 #include <array>
@@ -35,6 +36,8 @@ class TEditorInserter;
 class TImageList;
 class TIrDAListener;
 class TSerial;
+class TSerialDialog;
+class TSerialDialogSeam;
 class TShell;
 namespace platform {
 class TDialogs;
@@ -111,6 +114,9 @@ public:
     void ChangeComPort(QObject* Sender);
     // Pauses (true) or resumes (false) the link around modal work.
     void ConnectHalt(bool halt);
+    // The port settings dialog of the manual profile and how it is shown;
+    // without one, choosing "Manuell" shows nothing.
+    void SetSerialDialog(TSerialDialog* dialog, TSerialDialogSeam* seam);
 
     // Help menu: language items, help file and about box.
     void SwitchLanguage(QObject* Sender);
@@ -172,6 +178,8 @@ private:
     std::array<QAction*, 3> LanguageItems() const;
     void RetranslateWindow();
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
+    // The manual profile's dialog; its choices become the saved rate and port.
+    void ShowSerialDialog();
 
     // Connect and disconnect, run only through their actions.
     void act_interface_connecedExecute(QObject* Sender);
@@ -275,6 +283,8 @@ private:
     std::unique_ptr<TD2xxUnit> FD2xx; // outlives the link, which reads through it
     std::unique_ptr<TUsbLink> FUsbLink;
     TByteSource* FReceptionSource = nullptr;
+    QPointer<TSerialDialog> SerialDialog; // made by the program after the window
+    TSerialDialogSeam* FSerialDialogSeam = nullptr;
     TQtTranslations FQtTranslations;
     TStatusNote FStatusNote = TStatusNote::None;
     std::unique_ptr<TShell> FDesktopShell;

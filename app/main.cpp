@@ -10,6 +10,9 @@
 #include "platform/TThread.h"
 #include "platform/gui/QtDialogs.h"
 #include "serial/TCOMManager.h"
+#include "serial/TSerial.h"
+#include "serial_dialog/SerialDialogSeam.h"
+#include "serial_dialog/TSerialDialog.h"
 
 #include <QCommandLineParser>
 
@@ -46,6 +49,11 @@ int main(int argc, char** argv) {
     {
         auto MainScreen = std::make_unique<TMainScreen>(dialogs);
         dialogs.SetOwner(MainScreen.get());
+        // Made hidden after the main window, bound to its serial component.
+        // Not a child of the window: the window's translation must not reach it.
+        TSerialDialog SerialDialog(MainScreen->findChild<TSerial*>(QStringLiteral("Serial1")));
+        TQtSerialDialogSeam serialDialogSeam;
+        MainScreen->SetSerialDialog(&SerialDialog, &serialDialogSeam);
         MainScreen->show();
         std::unique_ptr<TSnapshot> snapshot;
         if (options.isSet("snapshot"))

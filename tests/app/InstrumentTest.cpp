@@ -5,6 +5,7 @@
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
+#include "serial_dialog/TSerialDialog.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSerialModule.h"
@@ -13,6 +14,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -229,6 +231,59 @@ TEST_F(InstrumentTest, TheStartUpPortRunsAtTheProfilesRate) {
     EXPECT_EQ(line.c_ospeed, 57600u);
     Window.reset();
     QFile::remove(testing_support::PortsFolder() + "/COM9");
+}
+
+// "Manuell" shows the port settings dialog each time it is chosen; the link
+// reconnects with what the user chose there, and that rate is saved.
+TEST_F(InstrumentTest, ManualProfileTakesTheDialogsSettings) {
+    TPty gauge;
+    ASSERT_FALSE(gauge.Path.isEmpty());
+    ASSERT_TRUE(QFile::link(gauge.Path, testing_support::PortsFolder() + "/COM8"));
+    Start("[Config]\nDevice=3\nPort=8\n");
+    ASSERT_EQ(Panel(0), "Verbunden...");
+    TSerialDialog dialog(Find<TSerial>("Serial1"));
+    TScriptedSerialDialog shown;
+    Window->SetSerialDialog(&dialog, &shown);
+    QStringList seen; // what each showing offered the user
+    auto choose = [&](const QString& rate) {
+        shown.Script = [&seen, rate](QDialog& d) {
+            auto* port = d.findChild<QComboBox*>("SerPortComboBox1");
+            auto* baud = d.findChild<QComboBox*>("SerBaudComboBox1");
+            seen << port->currentText() + " " + baud->currentText();
+            const int index = baud->findText(rate);
+            baud->setCurrentIndex(index);
+            emit baud->activated(index);
+        };
+    };
+    const auto lineSpeed = [&] {
+        struct termios2 line {};
+        // The master side reports the settings the program gave the line.
+        return ::ioctl(gauge.Master, TCGETS2, &line) == 0 ? line.c_ospeed : 0u;
+    };
+
+    choose("19200 Baud");
+    DeviceItem(0)->trigger();
+    ASSERT_EQ(shown.Positions.size(), 1u);
+    EXPECT_EQ(shown.Positions[0], Window->pos() + QPoint(40, 40));
+    EXPECT_EQ(Panel(0), "Verbunden...");
+    EXPECT_EQ(Panel(2), "19200 Baud");
+    EXPECT_EQ(lineSpeed(), 19200u);
+    EXPECT_FALSE(Find<QTimer>("PromptTime")->isActive());
+
+    choose("4800 Baud"); // chosen again: shown again, reconnected again
+    DeviceItem(0)->trigger();
+    EXPECT_EQ(seen, QStringList({"COM8 9600 Baud", "COM8 19200 Baud"}));
+    EXPECT_EQ(Panel(2), "4800 Baud");
+    EXPECT_EQ(lineSpeed(), 4800u);
+    EXPECT_TRUE(Action("COM8")->isChecked());
+    Window.reset();
+    QFile ini(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray saved = ini.readAll();
+    EXPECT_TRUE(saved.contains("Baud=4800\n")) << saved.toStdString();
+    EXPECT_TRUE(saved.contains("Device=0\n"));
+    EXPECT_TRUE(saved.contains("Port=8\n"));
+    QFile::remove(testing_support::PortsFolder() + "/COM8");
 }
 
 TEST_F(InstrumentTest, MaxPortBoundsTheScan) {
