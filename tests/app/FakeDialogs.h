@@ -1,9 +1,7 @@
 #pragma once
 
 #include "platform/Dialogs.h"
-#include "serial_dialog/SerialDialogSeam.h"
 
-#include <QPoint>
 #include <QStringList>
 
 #include <deque>
@@ -32,20 +30,4 @@ public:
     QStringList Exceptions;
     // Runs while a box is up, to look at the program behind it.
     std::function<void()> WhileShown = [] {};
-};
-
-// The port settings dialog shown without blocking: shown (which refreshes
-// its boxes), the scripted user's choices, closed again.
-class TScriptedSerialDialog : public TSerialDialogSeam {
-public:
-    void ShowModal(QDialog& Dialog) override {
-        Dialog.show();
-        Positions.push_back(Dialog.pos());
-        if (Script)
-            Script(Dialog);
-        Dialog.close();
-    }
-
-    std::function<void(QDialog&)> Script;
-    std::deque<QPoint> Positions; // where each showing placed the dialog
 };

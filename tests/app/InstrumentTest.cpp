@@ -7,6 +7,7 @@
 #include "serial/TSerial.h"
 #include "serial_dialog/TSerialDialog.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/FakeSerialDialog.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
