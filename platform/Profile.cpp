@@ -105,15 +105,16 @@ bool HasLineBreak(const QString& text) {
     return text.contains(u'\n') || text.contains(u'\r') || text.contains(QChar(0));
 }
 
-// Names and values that would change the file's structure (a line break, a
-// key with '=', a section with ']') are refused instead of being written.
-bool Writable(const QString& section, const QString& key, const QString& value) {
-    return !section.trimmed().isEmpty() && !key.trimmed().isEmpty() && !HasLineBreak(section) &&
-           !HasLineBreak(key) && !HasLineBreak(value) && !section.contains(u']') &&
-           !key.contains(u'=');
-}
-
 } // namespace
+
+bool IsWritableProfileValue(const QString& section, const QString& key, const QString& value) {
+    // A key line starting with '[' or ';' would read back as a section or a
+    // comment.
+    const QString name = key.trimmed();
+    return !section.trimmed().isEmpty() && !name.isEmpty() && !HasLineBreak(section) &&
+           !HasLineBreak(key) && !HasLineBreak(value) && !section.contains(u']') &&
+           !key.contains(u'=') && !name.startsWith(u'[') && !name.startsWith(u';');
+}
 
 TIniDocument::TIniDocument(const QString& text) {
     QString body = text;
@@ -181,7 +182,7 @@ QString GetPrivateProfileString(const QString& section, const QString& key,
 
 bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
                                const QString& path) {
-    if (!Writable(section, key, value))
+    if (!IsWritableProfileValue(section, key, value))
         return false;
     const std::optional<QString> text = ReadFile(path);
     if (!text)

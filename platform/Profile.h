@@ -34,6 +34,11 @@ private:
 QString GetPrivateProfileString(const QString& section, const QString& key,
                                 const QString& defaultValue, const QString& path);
 
+// Names and values that would change the file's structure (a line break, a
+// key with '=' or read back as a section or a comment, a section with ']')
+// are refused instead of being written.
+bool IsWritableProfileValue(const QString& section, const QString& key, const QString& value);
+
 // Writes one value; the whole file is replaced atomically (a temporary file in
 // the same folder, then rename), so a failure never leaves a truncated file.
 // Returns false when the file could not be written.

@@ -153,6 +153,8 @@ TEST(PrivateProfile, RefusesTextsThatWouldBreakTheFile) {
     EXPECT_FALSE(WritePrivateProfileString("S", "A=B", "v", path));
     EXPECT_FALSE(WritePrivateProfileString("S]", "K", "v", path));
     EXPECT_FALSE(WritePrivateProfileString("S", "", "v", path));
+    EXPECT_FALSE(WritePrivateProfileString("S", " [K", "v", path));
+    EXPECT_FALSE(WritePrivateProfileString("S", ";K", "v", path));
     EXPECT_EQ(FileBytes(path), before);
 }
 
