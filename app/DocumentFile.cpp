@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QSaveFile>
+#include <QStringDecoder>
 #include <QStringTokenizer>
 
 #include <stdexcept>
@@ -42,8 +43,10 @@ QString UnifyLineBreaks(const QString& text) {
 TDocumentText DecodeDocument(QByteArrayView bytes) {
     TDocumentText document;
     document.Utf8 = bytes.startsWith(QByteArrayView(kUtf8Mark));
-    document.Text = UnifyLineBreaks(document.Utf8 ? QString::fromUtf8(bytes.sliced(3))
-                                                  : platform::AnsiToUnicode(bytes));
+    // Only the mark found above is taken off; a second one is text.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    document.Text =
+        UnifyLineBreaks(document.Utf8 ? utf8(bytes.sliced(3)) : platform::AnsiToUnicode(bytes));
     return document;
 }
 

@@ -31,6 +31,8 @@ TEST(DocumentFormat, DecodesAndEncodesAsTheFormatSays) {
         {"12,5 \xB5m\r\n\x80\xA0\x81", QString::fromUtf8("12,5 µm\n€\u00A0\u0081"), false,
          "12,5 \xB5m\r\n\x80\xA0\x81"},
         {"\xEF\xBB\xBF\xC2\xB5m\n", QString::fromUtf8("µm\n"), true, "\xEF\xBB\xBF\xC2\xB5m\r\n"},
+        {"\xEF\xBB\xBF\xEF\xBB\xBFx", QChar(0xFEFF) + QString("x"), true,
+         "\xEF\xBB\xBF\xEF\xBB\xBFx"},
         {"", "", false, ""},
     };
     for (const Row& row : rows) {
