@@ -88,7 +88,9 @@ void TLineReception::WatchForAnswer(unsigned char c, qsizetype start) {
 }
 
 // A reading that a line feed completed before the answer came is shown as
-// usual; text held as a possible answer goes with it.
+// usual; text held as a possible answer goes with it. Otherwise a line end
+// already seen stays seen, as reading byte by byte leaves it: what follows
+// the answer in the same burst is shown at the burst's end.
 void TLineReception::DropAnswer(TPass& pass) {
     if (FAnswer.CompleteBefore) {
         FState.LineBuffer.truncate(FAnswer.Start);
@@ -97,7 +99,6 @@ void TLineReception::DropAnswer(TPass& pass) {
     EmptyLine();
     FState.SuppressLine = false;
     FState.PromptPending = false;
-    FState.LineComplete = false;
 }
 
 // Echo goes out before the line is shown, as if each byte were sent back the
