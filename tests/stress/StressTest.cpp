@@ -1,0 +1,237 @@
+// The window under sustained load on a pseudo-terminal "gauge": nothing may
+// crash, hang or lose a reading. The readings carry no "um" and no ".", so
+// no conversion touches them and every byte sent can be accounted for.
+#include "app/TMainScreen.h"
+#include "serial/TCOMManager.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/support/PrivateSerialModule.h"
+#include "tests/support/Pty.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include <unistd.h>
+
+namespace {
+
+using testing_support::WaitFor;
+
+// Resident memory of this process in bytes.
+qint64 ResidentBytes() {
+    QFile statm("/proc/self/statm");
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : 0;
+}
+
+// The sanitizers keep freed memory aside, so resident memory says nothing
+// about leaks there (the leak checker does).
+constexpr bool kMemoryIsMeasurable =
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    false;
+#else
+    true;
+#endif
+
+QByteArray Reading(int i) {
+    return QByteArray::number(i).rightJustified(9, '0') + "\r\n"; // 11 bytes, as gauges send
+}
+
+class StressTest : public ::testing::Test {
+protected:
+    void SetUp() override { QCoreApplication::setApplicationName("Brisquell"); }
+    void TearDown() override {
+        Window.reset();
+        Module.reset();
+        QFile::remove(PortPath());
+    }
+    static QString PortPath() { return testing_support::PortsFolder() + "/COM9"; }
+    // A gauge plugged in as COM9.
+    std::unique_ptr<TPty> Plug() {
+        auto pty = std::make_unique<TPty>();
+        QFile::remove(PortPath());
+        EXPECT_FALSE(pty->Path.isEmpty());
+        EXPECT_TRUE(QFile::link(pty->Path, PortPath()));
+        return pty;
+    }
+    void Start(int device) {
+        Module.emplace(testing_support::PortsFolder());
+        QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(QByteArray("[Config]\nPort=9\nDevice=") + QByteArray::number(device) + "\n");
+        file.close();
+        Window = std::make_unique<TMainScreen>(Dialogs);
+        Window->show();
+    }
+    template <typename T> T* Find(const char* name) const { return Window->findChild<T*>(name); }
+    QAction* Action(const char* name) const { return Find<QAction>(name); }
+    // Whether the port manager lists the gauge's port: the program has
+    // seen it plugged in (or, when not, pulled out).
+    static bool Listed() { return COMManager->HasPort(9); }
+    QString Panel0() const { return Window->findChild<QLabel*>("StatusPanel0")->text(); }
+    QPlainTextEdit* Editor() const { return Window->findChild<QPlainTextEdit*>("Editor"); }
+    // The document's text in the file's terms, as it would be saved.
+    QString Text() const { return Editor()->toPlainText(); }
+
+    std::optional<TPrivateSerialModule> Module;
+    TFakeDialogs Dialogs;
+    std::unique_ptr<TMainScreen> Window;
+};
+
+// Connects and disconnects again and again with a reading on every
+// connection: each arrives, none twice, and memory does not grow with the
+// cycles.
+TEST_F(StressTest, FiveHundredConnectCyclesWithDataOnEach) {
+    const std::unique_ptr<TPty> gauge = Plug();
+    Start(8); // 57600 baud, no prompt cycle: only the connects are timed
+    ASSERT_EQ(Panel0(), "Verbunden...");
+    QString expected;
+    qint64 warmedUp = 0;
+    for (int i = 0; i < 500; ++i) {
+        if (i == 50)
+            warmedUp = ResidentBytes();
+        Action("act_interface_disconneced")->trigger();
+        ASSERT_EQ(Panel0(), "Getrennt") << "cycle " << i;
+        Action("act_interface_conneced")->trigger();
+        ASSERT_EQ(Panel0(), "Verbunden...") << "cycle " << i;
+        gauge->Send(Reading(i).toStdString());
+        expected += QString::fromLatin1(Reading(i)).replace("\r\n", "\n");
+        ASSERT_TRUE(WaitFor([&] { return Text().size() >= expected.size(); }, 30000))
+            << "cycle " << i;
+    }
+    EXPECT_EQ(Text(), expected);
+    if (kMemoryIsMeasurable) { // 450 cycles of 11 bytes; allocator slack aside
+        EXPECT_LT(ResidentBytes() - warmedUp, 16 << 20);
+    }
+}
+
+// The gauge is pulled a hundred times in the middle of a line; the window
+// notices each time, connects to the next gauge, and shows every reading
+// completed before a pull. A partial line stays and is continued after the
+// next connect, so a line may begin with the bytes of the pulled one.
+TEST_F(StressTest, HundredUnplugsMidStream) {
+    std::unique_ptr<TPty> gauge = Plug();
+    Start(8);
+    ASSERT_EQ(Panel0(), "Verbunden...");
+    for (int i = 0; i < 100; ++i) {
+        gauge->Send(Reading(i).toStdString());
+        ASSERT_TRUE(WaitFor([&] { return Text().count(u'\n') == i + 1; }, 30000)) << i;
+        gauge->Send("x");
+        gauge->CloseMaster(); // the hang-up the port sees when a cable is pulled
+        QFile::remove(PortPath());
+        ASSERT_TRUE(WaitFor([&] { return Panel0() == "Getrennt" && !Listed(); }, 30000))
+            << "pull " << i;
+        gauge = Plug();
+        // Pulled again before the window saw it plugged in, it would never
+        // hear of the pull.
+        ASSERT_TRUE(WaitFor([&] { return Listed(); }, 30000)) << "plug " << i;
+        Action("act_interface_conneced")->trigger();
+        ASSERT_EQ(Panel0(), "Verbunden...") << "plug " << i;
+    }
+    QStringList lines = Text().split(u'\n');
+    ASSERT_EQ(lines.takeLast(), "");
+    ASSERT_EQ(lines.size(), 100);
+    for (int i = 0; i < 100; ++i) {
+        QString line = lines[i];
+        if (line.startsWith(u'x'))
+            line.remove(0, 1);
+        EXPECT_EQ(line, QString::fromLatin1(Reading(i).chopped(2))) << i;
+    }
+}
+
+// A gauge streams as fast as the line takes it, with pauses long enough for
+// the prompt cycle to ask it, and it answers at once between two lines, as
+// a gauge does. Every reading appears once and in order; no answer does.
+TEST_F(StressTest, FullSpeedStreamWithThePromptCycle) {
+    const int seconds = qEnvironmentVariableIntValue("BRISQUELL_STRESS_SECONDS") > 0
+                            ? qEnvironmentVariableIntValue("BRISQUELL_STRESS_SECONDS")
+                            : 15;
+    constexpr int kMaxReadings = 300000; // about 3 MB: bounded memory for the document
+    const std::unique_ptr<TPty> gauge = Plug();
+    Start(3); // 9600 baud on the line's settings, prompt cycle on
+    ASSERT_EQ(Panel0(), "Verbunden...");
+
+    std::atomic<int> sent{0};
+    std::atomic<int> answered{0};
+    std::atomic<bool> streaming{true};
+    std::atomic<bool> done{false};
+    std::thread device([&] {
+        // Answers a prompt request at once; called between whole lines only.
+        const auto answer = [&] {
+            char request[64];
+            const ssize_t n = ::read(gauge->Master, request, sizeof request);
+            if (n > 0 && std::memchr(request, '\x05', static_cast<size_t>(n)) != nullptr) {
+                gauge->Send("\r\n> ");
+                ++answered;
+            }
+        };
+        const QDeadlineTimer end(seconds * 1000);
+        std::string burst;
+        while (!end.hasExpired() && sent < kMaxReadings) {
+            // Full speed for two seconds (or a tenth of the readings), then
+            // quiet long enough for a request.
+            const QDeadlineTimer phase(2000);
+            const int first = sent;
+            while (!phase.hasExpired() && sent < kMaxReadings && sent - first < kMaxReadings / 10) {
+                answer();
+                burst.clear();
+                for (int i = 0; i < 64 && sent + i < kMaxReadings; ++i)
+                    burst += Reading(sent + i).toStdString();
+                gauge->Send(burst);
+                sent += static_cast<int>(burst.size() / 11);
+            }
+            for (const QDeadlineTimer quiet(1500); !quiet.hasExpired(); ::usleep(10'000))
+                answer();
+        }
+        streaming = false;
+        for (; !done; ::usleep(10'000))
+            answer();
+    });
+    struct TJoin {
+        std::thread& Thread;
+        std::atomic<bool>& Done;
+        ~TJoin() {
+            Done = true;
+            Thread.join();
+        }
+    } join{device, done};
+    // The window's event loop runs meanwhile, as it does for a user.
+    ASSERT_TRUE(WaitFor([&] { return !streaming; }, (seconds + 30) * 1000));
+    // Counted without copying the text out, as the poll runs often.
+    const auto shown = [&] { return Editor()->document()->characterCount() - 1; };
+    ASSERT_TRUE(WaitFor([&] { return shown() >= sent * 10; }, 120000))
+        << shown() << " of " << sent * 10;
+    // Quiet now: requests go out every second and their answers are dropped.
+    const int before = answered;
+    ASSERT_TRUE(WaitFor([&] { return answered >= before + 2; }, 30000));
+    ASSERT_TRUE(WaitFor([&] { return Find<QTimer>("PromptTime")->isActive(); }, 10000));
+
+    QString expected;
+    expected.reserve(sent * 10);
+    for (int i = 0; i < sent; ++i)
+        expected += QString::fromLatin1(Reading(i)).replace("\r\n", "\n");
+    EXPECT_EQ(Text().size(), expected.size());
+    EXPECT_TRUE(Text() == expected) << "a reading lost, doubled or an answer shown";
+    EXPECT_GT(sent, 10000);
+    EXPECT_EQ(Panel0(), "Verbunden...") << "every request was answered";
+    RecordProperty("readings", sent.load());
+    RecordProperty("prompts_answered", answered.load());
+}
+
+} // namespace
