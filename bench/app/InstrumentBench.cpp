@@ -1,7 +1,9 @@
 // A gauge on a pseudo-terminal feeding the real main window (offscreen),
 // profile 3 connected with its prompt cycle: the program's CPU share at the
-// line rate of 921,600 baud, one line per write, and how fast it drains a
-// gauge that sends without pause.
+// line rate of 921,600 baud, one line per write, how fast and at what CPU
+// and memory cost it drains a gauge that sends without pause, the CPU a
+// connected quiet link costs, and the time from nothing to a shown,
+// connected window.
 #include "app/TMainScreen.h"
 #include "bench/app/BenchSupport.h"
 #include "serial/PortsFolder.h"
@@ -27,6 +29,8 @@
 #include <thread>
 
 #include <ctime>
+#include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -36,6 +40,22 @@ double Seconds(clockid_t clock) {
     timespec t{};
     ::clock_gettime(clock, &t);
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Resident memory now, and the most this process has had, in MB.
+double ResidentMB() {
+    QFile statm("/proc/self/statm");
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1
+               ? static_cast<double>(fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE)) / 1e6
+               : 0;
+}
+double PeakResidentMB() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_maxrss) / 1e3;
 }
 
 constexpr int kLinesPerSecond = 8400; // 921,600 baud, 11-byte lines
@@ -135,26 +155,33 @@ void BM_InstrumentAtLineRate(benchmark::State& state) {
 }
 BENCHMARK(BM_InstrumentAtLineRate)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-// A gauge that sends without pause: lines the program takes in a second.
+// A gauge that sends without pause: lines the program takes in a second,
+// the CPU it spends per MB (the writer's left out) and its memory after.
+// The argument is the number of lines; 1,000,000 lines are 11 MB.
 void BM_InstrumentDrain(benchmark::State& state) {
     TRig rig;
     if (!rig.Connected()) {
         state.SkipWithError("COM5 did not connect");
         return;
     }
-    const int lines = 100000;
+    const int lines = static_cast<int>(state.range(0));
     std::string burst;
     for (int i = 0; i < 1000; ++i)
         burst += kLine;
     double rate = 0;
+    double cpuPerMB = 0;
     for (auto _ : state) {
         const int before = rig.Lines();
+        std::atomic<double> writerCpu{0};
+        const double cpuStart = Seconds(CLOCK_PROCESS_CPUTIME_ID);
         const auto wallStart = TClock::now();
         std::thread writer([&] {
+            const double mine = Seconds(CLOCK_THREAD_CPUTIME_ID);
             for (int i = 0; i < lines / 1000; ++i)
                 rig.Pty.Send(burst);
+            writerCpu = Seconds(CLOCK_THREAD_CPUTIME_ID) - mine;
         });
-        const bool arrived = rig.WaitForLines(before + lines, 300000);
+        const bool arrived = rig.WaitForLines(before + lines, 600000);
         const double wall = std::chrono::duration<double>(TClock::now() - wallStart).count();
         writer.join();
         if (!arrived) {
@@ -162,11 +189,66 @@ void BM_InstrumentDrain(benchmark::State& state) {
             return;
         }
         rate = lines / wall;
+        const double megabytes =
+            static_cast<double>(lines) * static_cast<double>(kLine.size()) / 1e6;
+        cpuPerMB = (Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart - writerCpu) / megabytes;
     }
     state.counters["lines_per_second"] = rate;
     state.counters["MB_per_second"] = rate * static_cast<double>(kLine.size()) / 1e6;
+    state.counters["cpu_s_per_MB"] = cpuPerMB;
+    state.counters["us_per_line"] = 1e6 / rate;
+    state.counters["rss_MB"] = ResidentMB();
+    state.counters["peak_rss_MB"] = PeakResidentMB();
 }
-BENCHMARK(BM_InstrumentDrain)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InstrumentDrain)
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+
+// A connected link on which nothing arrives, for BRISQUELL_IDLE_SECONDS (60
+// by default): the CPU share the program costs while it waits, the prompt
+// request going out every second included.
+void BM_InstrumentIdle(benchmark::State& state) {
+    TRig rig;
+    if (!rig.Connected()) {
+        state.SkipWithError("COM5 did not connect");
+        return;
+    }
+    const int seconds = qEnvironmentVariableIntValue("BRISQUELL_IDLE_SECONDS") > 0
+                            ? qEnvironmentVariableIntValue("BRISQUELL_IDLE_SECONDS")
+                            : 60;
+    double share = 0;
+    for (auto _ : state) {
+        const double cpuStart = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+        const auto wallStart = TClock::now();
+        QEventLoop loop;
+        QTimer::singleShot(seconds * 1000, &loop, &QEventLoop::quit);
+        loop.exec();
+        const double wall = std::chrono::duration<double>(TClock::now() - wallStart).count();
+        share = (Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart) / wall;
+    }
+    state.counters["cpu_share_percent"] = share * 100;
+    state.counters["seconds"] = seconds;
+}
+BENCHMARK(BM_InstrumentIdle)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// From nothing to the window shown and connected on its port: building
+// the window, reading the settings, scanning and opening the port, the
+// first paint. (Loading the program and Qt comes before this; the whole
+// process is measured from outside, see docs/performance.md.)
+void BM_InstrumentStartUp(benchmark::State& state) {
+    for (auto _ : state) {
+        TRig rig;
+        QCoreApplication::processEvents();
+        if (!rig.Connected() || !rig.Window->isVisible()) {
+            state.SkipWithError("the window did not come up connected");
+            return;
+        }
+    }
+}
+BENCHMARK(BM_InstrumentStartUp)->Iterations(10)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
