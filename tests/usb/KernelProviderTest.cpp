@@ -208,14 +208,20 @@ TEST_F(KernelProviderTest, AConverterPulledOutEndsAWaitingReadWithDeviceNotFound
     FT_HANDLE handle = nullptr;
     ASSERT_EQ(Open("Velmarod K65", handle), FT_OK);
     Unit.D2xx_SetTimeouts(handle, 0, 0); // wait for the count, however long
-    auto reading = std::async(std::launch::async, [&] { return Read(handle, 10); });
+    // The read has taken the first bytes and waits for the rest when the
+    // converter goes (what the tty still held then, a hang-up discards).
     port.Send("12");
+    DWORD waiting = 0;
+    const auto queue = Entry<TFT_GetQueueStatus>(TD2xxEntry::FT_GetQueueStatus);
+    ASSERT_TRUE(WaitFor([&] { return queue(handle, &waiting) == FT_OK && waiting == 2; }));
+    auto reading = std::async(std::launch::async, [&] { return Read(handle, 10); });
+    ASSERT_TRUE(WaitFor([&] { return queue(handle, &waiting) == FT_OK && waiting == 0; }));
     Sysfs.Remove(kSingle.Tty);
     port.CloseMaster();
     ASSERT_EQ(reading.wait_for(std::chrono::seconds(20)), std::future_status::ready) << "no hang";
     EXPECT_EQ(reading.get(), "12") << "what came before stays read";
     EXPECT_EQ(Unit.D2xxLastReadStatus.load(), FT_DEVICE_NOT_FOUND);
-    DWORD waiting = 0, sending = 0, events = 0;
+    DWORD sending = 0, events = 0;
     EXPECT_EQ(Entry<TFT_GetStatus>(TD2xxEntry::FT_GetStatus)(handle, &waiting, &sending, &events),
               FT_DEVICE_NOT_FOUND);
     EXPECT_EQ(Unit.D2xx_Close(handle), FT_OK);

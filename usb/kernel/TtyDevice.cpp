@@ -184,10 +184,11 @@ void TTtyDevice::SignalLocked() {
     ::pthread_mutex_unlock(&FEvent->eMutex);
 }
 
-FT_STATUS TTtyDevice::Failure() const {
-    if (errno == EIO || errno == ENODEV || errno == ENXIO || FGone)
-        return FT_DEVICE_NOT_FOUND;
-    return FT_IO_ERROR;
+FT_STATUS TTtyDevice::Failure() {
+    // The caller may learn it before the watcher does.
+    if (errno == EIO || errno == ENODEV || errno == ENXIO)
+        FGone = true;
+    return FGone ? FT_DEVICE_NOT_FOUND : FT_IO_ERROR;
 }
 
 bool TTtyDevice::WaitReady(short events, int timeoutMs) const {
@@ -207,8 +208,10 @@ FT_STATUS TTtyDevice::Read(void* buffer, DWORD count, DWORD* returned) {
             continue;
         }
         // End of file is a tty hung up under us: what came before stays read.
-        if (n == 0)
+        if (n == 0) {
+            FGone = true;
             return FT_DEVICE_NOT_FOUND;
+        }
         if (errno == EINTR)
             continue;
         if (errno != EAGAIN)

@@ -89,7 +89,7 @@ private:
     void Arrived() override;
     void HungUp() override;
     void SignalLocked();
-    d2xx::FT_STATUS Failure() const; // the status for the latest errno
+    d2xx::FT_STATUS Failure(); // the status for the latest errno
     // Waits until fd is ready for events or the deadline (ms, -1: none) passes.
     bool WaitReady(short events, int timeoutMs) const;
 
