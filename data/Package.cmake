@@ -4,13 +4,19 @@
 # carries. Its dependencies come from dpkg-shlibdeps.
 set(BRISQUELL_DOC share/doc/brisquell)
 install(FILES ${CMAKE_CURRENT_SOURCE_DIR}/debian/copyright DESTINATION ${BRISQUELL_DOC})
-# Debian wants the changelog compressed without a time stamp (gzip -n).
+# Debian wants the changelog and the manual page compressed without a time
+# stamp (gzip -n).
 set(changelog ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz)
 add_custom_command(OUTPUT ${changelog}
     COMMAND gzip -9nc ${CMAKE_CURRENT_SOURCE_DIR}/debian/changelog > ${changelog}
     DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/debian/changelog VERBATIM)
-add_custom_target(debian_changelog ALL DEPENDS ${changelog})
+set(manual ${CMAKE_CURRENT_BINARY_DIR}/brisquell.1.gz)
+add_custom_command(OUTPUT ${manual}
+    COMMAND gzip -9nc ${CMAKE_CURRENT_SOURCE_DIR}/debian/brisquell.1 > ${manual}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/debian/brisquell.1 VERBATIM)
+add_custom_target(debian_docs ALL DEPENDS ${changelog} ${manual})
 install(FILES ${changelog} DESTINATION ${BRISQUELL_DOC})
+install(FILES ${manual} DESTINATION share/man/man1)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME brisquell)
