@@ -81,8 +81,9 @@ public:
     TD2xxUnit& operator=(const TD2xxUnit&) = delete;
 
     // Opens the library (the program's folder first, then the system's
-    // search, then the program's ../lib/brisquell) and looks up every name; true only when all were
-    // found. The names found stay bound, and the library stays loaded, either way.
+    // search, then the program's ../lib/brisquell) and looks up every
+    // name; true only when all were found. The names found stay bound, and
+    // the library stays loaded, either way.
     bool D2xx_Load();
     void D2xx_Unload();
     bool Loaded() const { return FLibrary != nullptr; }
