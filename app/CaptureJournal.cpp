@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QRandomGenerator>
+#include <QStringEncoder>
 #include <QtEndian>
 
 #include <cstring>
@@ -73,15 +74,38 @@ QByteArray EncodeHeader(qint64 createdMs) {
     return out;
 }
 
+// One record onto the end of out, encoded in place: a reading costs its own
+// bytes and no buffer of its own. With lineBreaks, CR LF and a lone CR become
+// LF, as the editor takes them.
+void AppendRecord(QByteArray& out, TRecordKind kind, qint64 timeMs, QStringView text,
+                  bool lineBreaks) {
+    const qsizetype start = out.size();
+    out.resize(start + RecordOverhead + text.size() * 3);
+    char* record = out.data() + start;
+    record[0] = static_cast<char>(kind);
+    qToLittleEndian<qint64>(timeMs, record + 5);
+    char* const payload = record + RecordOverhead - 4;
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    char* end = encoder.appendToBuffer(payload, text);
+    if (lineBreaks) {
+        char* kept = payload;
+        for (const char* at = payload; at < end; ++at) {
+            if (*at != '\r')
+                *kept++ = *at;
+            else if (at + 1 == end || at[1] != '\n')
+                *kept++ = '\n';
+        }
+        end = kept;
+    }
+    const auto size = static_cast<quint32>(end - payload);
+    qToLittleEndian<quint32>(size, record + 1);
+    qToLittleEndian<quint32>(Crc(QByteArrayView(record, RecordOverhead - 4 + size)), end);
+    out.truncate(start + RecordOverhead + size);
+}
+
 QByteArray EncodeRecord(TRecordKind kind, qint64 timeMs, QStringView text) {
-    const QByteArray payload = text.toUtf8();
     QByteArray out;
-    out.reserve(RecordOverhead + payload.size());
-    Put<quint8>(out, static_cast<quint8>(kind));
-    Put<quint32>(out, static_cast<quint32>(payload.size()));
-    Put<qint64>(out, timeMs);
-    out.append(payload);
-    Put<quint32>(out, Crc(out));
+    AppendRecord(out, kind, timeMs, text, false);
     return out;
 }
 
@@ -182,6 +206,7 @@ bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs) {
         return Fail(FPath);
     }
     SyncFolder(FolderOf(FPath));
+    ++FSyncs;
     FFile = std::move(file); // the old journal's lock goes with its handle
     FPending.clear();
     return true;
@@ -190,7 +215,9 @@ bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs) {
 bool TWriter::Append(QStringView reading, qint64 timeMs) {
     if (!IsOpen())
         return false;
-    FPending += EncodeRecord(TRecordKind::Reading, timeMs, reading);
+    if (FPending.capacity() < 2 * MaxPending)
+        FPending.reserve(2 * MaxPending);
+    AppendRecord(FPending, TRecordKind::Reading, timeMs, reading, true);
     return FPending.size() < MaxPending || Flush(false);
 }
 
@@ -202,8 +229,11 @@ bool TWriter::Flush(bool sync) {
             return Fail(FPath);
         FPending.clear();
     }
-    if (sync && ::fdatasync(FFile->handle()) != 0)
+    if (!sync)
+        return true;
+    if (::fdatasync(FFile->handle()) != 0)
         return Fail(FPath);
+    ++FSyncs;
     return true;
 }
 

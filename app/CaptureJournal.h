@@ -65,7 +65,8 @@ public:
     // Replaces the journal by a header and one snapshot, on disk and synced
     // before it takes the old one's place.
     bool Rewrite(QStringView snapshot, qint64 timeMs);
-    // Queues a reading; Flush writes it. A large backlog is written at once.
+    // Queues a reading as the editor took it (CR LF, a lone CR and LF each a
+    // line break); Flush writes it. A large backlog is written at once.
     bool Append(QStringView reading, qint64 timeMs);
     // Writes what is queued; with sync, also waits for it to reach the disk.
     bool Flush(bool sync);
@@ -73,6 +74,8 @@ public:
 
     bool IsOpen() const { return FFile != nullptr; }
     qsizetype Pending() const { return FPending.size(); }
+    // How often the journal was made to reach the disk.
+    qsizetype Syncs() const { return FSyncs; }
     const QString& Path() const { return FPath; }
     const QString& Error() const { return FError; }
 
@@ -85,6 +88,7 @@ private:
     std::unique_ptr<QFile> FFile;
     QByteArray FPending;
     QString FError;
+    qsizetype FSyncs = 0;
 };
 
 // A journal left behind by an instance that is no longer running, locked

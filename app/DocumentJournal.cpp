@@ -37,7 +37,7 @@ TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inse
     connect(document, &QTextDocument::contentsChanged, this, &TDocumentJournal::ContentsChanged);
     connect(document, &QTextDocument::modificationChanged, this,
             &TDocumentJournal::ModificationChanged);
-    FInserter.SetInsertedHandler([this](const QString& text) { ReadingInserted(text); });
+    FInserter.SetInsertedHandler([this](QStringView text) { ReadingInserted(text); });
 }
 
 TDocumentJournal::~TDocumentJournal() {
@@ -58,7 +58,7 @@ bool TDocumentJournal::SnapshotNow() {
     return true;
 }
 
-void TDocumentJournal::ReadingInserted(const QString& text) {
+void TDocumentJournal::ReadingInserted(QStringView text) {
     if (FBroken)
         return;
     // The first change of the document: the snapshot already holds the reading.
@@ -66,7 +66,7 @@ void TDocumentJournal::ReadingInserted(const QString& text) {
         SnapshotNow();
         return;
     }
-    if (!FWriter.Append(Normalised(text), Now())) {
+    if (!FWriter.Append(text, Now())) {
         Failed();
         return;
     }

@@ -36,7 +36,7 @@ public:
     std::function<void(const QString&)> OnFailure;
 
 private:
-    void ReadingInserted(const QString& text);
+    void ReadingInserted(QStringView text);
     void ContentsChanged();
     void ModificationChanged(bool modified);
     void SyncDue();

@@ -82,7 +82,6 @@ void TEditorInserter::Insert(const QString& text) {
     if (!FFrame.isActive())
         BeginFrame();
     FInserting = true;
-    const int start = cursor.selectionStart();
     // With undo off the document keeps no copy of the change, and turning it
     // on again clears the history, as the non-undoable replace does.
     doc->setUndoRedoEnabled(false);
@@ -99,12 +98,8 @@ void TEditorInserter::Insert(const QString& text) {
     }
     doc->setUndoRedoEnabled(true);
     doc->setModified(true);
-    if (FInserted && cursor.position() > start) {
-        QTextCursor inserted(doc);
-        inserted.setPosition(start);
-        inserted.setPosition(cursor.position(), QTextCursor::KeepAnchor);
-        FInserted(inserted.selectedText());
-    }
+    if (FInserted && !piece.isEmpty())
+        FInserted(piece);
     FInserting = false;
     // The editor's own cursor sat where the text went in, so the document
     // moved it behind the text; setting it again would scroll per insertion.

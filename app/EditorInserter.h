@@ -35,9 +35,10 @@ public:
     // Finishes a pending frame at once (commands, tests, shut-down).
     void Flush();
 
-    // Told each text as the document took it (a line break as U+2029), once
-    // the document counts as modified; every reading of every link passes.
-    void SetInsertedHandler(std::function<void(const QString&)> handler) {
+    // Told each text as it went in at the caret, once the document counts as
+    // modified; every reading of every link passes. The document took CR LF,
+    // a lone CR and LF each as one line break.
+    void SetInsertedHandler(std::function<void(QStringView)> handler) {
         FInserted = std::move(handler);
     }
     // Whether the document change under way is an insertion.
@@ -58,6 +59,6 @@ private:
     // arriving next at the same place completes that line break instead of
     // starting another one.
     int FLoneCRPosition = -1;
-    std::function<void(const QString&)> FInserted;
+    std::function<void(QStringView)> FInserted;
     bool FInserting = false;
 };
