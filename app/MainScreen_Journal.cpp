@@ -5,12 +5,15 @@
 #include "app/CaptureJournal.h"
 #include "app/DocumentFile.h"
 #include "app/DocumentJournal.h"
+#include "app/EditorInserter.h"
 #include "app/Texts.h"
 #include "platform/Dialogs.h"
 
 #include <QDateTime>
 #include <QPlainTextEdit>
 #include <QTextCursor>
+
+#include <algorithm>
 
 void TMainScreen::StartJournal() {
     const QString folder = journal::Folder();
@@ -70,13 +73,25 @@ void TMainScreen::OfferOrphan(journal::TOrphan& orphan) {
                     Translated("Das Ende des Protokolls ist unvollständig oder beschädigt; "
                                "%1 Bytes davon sind verloren.")
                         .arg(contents.LostBytes);
-    if (FDialogs.MessageBox(question, QString(), platform::MB_YESNO | platform::MB_ICONQUESTION) !=
-        platform::IDYES) {
+    // The port scan may have connected already: no reading goes in while the
+    // question is up.
+    ConnectHalt(true);
+    const int answer =
+        FDialogs.MessageBox(question, QString(), platform::MB_YESNO | platform::MB_ICONQUESTION);
+    ConnectHalt(false);
+    if (answer != platform::IDYES) {
         orphan.KeepAside(QDateTime::currentDateTime()); // one click destroys nothing
         return;
     }
     // Untitled and modified: the user saves it where they like.
-    Editor->setPlainText(GroupLines(contents.Text));
+    // Readings that came before the question stay, after the restored ones.
+    FInserter->Flush();
+    QString arrived = Editor->document()->toRawText();
+    std::replace_if(
+        arrived.begin(), arrived.end(),
+        [](QChar ch) { return ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator; },
+        QChar(u'\n'));
+    Editor->setPlainText(GroupLines(contents.Text + arrived));
     FUtf8Document = false;
     SetFileName(UntitledName(), false);
     Editor->moveCursor(QTextCursor::End); // new readings follow the recovered ones
