@@ -32,6 +32,7 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class TByteSource;
+class TDocumentJournal;
 class TEditorInserter;
 class TImageList;
 class TIrDAListener;
@@ -41,6 +42,9 @@ class TSerialDialogSeam;
 class TShell;
 namespace platform {
 class TDialogs;
+}
+namespace journal {
+class TOrphan;
 }
 
 // The state of a common file dialog between two showings: its filter, the
@@ -130,7 +134,7 @@ public:
     void RefreshStatusBar();
     // Panel 0's tooltip shows the newest note, with its time: why the last
     // connect failed, and the like.
-    enum class TStatusNote { None, ConnectFailure };
+    enum class TStatusNote { None, ConnectFailure, Journal };
     void ShowStatusNote(TStatusNote kind, const QString& text);
     void ClearStatusNote(TStatusNote kind);
     void PromptTimeTimer(QObject* Sender);
@@ -216,6 +220,13 @@ private:
     void SendPromptRequest() override;
     void PromptStateChanged() override;
 
+    // The capture journal: kept from creation to shut-down, offered back at
+    // the first show when a run before ended without shutting down.
+    void StartJournal();
+    void RecoverJournal();
+    void OfferOrphan(journal::TOrphan& orphan);
+    void JournalFailed(const QString& reason);
+
     // Settings of the run and run-time state.
     TSettings Settings;
     TRunState State;
@@ -297,4 +308,5 @@ private:
     TFileDialogs* FFileDialogs = nullptr;
     std::unique_ptr<QPrinter> FPrinter;
     TWindowGeometry FGeometry{*this};
+    std::unique_ptr<TDocumentJournal> FJournal;
 };
