@@ -29,6 +29,7 @@ void TMainScreen::InsertReading(QByteArrayView text) {
 }
 
 void TMainScreen::SerialByteReceived() {
+    FReconnect.Proved(); // a link that carries data is no loose connector
     // The next prompt request goes out one second after the last byte; a
     // profile without a cycle keeps the timer off.
     if (ChosenProfile().PromptCycle)
