@@ -1,6 +1,7 @@
-// Connecting again by itself when the vanished port of the serial link
-// returns: the port manager's list changes drive it, a single-shot timer
-// spaces the attempts.
+// Connecting again by itself when the vanished port of the serial link, or
+// the USB converter, returns: the port manager's list changes drive it for a
+// port, a look at the converter library's device list every quarter second
+// for the converter; a single-shot timer spaces the attempts.
 #include "app/TMainScreen.h"
 
 #include "app/Texts.h"
@@ -12,6 +13,9 @@
 #include <chrono>
 
 namespace {
+
+// How often the converter library is asked whether a converter is back.
+constexpr int kUsbLookMs = 250;
 
 int64_t SteadyMs() {
     using namespace std::chrono;
@@ -49,6 +53,16 @@ void TMainScreen::ReconnectWhenBack() {
     FReconnect.SetEnabled(Settings.AutoReconnect);
     FReconnect.Lost({.Profile = Settings.Device, .Port = Settings.Port}, SteadyMs());
     ReconnectTime->stop();
+    // Nothing tells when a converter comes back: look for it.
+    if (FReconnect.Pending() && ChosenProfile().Link == TLinkKind::Usb)
+        ReconnectTime->start(kUsbLookMs);
+}
+
+void TMainScreen::UsbConverterLost() {
+    if (ChosenProfile().Link != TLinkKind::Usb || !FConnection->Connected())
+        return;
+    act_interface_disconneced->trigger(); // "Getrennt", not a dead "Verbunden..."
+    ReconnectWhenBack();
 }
 
 void TMainScreen::TryReconnect() {
@@ -58,10 +72,16 @@ void TMainScreen::TryReconnect() {
         FReconnect.Cancel();
         return;
     }
-    const bool present = COMManager != nullptr && COMManager->HasPort(target.Port);
+    const bool usb = ChosenProfile().Link == TLinkKind::Usb;
+    const bool present =
+        usb ? FUsbLink->Present() : COMManager != nullptr && COMManager->HasPort(target.Port);
     const std::optional<int64_t> due = FReconnect.DueAt(present);
-    if (!due)
-        return; // the port's return is told by the manager
+    if (!due) {
+        // A port's return is told by the manager; a converter's is looked for.
+        if (usb && FReconnect.Pending())
+            ReconnectTime->start(kUsbLookMs);
+        return;
+    }
     const int64_t now = SteadyMs();
     if (*due > now) {
         ReconnectTime->start(static_cast<int>(*due - now));

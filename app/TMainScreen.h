@@ -193,6 +193,8 @@ private:
     static void PortsChanged(void* window);
     void ReconnectWhenBack();
     void TryReconnect();
+    // The connected USB converter was pulled out.
+    void UsbConverterLost();
 
     // Edit commands that act on the editor and its clipboard.
     void act_edit_undoExecute(QObject* Sender);
