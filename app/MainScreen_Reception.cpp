@@ -15,6 +15,7 @@ void TMainScreen::Serial1RxChar(QObject*) {
 }
 
 void TMainScreen::AddReceivedText(const QByteArray& text) {
+    FReconnect.Proved(); // the converter is no loose connector
     FInserter->InsertAnsi(text);
 }
 
