@@ -81,6 +81,7 @@ void TEditorInserter::Insert(const QString& text) {
         piece = piece.mid(1);
     if (!FFrame.isActive())
         BeginFrame();
+    FInserting = true;
     // With undo off the document keeps no copy of the change, and turning it
     // on again clears the history, as the non-undoable replace does.
     doc->setUndoRedoEnabled(false);
@@ -97,6 +98,9 @@ void TEditorInserter::Insert(const QString& text) {
     }
     doc->setUndoRedoEnabled(true);
     doc->setModified(true);
+    if (FInserted && !piece.isEmpty())
+        FInserted(piece);
+    FInserting = false;
     // The editor's own cursor sat where the text went in, so the document
     // moved it behind the text; setting it again would scroll per insertion.
     FLoneCRPosition = text.back() == u'\r' ? cursor.position() : -1;

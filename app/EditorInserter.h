@@ -7,6 +7,8 @@
 #include <QString>
 #include <QTimer>
 
+#include <functional>
+
 class QPlainTextEdit;
 
 // Puts received text into the editor the way the edit control the program
@@ -33,6 +35,15 @@ public:
     // Finishes a pending frame at once (commands, tests, shut-down).
     void Flush();
 
+    // Told each text as it went in at the caret, once the document counts as
+    // modified; every reading of every link passes. The document took CR LF,
+    // a lone CR and LF each as one line break.
+    void SetInsertedHandler(std::function<void(QStringView)> handler) {
+        FInserted = std::move(handler);
+    }
+    // Whether the document change under way is an insertion.
+    bool Inserting() const { return FInserting; }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -48,4 +59,6 @@ private:
     // arriving next at the same place completes that line break instead of
     // starting another one.
     int FLoneCRPosition = -1;
+    std::function<void(QStringView)> FInserted;
+    bool FInserting = false;
 };

@@ -2,6 +2,7 @@
 #include "app/TMainScreen.h"
 
 #include "app/Abort.h"
+#include "app/DocumentJournal.h"
 #include "app/EditorInserter.h"
 #include "app/Shell.h"
 #include "app/Texts.h"
@@ -62,6 +63,7 @@ void TMainScreen::FormCreate(QObject*) {
         translationFailure = std::current_exception();
     }
     SetFileName(UntitledName(), false);
+    StartJournal();
     CheckComPort(); // may already connect the first usable port
     // Without an infrared stack the rest of the program works all the same:
     // nothing below depends on the outcome.
@@ -76,6 +78,8 @@ void TMainScreen::FormShow(QObject*) {
     if (!State.Starting)
         return;
     SwitchLanguage(this);
+    // Before any link connects: the question speaks the saved language.
+    RecoverJournal();
     // The first item whose tag is the saved profile; separators count as
     // tag 0 but stand after "Manuell", so a profile without an item selects it.
     const QList<QAction*> items = Device1->actions();
@@ -107,6 +111,7 @@ void TMainScreen::FormDestroy(QObject*) {
     // Disconnect first, so the settings hold the rate in force at the end.
     act_interface_disconneced->trigger();
     FInserter->Flush();
+    FJournal.reset(); // a clean end leaves no journal behind
     PutIniParam();
     FD2xx->D2xx_Unload();
 }

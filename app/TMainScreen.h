@@ -33,6 +33,7 @@ class QStatusBar;
 class QTimer;
 class QToolBar;
 class TByteSource;
+class TDocumentJournal;
 class TEditorInserter;
 class TImageList;
 class TIrDAListener;
@@ -42,6 +43,9 @@ class TSerialDialogSeam;
 class TShell;
 namespace platform {
 class TDialogs;
+}
+namespace journal {
+class TOrphan;
 }
 
 // The state of a common file dialog between two showings: its filter, the
@@ -131,7 +135,7 @@ public:
     void RefreshStatusBar();
     // Panel 0's tooltip shows the newest note, with its time: why the last
     // connect failed, that a vanished port's link was re-established, and the like.
-    enum class TStatusNote { None, ConnectFailure, Reconnected };
+    enum class TStatusNote { None, ConnectFailure, Journal, Reconnected };
     void ShowStatusNote(TStatusNote kind, const QString& text);
     void ClearStatusNote(TStatusNote kind);
     void PromptTimeTimer(QObject* Sender);
@@ -225,6 +229,13 @@ private:
     void SendPromptRequest() override;
     void PromptStateChanged() override;
 
+    // The capture journal: kept from creation to shut-down, offered back at
+    // the first show when a run before ended without shutting down.
+    void StartJournal();
+    void RecoverJournal();
+    void OfferOrphan(journal::TOrphan& orphan);
+    void JournalFailed(const QString& reason);
+
     // Settings of the run and run-time state.
     TSettings Settings;
     TRunState State;
@@ -310,4 +321,5 @@ private:
     TFileDialogs* FFileDialogs = nullptr;
     std::unique_ptr<QPrinter> FPrinter;
     TWindowGeometry FGeometry{*this};
+    std::unique_ptr<TDocumentJournal> FJournal;
 };

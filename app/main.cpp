@@ -1,4 +1,5 @@
 // Program entry: modules start, the main window runs, modules end in reverse.
+#include "app/ProfileTour.h"
 #include "app/ProgramResourceStrings.h"
 #include "app/Snapshot.h"
 #include "app/TApplication.h"
@@ -15,6 +16,7 @@
 #include "serial_dialog/TSerialDialog.h"
 
 #include <QCommandLineParser>
+#include <QMenu>
 
 #include <cstdio>
 #include <memory>
@@ -23,11 +25,17 @@ int main(int argc, char** argv) {
     TApplication application(argc, argv);
     platform::SetMainThread();
     application.setApplicationName(QStringLiteral("Brisquell"));
-    // --snapshot PREFIX [--snapshot-after SECONDS]: a picture of the window
-    // and the document's text, then the end (the headless demonstration).
+    // For demonstrations: --tour TAG,TAG,... chooses those instrument
+    // profiles one after the other (--tour-every SECONDS apart), and
+    // --snapshot PREFIX saves a picture of the window and the document's
+    // text after --snapshot-after SECONDS, then ends the program.
     QCommandLineParser options;
-    options.addOptions({{"snapshot", "Save PREFIX.png and PREFIX.txt, then quit.", "PREFIX"},
-                        {"snapshot-after", "Seconds before the snapshot (20).", "SECONDS", "20"}});
+    options.addHelpOption();
+    options.addOptions(
+        {{"tour", "Choose these instrument profiles in turn.", "TAGS"},
+         {"tour-every", "Seconds between two profiles of the tour (8).", "SECONDS", "8"},
+         {"snapshot", "Save PREFIX.png and PREFIX.txt, then quit.", "PREFIX"},
+         {"snapshot-after", "Seconds before the snapshot (20).", "SECONDS", "20"}});
     options.process(application);
     platform::TQtDialogs dialogs;
     application.SetDialogs(&dialogs);
@@ -55,6 +63,15 @@ int main(int argc, char** argv) {
         TQtSerialDialogSeam serialDialogSeam;
         MainScreen->SetSerialDialog(&SerialDialog, &serialDialogSeam);
         MainScreen->show();
+        std::unique_ptr<TProfileTour> tour;
+        if (options.isSet("tour")) {
+            QList<int> tags;
+            for (const QString& tag : options.value("tour").split(QLatin1Char(',')))
+                tags.append(tag.toInt());
+            if (auto* deviceMenu = MainScreen->findChild<QMenu*>(QStringLiteral("Device1")))
+                tour = std::make_unique<TProfileTour>(*deviceMenu, tags,
+                                                      options.value("tour-every").toInt());
+        }
         std::unique_ptr<TSnapshot> snapshot;
         if (options.isSet("snapshot"))
             snapshot = std::make_unique<TSnapshot>(*MainScreen, options.value("snapshot"),

@@ -12,3 +12,6 @@ brisquell_add_bench(instrument_bench
 
 # Opening and saving a document of 1,000,000 readings.
 brisquell_add_bench(document_bench SOURCES app/DocumentBench.cpp LIBS brisquell_app)
+
+# What the capture journal costs at the line rate and at one reading a second.
+brisquell_add_bench(journal_bench SOURCES app/JournalBench.cpp LIBS brisquell_app)

@@ -46,23 +46,22 @@ constexpr std::array<const char*, D2xxEntryCount> kBindingList = {
 
 constexpr std::size_t kDescriptionLength = 49;
 
-// The folder of the running program, where a library beside it is looked
-// for first; empty when it cannot be told.
-std::filesystem::path ExecutableFolder() {
-    std::error_code error;
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::path() : self.parent_path();
-}
-
-void* OpenLibrary(const std::string& name) {
+void* OpenLibrary(const std::string& name, const std::filesystem::path& programFolder) {
     constexpr int kMode = RTLD_NOW | RTLD_LOCAL;
-    if (name.find('/') == std::string::npos) {
-        const std::filesystem::path folder = ExecutableFolder();
-        if (!folder.empty())
-            if (void* beside = ::dlopen((folder / name).c_str(), kMode))
-                return beside;
-    }
-    return ::dlopen(name.c_str(), kMode);
+    if (name.find('/') != std::string::npos)
+        return ::dlopen(name.c_str(), kMode);
+    // Beside the program, then the system's search (a converter library the
+    // user installed wins), then our own one that an installed program
+    // carries in <prefix>/lib/brisquell. A build tree has no such folder.
+    if (!programFolder.empty())
+        if (void* beside = ::dlopen((programFolder / name).c_str(), kMode))
+            return beside;
+    if (void* system = ::dlopen(name.c_str(), kMode))
+        return system;
+    if (programFolder.empty())
+        return nullptr;
+    const std::filesystem::path carried = programFolder.parent_path() / "lib" / "brisquell" / name;
+    return ::dlopen(carried.c_str(), kMode);
 }
 
 } // namespace
@@ -86,8 +85,16 @@ QString D2xxErrorText(const QString& name, FT_STATUS status) {
     return name + QStringLiteral(" - Status ") + QString::number(status);
 }
 
-TD2xxUnit::TD2xxUnit(platform::TDialogs& dialogs, std::string library)
-    : FDialogs(dialogs), FLibraryName(std::move(library)) {}
+std::filesystem::path D2xxProgramFolder() {
+    std::error_code error;
+    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path() : self.parent_path();
+}
+
+TD2xxUnit::TD2xxUnit(platform::TDialogs& dialogs, std::string library,
+                     std::filesystem::path programFolder)
+    : FDialogs(dialogs), FLibraryName(std::move(library)),
+      FProgramFolder(std::move(programFolder)) {}
 
 TD2xxUnit::~TD2xxUnit() {
     D2xx_Unload();
@@ -95,7 +102,7 @@ TD2xxUnit::~TD2xxUnit() {
 
 bool TD2xxUnit::D2xx_Load() {
     if (FLibrary == nullptr)
-        FLibrary = OpenLibrary(FLibraryName);
+        FLibrary = OpenLibrary(FLibraryName, FProgramFolder);
     if (FLibrary == nullptr)
         return false;
     bool all = true;

@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <bit>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -50,6 +51,9 @@ constexpr std::size_t D2xxEntryCount = 27;
 // The 27 names, in the order they are looked up.
 std::span<const char* const, D2xxEntryCount> D2xxBindingList();
 
+// The folder of the running program; empty when it cannot be told.
+std::filesystem::path D2xxProgramFolder();
+
 // The text the error box shows for a failing call, e.g.
 // "FT_Close - General IO Error...".
 QString D2xxErrorText(const QString& name, d2xx::FT_STATUS status);
@@ -67,15 +71,19 @@ class TD2xxUnit {
 public:
     static constexpr const char* LibraryName = "libftd2xx.so";
 
-    // library: the file name looked up (tests name another one).
-    explicit TD2xxUnit(platform::TDialogs& dialogs, std::string library = LibraryName);
+    // library: the file name looked up (tests name another one); a name
+    // with a folder is opened as it is. programFolder: the folder whose
+    // library comes first and whose ../lib/brisquell comes last.
+    explicit TD2xxUnit(platform::TDialogs& dialogs, std::string library = LibraryName,
+                       std::filesystem::path programFolder = D2xxProgramFolder());
     ~TD2xxUnit();
     TD2xxUnit(const TD2xxUnit&) = delete;
     TD2xxUnit& operator=(const TD2xxUnit&) = delete;
 
-    // Opens the library (the executable's folder first, then the system's
-    // search) and looks up every name; true only when all were found. The
-    // names found stay bound, and the library stays loaded, either way.
+    // Opens the library (the program's folder first, then the system's
+    // search, then the program's ../lib/brisquell) and looks up every
+    // name; true only when all were found. The names found stay bound, and
+    // the library stays loaded, either way.
     bool D2xx_Load();
     void D2xx_Unload();
     bool Loaded() const { return FLibrary != nullptr; }
@@ -118,6 +126,7 @@ private:
 
     platform::TDialogs& FDialogs;
     std::string FLibraryName;
+    std::filesystem::path FProgramFolder;
     void* FLibrary = nullptr;
     // Written on the main thread before any worker reads them.
     std::array<std::atomic<void*>, D2xxEntryCount> FEntries{};

@@ -18,6 +18,7 @@ public:
     TChildProcess& operator=(const TChildProcess&) = delete;
 
     bool Started() const { return FPid > 0; }
+    pid_t Pid() const { return FPid; }
     void Write(const QByteArray& bytes);
     void CloseInput();
     // What the child has written to its standard error so far.

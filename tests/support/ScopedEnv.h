@@ -33,8 +33,9 @@ private:
     std::optional<QByteArray> FOld;
 };
 
-// A fresh temporary folder as $XDG_CONFIG_HOME for one scope, so that
-// settings never reach the user's; removed with its contents after.
+// A fresh temporary folder as $XDG_CONFIG_HOME (and beneath it
+// $XDG_STATE_HOME) for one scope, so that settings and capture journals never
+// reach the user's; removed with its contents after.
 class TTemporaryConfigHome {
 public:
     QString Path() const { return FDir.path(); }
@@ -42,4 +43,5 @@ public:
 private:
     QTemporaryDir FDir;
     TScopedEnv FEnv{"XDG_CONFIG_HOME", QFile::encodeName(FDir.path()).constData()};
+    TScopedEnv FStateEnv{"XDG_STATE_HOME", QFile::encodeName(FDir.path() + "/state").constData()};
 };

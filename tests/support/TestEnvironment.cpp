@@ -21,6 +21,9 @@ QString ConfigHome() {
 QString RuntimeDir() {
     return gRoot + "/runtime";
 }
+QString StateHome() {
+    return gRoot + "/state";
+}
 QString PortsFolder() {
     return ConfigHome() + "/Brisquell/ports";
 }
@@ -39,6 +42,8 @@ void SetUpEnvironment() {
     QFile::link("/nonexistent/brisquell-test", PortsFolder() + "/COM2");
     ::setenv("XDG_CONFIG_HOME", ConfigHome().toUtf8().constData(), 1);
     ::setenv("XDG_RUNTIME_DIR", RuntimeDir().toUtf8().constData(), 1);
+    // Capture journals: no test reads or prunes a developer's own.
+    ::setenv("XDG_STATE_HOME", StateHome().toUtf8().constData(), 1);
 }
 
 void TearDownEnvironment() {

@@ -7,6 +7,7 @@ namespace testing_support {
 // The temporary folders this test program runs in; removed at exit.
 QString ConfigHome();  // $XDG_CONFIG_HOME
 QString RuntimeDir();  // $XDG_RUNTIME_DIR
+QString StateHome();   // $XDG_STATE_HOME
 QString PortsFolder(); // <config>/Brisquell/ports, COM1 and COM2 disabled
 
 // Sets up the folders and the environment; called once by the test main.

@@ -15,16 +15,6 @@ constexpr std::string_view kPromptAnswer = "\r\n> ";
 constexpr std::string_view kLineEnd = "\r\n";
 constexpr int kWriteWaitMs = 1000;
 
-// Readings as the supported gauges print them.
-constexpr std::array<std::string_view, 10> kBuiltInReadings = {
-    "+12.345 mm",     "-0.012 mm",  "  12.5 um",      "+0.4861 in", "-3.5 um",
-    "Max: 25.003 mm", "  0.000 mm", "Dia: +10.02 mm", "-0.0005 in", "+125.0 um",
-};
-
-std::chrono::milliseconds Seconds(double seconds) {
-    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000));
-}
-
 // Waits until fd can be read or written; false after timeoutMs.
 bool WaitFor(int fd, short events, int timeoutMs) {
     pollfd entry{fd, events, 0};
@@ -38,25 +28,18 @@ bool WaitFor(int fd, short events, int timeoutMs) {
 } // namespace
 
 TGaugeSim::TGaugeSim(TSimOptions options, std::ostream& out)
-    : FOptions(std::move(options)), FOut(out), FFolder(PortsFolder()) {
+    : TGaugeLoop(std::move(options), out), FFolder(PortsFolder()) {
     FPort = FOptions.Port != 0 ? FOptions.Port : FreePort(FFolder);
     if (FPort == 0)
         throw std::runtime_error("no free port number in " + FFolder.string());
-    Plug();
-    const auto now = TClock::now();
-    if (FOptions.Every > 0)
-        FNextReading = now + Seconds(FOptions.Every);
-    else
-        for (const std::string& reading : FOptions.Readings)
-            Send(reading);
-    if (FOptions.UnplugAfter > 0)
-        FUnplugAt = now + Seconds(FOptions.UnplugAfter);
+    PlugIn();
+    Begin();
 }
 
 // The entry goes before the signals are unblocked (member order).
 TGaugeSim::~TGaugeSim() = default;
 
-void TGaugeSim::Plug() {
+void TGaugeSim::PlugIn() {
     if (FDevice)
         return;
     TPty pty = OpenPty();
@@ -73,9 +56,9 @@ void TGaugeSim::Plug() {
 
 // Plugging in again may fail (the port number taken meanwhile); the
 // simulator stays unplugged and says why.
-void TGaugeSim::PlugAgain() {
+void TGaugeSim::Plug() {
     try {
-        Plug();
+        PlugIn();
     } catch (const std::exception& e) {
         std::cerr << "brisquell_gauge: " << e.what() << '\n';
     }
@@ -112,7 +95,11 @@ void TGaugeSim::Write(std::string_view bytes) {
     }
 }
 
-void TGaugeSim::ReadFromProgram() {
+int TGaugeSim::LinkFd() const {
+    return FDevice ? FDevice->Pty.Master.Get() : -1;
+}
+
+void TGaugeSim::ReadFromLink() {
     std::array<char, 256> buffer{};
     const ssize_t n = ::read(FDevice->Pty.Master.Get(), buffer.data(), buffer.size());
     if (n < 0 && (errno == EAGAIN || errno == EINTR))
@@ -132,104 +119,4 @@ void TGaugeSim::ReadFromProgram() {
             Log("prompt request, not answered");
         }
     }
-}
-
-void TGaugeSim::ReadStandardInput() {
-    std::array<char, 4096> buffer{};
-    const ssize_t n = ::read(STDIN_FILENO, buffer.data(), buffer.size());
-    if (n < 0 && (errno == EAGAIN || errno == EINTR))
-        return;
-    if (n <= 0) {
-        FInputOpen = false;
-        return;
-    }
-    FInput.append(buffer.data(), static_cast<size_t>(n));
-    for (size_t end; (end = FInput.find('\n')) != std::string::npos;) {
-        std::string line = FInput.substr(0, end);
-        FInput.erase(0, end + 1);
-        HandleInputLine(std::move(line));
-    }
-}
-
-void TGaugeSim::HandleInputLine(std::string line) {
-    if (!line.empty() && line.back() == '\r')
-        line.pop_back();
-    if (line == "!unplug")
-        Unplug();
-    else if (line == "!plug")
-        PlugAgain();
-    else if (line == "!quit")
-        FQuit = true;
-    else if (line.starts_with('!'))
-        std::cerr << "brisquell_gauge: unknown command " << line << '\n';
-    else
-        Send(line);
-}
-
-void TGaugeSim::HandleSignal(int signal) {
-    if (signal == SIGUSR1)
-        Unplug();
-    else if (signal == SIGUSR2)
-        PlugAgain();
-    else if (signal != 0)
-        FQuit = true;
-}
-
-void TGaugeSim::SendNextTimedReading() {
-    const size_t count =
-        FOptions.Readings.empty() ? kBuiltInReadings.size() : FOptions.Readings.size();
-    const size_t index = static_cast<size_t>(FTimedSent) % count;
-    Send(FOptions.Readings.empty() ? kBuiltInReadings[index] : FOptions.Readings[index]);
-    ++FTimedSent;
-}
-
-void TGaugeSim::RunDueTimers() {
-    const auto now = TClock::now();
-    if (FNextReading && *FNextReading <= now) {
-        SendNextTimedReading();
-        // A fixed beat that does not drift; after a stall it starts afresh.
-        const auto every = Seconds(FOptions.Every);
-        const auto next = *FNextReading + every;
-        FNextReading = next > now ? next : now + every;
-        if (FOptions.Count > 0 && FTimedSent >= FOptions.Count)
-            FNextReading.reset();
-    }
-    if (FUnplugAt && *FUnplugAt <= now) {
-        FUnplugAt.reset();
-        Unplug();
-    }
-}
-
-int TGaugeSim::PollTimeoutMs() const {
-    std::optional<TClock::time_point> next;
-    for (const auto& due : {FNextReading, FUnplugAt})
-        if (due && (!next || *due < *next))
-            next = due;
-    if (!next)
-        return -1;
-    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*next - TClock::now()).count();
-    return static_cast<int>(std::clamp<long long>(left, 0, 60'000));
-}
-
-void TGaugeSim::Run() {
-    while (!FQuit) {
-        std::array<pollfd, 3> fds{};
-        fds[0] = {FSignals.Fd(), POLLIN, 0};
-        fds[1] = {FInputOpen ? STDIN_FILENO : -1, POLLIN, 0};
-        fds[2] = {FDevice ? FDevice->Pty.Master.Get() : -1, POLLIN, 0};
-        if (::poll(fds.data(), fds.size(), PollTimeoutMs()) < 0 && errno != EINTR)
-            throw std::runtime_error("poll failed");
-        if (fds[0].revents != 0)
-            HandleSignal(FSignals.Take());
-        if (fds[2].revents != 0 && FDevice)
-            ReadFromProgram();
-        if (fds[1].revents != 0)
-            ReadStandardInput();
-        RunDueTimers();
-    }
-}
-
-void TGaugeSim::Log(std::string_view what) const {
-    if (FOptions.Verbose)
-        std::cerr << "brisquell_gauge: " << what << '\n';
 }

@@ -1,11 +1,9 @@
 #pragma once
 
-#include "Options.h"
+#include "GaugeLoop.h"
 #include "PortEntry.h"
 #include "Pty.h"
-#include "Signals.h"
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <optional>
@@ -15,20 +13,13 @@
 
 // A gauge on a pseudo-terminal: sends readings, answers prompt requests, can
 // be unplugged and plugged in again. Runs until it is told to stop.
-class TGaugeSim {
+class TGaugeSim : public TGaugeLoop {
 public:
     // Registers the device; throws when that fails. Events go to out.
     TGaugeSim(TSimOptions options, std::ostream& out);
-    ~TGaugeSim();
-    TGaugeSim(const TGaugeSim&) = delete;
-    TGaugeSim& operator=(const TGaugeSim&) = delete;
-
-    // The main loop; returns when a signal or "!quit" ends it.
-    void Run();
+    ~TGaugeSim() override;
 
 private:
-    using TClock = std::chrono::steady_clock;
-
     // The plugged-in device: what unplugging takes away.
     struct TDevice {
         TPty Pty;
@@ -36,30 +27,15 @@ private:
         std::optional<TReadyFile> Ready;
     };
 
-    void Plug();
-    void PlugAgain();
-    void Unplug();
-    void Send(std::string_view reading);
+    void PlugIn();
+    void Plug() override;
+    void Unplug() override;
+    void Send(std::string_view reading) override;
+    int LinkFd() const override;
+    void ReadFromLink() override;
     void Write(std::string_view bytes);
-    void ReadFromProgram();
-    void ReadStandardInput();
-    void HandleInputLine(std::string line);
-    void HandleSignal(int signal);
-    void RunDueTimers();
-    void SendNextTimedReading();
-    int PollTimeoutMs() const;
-    void Log(std::string_view what) const;
 
-    TSimOptions FOptions;
-    std::ostream& FOut;
-    TSignals FSignals; // first in, last out: blocked until the entry is gone
     std::filesystem::path FFolder;
     int FPort = 0;
     std::unique_ptr<TDevice> FDevice;
-    std::optional<TClock::time_point> FNextReading;
-    std::optional<TClock::time_point> FUnplugAt;
-    long FTimedSent = 0;
-    std::string FInput; // standard input not yet ended by a line feed
-    bool FInputOpen = true;
-    bool FQuit = false;
 };

@@ -1,11 +1,9 @@
 #pragma once
 
 #include "Fd.h"
-#include "Options.h"
+#include "GaugeLoop.h"
 #include "PortEntry.h"
-#include "Signals.h"
 
-#include <chrono>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -19,41 +17,21 @@ std::string IrCOMMSocketPath();
 // (as an IrDA bridge would) and sends readings over that connection. It can
 // leave and come back; the program may close the connection (it was replaced
 // by another gauge, refused while paused, or the program ended).
-class TInfraredGauge {
+class TInfraredGauge : public TGaugeLoop {
 public:
     // Connects; throws when the service cannot be reached. Events go to out.
     TInfraredGauge(TSimOptions options, std::ostream& out);
-    TInfraredGauge(const TInfraredGauge&) = delete;
-    TInfraredGauge& operator=(const TInfraredGauge&) = delete;
-
-    // The main loop; returns when a signal or "!quit" ends it.
-    void Run();
 
 private:
-    using TClock = std::chrono::steady_clock;
-
     void Connect();
-    void ConnectAgain();
     void Leave(std::string_view why);
-    void Send(std::string_view reading);
-    void ReadFromProgram();
-    void ReadStandardInput();
-    void HandleInputLine(std::string line);
-    void HandleSignal(int signal);
-    void RunDueTimers();
-    int PollTimeoutMs() const;
-    void Log(std::string_view what) const;
+    void Send(std::string_view reading) override;
+    void Unplug() override;
+    void Plug() override;
+    int LinkFd() const override;
+    void ReadFromLink() override;
 
-    TSimOptions FOptions;
-    std::ostream& FOut;
-    TSignals FSignals;
     std::string FPath;
     TFd FConnection;
     std::optional<TReadyFile> FReady;
-    std::optional<TClock::time_point> FNextReading;
-    std::optional<TClock::time_point> FLeaveAt;
-    long FTimedSent = 0;
-    std::string FInput;
-    bool FInputOpen = true;
-    bool FQuit = false;
 };

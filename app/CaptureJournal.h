@@ -1,0 +1,124 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// The capture journal: what is needed to rebuild an unsaved document after a
+// crash or a power cut. A journal is a header and a row of records, each a
+// snapshot of the whole text or a reading appended after it, so the cost of a
+// reading is the reading itself. The running program holds an exclusive
+// flock on its journal: the kernel lets go of it however the program ends,
+// which tells a journal left behind from one still being written.
+//
+// Layout (little-endian): header "BRQJ", u32 version, i64 creation time (ms
+// since the epoch); each record u8 kind, u32 payload size, i64 time, the
+// payload (UTF-8), u32 CRC-32 of everything before it in the record.
+namespace journal {
+
+constexpr quint32 Version = 1;
+constexpr qsizetype HeaderSize = 16;
+constexpr qsizetype RecordOverhead = 1 + 4 + 8 + 4;
+
+enum class TRecordKind : quint8 { Snapshot = 1, Reading = 2 };
+
+QByteArray EncodeHeader(qint64 createdMs);
+QByteArray EncodeRecord(TRecordKind kind, qint64 timeMs, QStringView text);
+
+// What a journal holds, as far as it is intact.
+struct TContents {
+    enum class TState {
+        Intact,    // every byte read
+        Damaged,   // cut off or damaged after the intact part (LostBytes)
+        Unreadable // not a journal, or of a newer or unknown version
+    };
+    TState State = TState::Intact;
+    QString Text;      // the rebuilt document, lines separated by '\n'
+    qint64 LastMs = 0; // time of the newest intact record
+    qsizetype Records = 0;
+    qsizetype LostBytes = 0;
+    int Lines() const;
+};
+TContents Decode(QByteArrayView bytes);
+
+// $XDG_STATE_HOME/Brisquell, ~/.local/state/Brisquell without it.
+QString Folder();
+
+// The journal of this instance. Nothing is on disk until the first Rewrite;
+// Remove takes it away again. Failures leave Error() set and the file closed.
+class TWriter {
+public:
+    // path: the journal's file; its folder must exist.
+    explicit TWriter(QString path);
+    ~TWriter();
+    TWriter(const TWriter&) = delete;
+    TWriter& operator=(const TWriter&) = delete;
+
+    // Replaces the journal by a header and one snapshot, on disk and synced
+    // before it takes the old one's place.
+    bool Rewrite(QStringView snapshot, qint64 timeMs);
+    // Queues a reading as the editor took it (CR LF, a lone CR and LF each a
+    // line break); Flush writes it. A large backlog is written at once.
+    bool Append(QStringView reading, qint64 timeMs);
+    // Writes what is queued; with sync, also waits for it to reach the disk.
+    bool Flush(bool sync);
+    void Remove();
+
+    bool IsOpen() const { return FFile != nullptr; }
+    qsizetype Pending() const { return FPending.size(); }
+    // How often the journal was made to reach the disk.
+    qsizetype Syncs() const { return FSyncs; }
+    const QString& Path() const { return FPath; }
+    const QString& Error() const { return FError; }
+
+    static constexpr qsizetype MaxPending = 64 * 1024;
+
+private:
+    bool Fail(const QString& what);
+
+    QString FPath;
+    std::unique_ptr<QFile> FFile;
+    QByteArray FPending;
+    QString FError;
+    qsizetype FSyncs = 0;
+};
+
+// A journal left behind by an instance that is no longer running, locked
+// while it is looked at so that no other instance offers it too.
+class TOrphan {
+public:
+    static std::optional<TOrphan> Claim(const QString& path);
+    const QString& Path() const { return FPath; }
+    TContents Read() const;
+    // Renames it to kept-<date>-<name> beside it; the new path, empty when
+    // that fails.
+    QString KeepAside(const QDateTime& now);
+    void Remove();
+
+private:
+    explicit TOrphan(QString path, std::unique_ptr<QFile> file);
+    QString FPath;
+    std::unique_ptr<QFile> FFile;
+};
+
+// The orphaned journals of the folder, newest first; journals of running
+// instances are left alone.
+std::vector<TOrphan> ClaimOrphans(const QString& folder);
+// Removes journals kept aside more than 14 days ago, and half-written
+// snapshots that no running instance owns.
+void Prune(const QString& folder, const QDateTime& now);
+// A fresh name for this instance's journal in the folder.
+QString NewJournalPath(const QString& folder);
+// Makes the folder (mode 0700) when missing; false with the reason when it
+// cannot be made.
+bool MakeFolder(const QString& folder, QString& error);
+
+} // namespace journal
