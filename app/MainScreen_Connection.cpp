@@ -144,6 +144,12 @@ void TMainScreen::EnableComMenu(int kind) {
 }
 
 void TMainScreen::act_interface_connecedExecute(QObject*) {
+    // Choosing a profile or a port, or connecting by hand, ends the wait
+    // for a vanished port.
+    if (!FAutoConnecting) {
+        FReconnect.Cancel();
+        ReconnectTime->stop();
+    }
     // The link stays silent about a failure; the tooltip says why.
     if (FConnection->Connect(ChosenProfile()))
         ClearStatusNote(TStatusNote::ConnectFailure);
@@ -159,13 +165,19 @@ void TMainScreen::act_interface_disconnecedExecute(QObject*) {
 }
 
 void TMainScreen::ConnectHalt(bool halt) {
-    // A port that vanished while paused cannot be taken up again: say so.
-    if (!FConnection->Halt(halt, ChosenProfile(), State.PortAvailable))
-        act_interface_disconneced->trigger();
+    // A port that vanished while paused cannot be taken up again: say so,
+    // and wait for it to return.
+    if (FConnection->Halt(halt, ChosenProfile(), State.PortAvailable))
+        return;
+    act_interface_disconneced->trigger();
+    if (ChosenProfile().Link == TLinkKind::Serial)
+        ReconnectWhenBack();
 }
 
 void TMainScreen::Serial1COMRemoved(QObject*) {
     // A dead link must not go on showing "Verbunden...".
-    if (ChosenProfile().Link == TLinkKind::Serial)
-        act_interface_disconneced->trigger();
+    if (ChosenProfile().Link != TLinkKind::Serial)
+        return;
+    act_interface_disconneced->trigger();
+    ReconnectWhenBack();
 }

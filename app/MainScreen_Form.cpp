@@ -83,6 +83,7 @@ void TMainScreen::BuildForm() {
     BuildSerial();
     BuildInfrared();
     BuildUsb();
+    BuildReconnect();
     BuildActions();
     BuildEditor();
     BuildMenus();

@@ -15,6 +15,7 @@ void TMainScreen::Serial1RxChar(QObject*) {
 }
 
 void TMainScreen::AddReceivedText(const QByteArray& text) {
+    FReconnect.Proved(); // the converter is no loose connector
     FInserter->InsertAnsi(text);
 }
 
@@ -29,6 +30,7 @@ void TMainScreen::InsertReading(QByteArrayView text) {
 }
 
 void TMainScreen::SerialByteReceived() {
+    FReconnect.Proved(); // a link that carries data is no loose connector
     // The next prompt request goes out one second after the last byte; a
     // profile without a cycle keeps the timer off.
     if (ChosenProfile().PromptCycle)

@@ -5,9 +5,17 @@
 #include "app/UsbLink.h"
 #include "usb/D2XXUnit.h"
 
+#include <QMetaObject>
+
 void TMainScreen::BuildUsb() {
     // Runs on the main thread, while the receive thread waits for it.
     FUsbLink = std::make_unique<TUsbLink>(
-        *FD2xx, [this](const QByteArray& text) { RunGuarded([&] { AddReceivedText(text); }); });
+        *FD2xx, [this](const QByteArray& text) { RunGuarded([&] { AddReceivedText(text); }); },
+        [this] {
+            // Not while the thread waits for this call: the disconnect waits
+            // for the thread.
+            QMetaObject::invokeMethod(
+                this, [this] { RunGuarded([this] { UsbConverterLost(); }); }, Qt::QueuedConnection);
+        });
     FConnection->SetLink(TLinkKind::Usb, FUsbLink.get());
 }

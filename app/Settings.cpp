@@ -90,6 +90,7 @@ const TKey kKeys[] = {
     {"Config", "MaxPort", &TSettings::MaxPort},
     {"Config", "AutoConnect", &TSettings::AutoConnect},
     {"Config", "Debug", &TSettings::Debug},
+    {"Config", "AutoReconnect", &TSettings::AutoReconnect},
     {"System", "LeftSpace", &TSettings::LeftSpace},
     {"System", "Language", &TSettings::Language},
     {"System", "WorkDir", &TSettings::WorkDir},

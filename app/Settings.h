@@ -17,6 +17,7 @@ struct TSettings {
     int MaxPort = 10;
     bool AutoConnect = true;
     bool Debug = false;
+    bool AutoReconnect = true; // connect again when the vanished port returns
     int LeftSpace = 10;
     QString Language;
     QString WorkDir;

@@ -6,6 +6,7 @@
 #include "app/Links.h"
 #include "app/PromptCycle.h"
 #include "app/QtTranslations.h"
+#include "app/Reconnect.h"
 #include "app/RunState.h"
 #include "app/Settings.h"
 #include "app/UsbLink.h"
@@ -133,8 +134,8 @@ public:
     // Prompt cycle and status bar.
     void RefreshStatusBar();
     // Panel 0's tooltip shows the newest note, with its time: why the last
-    // connect failed, and the like.
-    enum class TStatusNote { None, ConnectFailure, Journal };
+    // connect failed, that a vanished port's link was re-established, and the like.
+    enum class TStatusNote { None, ConnectFailure, Journal, Reconnected };
     void ShowStatusNote(TStatusNote kind, const QString& text);
     void ClearStatusNote(TStatusNote kind);
     void PromptTimeTimer(QObject* Sender);
@@ -190,6 +191,14 @@ private:
     void act_interface_disconnecedExecute(QObject* Sender);
     // The connected port vanished from the system.
     void Serial1COMRemoved(QObject* Sender);
+
+    // Connecting again when the vanished port returns.
+    void BuildReconnect();
+    static void PortsChanged(void* window);
+    void ReconnectWhenBack();
+    void TryReconnect();
+    // The connected USB converter was pulled out.
+    void UsbConverterLost();
 
     // Edit commands that act on the editor and its clipboard.
     void act_edit_undoExecute(QObject* Sender);
@@ -298,6 +307,10 @@ private:
     TSerialDialogSeam* FSerialDialogSeam = nullptr;
     TQtTranslations FQtTranslations;
     TStatusNote FStatusNote = TStatusNote::None;
+    TReconnect FReconnect;
+    QTimer* ReconnectTime = nullptr;
+    bool FAutoConnecting = false;        // the connect is the reconnect's own
+    std::shared_ptr<void> FPortListener; // leaves the port manager's listeners
     std::unique_ptr<TShell> FDesktopShell;
     TShell* FShell = nullptr;
     std::function<QString()> FDecimalSeparator;

@@ -2,8 +2,9 @@
 
 #include "usb/D2XXUnit.h"
 
-TUsbLink::TUsbLink(TD2xxUnit& d2xx, TUSBReceiveThread::TTextEvent onText)
-    : FD2xx(d2xx), FOnText(std::move(onText)) {}
+TUsbLink::TUsbLink(TD2xxUnit& d2xx, TUSBReceiveThread::TTextEvent onText,
+                   TUSBReceiveThread::TLostEvent onLost)
+    : FD2xx(d2xx), FOnText(std::move(onText)), FOnLost(std::move(onLost)) {}
 
 TUsbLink::~TUsbLink() {
     Disconnect();
@@ -23,7 +24,7 @@ bool TUsbLink::Connect() {
         FD2xx.D2xx_SetDataCharacteristics(USBHandle, 8, 0, 0); // 8 data bits, 1 stop bit, no parity
         FD2xx.D2xx_SetFlowControl(USBHandle, 0, 0x11, 0x13);
         FD2xx.D2xx_SetTimeouts(USBHandle, 50, 50);
-        USBThread = std::make_unique<TUSBReceiveThread>(FD2xx, USBHandle, FOnText);
+        USBThread = std::make_unique<TUSBReceiveThread>(FD2xx, USBHandle, FOnText, FOnLost);
     }
     return connected;
 }
@@ -39,4 +40,11 @@ void TUsbLink::Disconnect() {
     if (USBHandle != nullptr)
         FD2xx.D2xx_Close(USBHandle);
     USBHandle = nullptr;
+}
+
+bool TUsbLink::Present() const {
+    constexpr d2xx::DWORD ListNumberOnly = 0x80000000;
+    const auto list = FD2xx.Entry<d2xx::TFT_ListDevices>(TD2xxEntry::FT_ListDevices);
+    d2xx::DWORD count = 0;
+    return list != nullptr && list(&count, nullptr, ListNumberOnly) == d2xx::FT_OK && count > 0;
 }

@@ -15,7 +15,10 @@ class TUsbLink : public TLink {
 public:
     static constexpr const char* Description = "Velmarod K65";
 
-    TUsbLink(TD2xxUnit& d2xx, TUSBReceiveThread::TTextEvent onText);
+    // onLost: the open converter was pulled out (synchronised, from the
+    // receive thread, which then ends).
+    TUsbLink(TD2xxUnit& d2xx, TUSBReceiveThread::TTextEvent onText,
+             TUSBReceiveThread::TLostEvent onLost = {});
     ~TUsbLink() override;
     TUsbLink(const TUsbLink&) = delete;
     TUsbLink& operator=(const TUsbLink&) = delete;
@@ -25,6 +28,8 @@ public:
     // The converter stays open while paused; only the prompt timer stops.
     void Pause() override {}
     bool Resume() override { return true; }
+    // Whether the library lists a converter at all; asks without a box.
+    bool Present() const;
 
     d2xx::FT_HANDLE USBHandle = nullptr; // the open converter; null when none
     std::unique_ptr<TUSBReceiveThread> USBThread;
@@ -32,4 +37,5 @@ public:
 private:
     TD2xxUnit& FD2xx;
     TUSBReceiveThread::TTextEvent FOnText;
+    TUSBReceiveThread::TLostEvent FOnLost;
 };

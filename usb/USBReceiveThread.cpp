@@ -47,8 +47,9 @@ void TD2xxEvent::Signal() {
     ::pthread_mutex_unlock(&FHandle.eMutex);
 }
 
-TUSBReceiveThread::TUSBReceiveThread(TD2xxUnit& d2xx, FT_HANDLE handle, TTextEvent onText)
-    : FD2xx(d2xx), FHandle(handle), FOnText(std::move(onText)) {
+TUSBReceiveThread::TUSBReceiveThread(TD2xxUnit& d2xx, FT_HANDLE handle, TTextEvent onText,
+                                     TLostEvent onLost)
+    : FD2xx(d2xx), FHandle(handle), FOnText(std::move(onText)), FOnLost(std::move(onLost)) {
     Start();
 }
 
@@ -79,13 +80,21 @@ void TUSBReceiveThread::Execute() {
 void TUSBReceiveThread::ReceiveWaiting() {
     DWORD waiting = 0;
     DWORD events = 0;
-    if (!GetStatus(waiting, events) || (events & FT_EVENT_RXCHAR) == 0)
+    const FT_STATUS status = GetStatus(waiting, events);
+    if (status == FT_IO_ERROR || status == FT_DEVICE_NOT_FOUND) {
+        // The converter was pulled out: its handle never works again.
+        if (FOnLost && !Terminated())
+            Synchronize([this] { FOnLost(); });
+        Terminate();
+        return;
+    }
+    if (status != FT_OK || (events & FT_EVENT_RXCHAR) == 0)
         return;
     // A burst longer than one chunk is read to its end before the next wait:
     // the rest would otherwise wait until the gauge sends again.
     do
         ReadChunk();
-    while (!Terminated() && GetStatus(waiting, events) && waiting > 0);
+    while (!Terminated() && GetStatus(waiting, events) == FT_OK && waiting > 0);
 }
 
 void TUSBReceiveThread::ReadChunk() {
@@ -98,12 +107,12 @@ void TUSBReceiveThread::ReadChunk() {
         Synchronize([this] { DeliverText(); });
 }
 
-bool TUSBReceiveThread::GetStatus(DWORD& waiting, DWORD& events) {
+FT_STATUS TUSBReceiveThread::GetStatus(DWORD& waiting, DWORD& events) {
     const auto getStatus = FD2xx.Entry<TFT_GetStatus>(TD2xxEntry::FT_GetStatus);
     if (getStatus == nullptr)
-        return false;
+        return FT_INVALID_HANDLE; // as the wrappers answer for an entry not bound
     DWORD sending = 0;
-    return getStatus(FHandle, &waiting, &sending, &events) == FT_OK;
+    return getStatus(FHandle, &waiting, &sending, &events);
 }
 
 void TUSBReceiveThread::DeliverText() {

@@ -36,12 +36,15 @@ private:
 class TUSBReceiveThread final : public platform::TThread {
 public:
     using TTextEvent = std::function<void(const QByteArray& text)>;
+    using TLostEvent = std::function<void()>;
 
     static constexpr d2xx::DWORD ChunkSize = 65;
     static constexpr int WaitMs = 100;
 
-    // Starts at once, its fields set.
-    TUSBReceiveThread(TD2xxUnit& d2xx, d2xx::FT_HANDLE handle, TTextEvent onText);
+    // Starts at once, its fields set. onLost is called (synchronised, once)
+    // when the converter went away; the thread then ends.
+    TUSBReceiveThread(TD2xxUnit& d2xx, d2xx::FT_HANDLE handle, TTextEvent onText,
+                      TLostEvent onLost = {});
     ~TUSBReceiveThread() override;
 
     // Terminate, and wake the thread so it need not finish its wait first.
@@ -53,12 +56,13 @@ protected:
 private:
     void ReceiveWaiting();
     void ReadChunk();
-    bool GetStatus(d2xx::DWORD& waiting, d2xx::DWORD& events);
+    d2xx::FT_STATUS GetStatus(d2xx::DWORD& waiting, d2xx::DWORD& events);
     void DeliverText();
 
     TD2xxUnit& FD2xx;
     const d2xx::FT_HANDLE FHandle;
     const TTextEvent FOnText;
+    const TLostEvent FOnLost;
     TD2xxEvent FEvent; // signalled by the library when characters arrive
     QByteArray FText;  // the chunk being handed over
 };

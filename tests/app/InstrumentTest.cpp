@@ -23,12 +23,17 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QThreadPool>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <thread>
 
 // termios2 comes from the kernel's headers, which clash with <termios.h>.
 #include <asm/termbits.h>
@@ -54,6 +59,7 @@ public:
 
     void Send(const QByteArray& reading) { FProcess.Write(reading + "\n"); }
     void Unplug() { FProcess.Write("!unplug\n"); }
+    void Plug() { FProcess.Write("!plug\n"); }
     // How often the gauge has seen a traffic line so far.
     int Count(const QByteArray& what) { return static_cast<int>(FProcess.Errors().count(what)); }
 
@@ -301,6 +307,138 @@ TEST_F(InstrumentTest, MaxPortBoundsTheScan) {
     EXPECT_TRUE(ComItems().isEmpty());
     EXPECT_EQ(Dialogs.Messages, QStringList({"Keine Schnittstelle frei / vorhanden !!!"}));
     EXPECT_EQ(Panel(1), "Com--");
+}
+
+// Handles and threads of this process, to see that nothing is left behind.
+int OpenFiles() {
+    return static_cast<int>(QDir("/proc/self/fd")
+                                .entryList(QDir::NoDotAndDotDot | QDir::AllEntries | QDir::System)
+                                .size());
+}
+int Threads() {
+    return static_cast<int>(
+        QDir("/proc/self/task").entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+}
+
+// A gauge pulled out and plugged in again, over and over during a stream:
+// each time the link comes back by itself, with what was sent while it was
+// plugged in, and nothing is left behind by the many opens and closes.
+TEST_F(InstrumentTest, AReplugedGaugeIsConnectedAgainByItself) {
+    TGauge gauge(11);
+    ASSERT_TRUE(gauge.Ready);
+    Start("[Config]\nMaxPort=20\nDevice=8\nPort=11\n");
+    ASSERT_EQ(Panel(0), "Verbunden...");
+    int files = 0;
+    int threads = 0;
+    QString expected;
+    for (int i = 0; i < 50; ++i) {
+        if (i == 10) { // what Qt starts lazily has started by now
+            files = OpenFiles();
+            threads = Threads();
+        }
+        gauge.Send(QByteArray::number(i) + ".5");
+        expected += QString::number(i) + ",5\n";
+        ASSERT_TRUE(testing_support::WaitFor([&] { return Text() == expected; }, 20000))
+            << i << ": " << Text().toStdString();
+        gauge.Unplug();
+        ASSERT_TRUE(WaitForPanel("Getrennt")) << i;
+        EXPECT_EQ(Panel(1), "Com11");
+        gauge.Plug();
+        gauge.Send(QByteArray::number(i) + ".25"); // plugged in, perhaps not yet connected
+        expected += QString::number(i) + ",25\n";
+        ASSERT_TRUE(WaitForPanel("Verbunden...")) << i;
+        ASSERT_TRUE(testing_support::WaitFor([&] { return Text() == expected; }, 20000))
+            << i << ": " << Text().toStdString();
+    }
+    EXPECT_TRUE(Dialogs.Messages.isEmpty());
+    EXPECT_TRUE(Dialogs.Exceptions.isEmpty());
+    const QString note = Find<QLabel>("StatusPanel0")->toolTip();
+    EXPECT_TRUE(note.contains("Verbindung wiederhergestellt")) << note.toStdString();
+    // A serial event thread ends by itself after its port closed, and sets
+    // up its own descriptor a moment after the port opened. Qt's thread pool
+    // may start its threads at any time, each with an event descriptor. A
+    // leak would be one per cycle.
+    const int pool = QThreadPool::globalInstance()->maxThreadCount();
+    EXPECT_TRUE(testing_support::WaitFor(
+        [&] { return OpenFiles() <= files + pool + 1 && Threads() <= threads + pool; }, 20000))
+        << OpenFiles() << " files (were " << files << "), " << Threads() << " threads (were "
+        << threads << ")";
+    Window.reset();
+    QFile ini(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("AutoReconnect=1\n"));
+}
+
+// What ends the wait for a vanished port: the settings key, and the user's
+// choice of a port or a profile while it is gone. Once the port is listed
+// again, a waiting reconnect would have armed its timer or tried already.
+TEST_F(InstrumentTest, AChoiceOrTheSettingMeansNoReconnect) {
+    struct TCase {
+        const char* Name;
+        QByteArray Ini;
+        std::function<void()> Gesture;
+    };
+    const TCase cases[] = {
+        {"AutoReconnect=0", "AutoReconnect=0\n", [] {}},
+        {"port chosen", "", [this] { Action("COM12")->trigger(); }},
+        {"profile chosen", "", [this] { DeviceItem(3)->trigger(); }},
+        {"connected by hand", "", [this] { Action("act_interface_conneced")->trigger(); }},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TGauge gauge(12);
+        ASSERT_TRUE(gauge.Ready);
+        Start("[Config]\nMaxPort=20\nDevice=8\nPort=12\n" + c.Ini);
+        ASSERT_EQ(Panel(0), "Verbunden...");
+        gauge.Unplug();
+        ASSERT_TRUE(WaitForPanel("Getrennt"));
+        c.Gesture();
+        EXPECT_EQ(Panel(0), "Getrennt");
+        gauge.Plug();
+        ASSERT_TRUE(testing_support::WaitFor([] { return COMManager->HasPort(12); }, 20000));
+        auto* timer = Find<QTimer>("ReconnectTime");
+        EXPECT_FALSE(timer->isActive());
+        EXPECT_EQ(timer->property("Attempts").toInt(), 0);
+        EXPECT_EQ(Panel(0), "Getrennt");
+        Window.reset();
+        QFile ini(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+        ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+        EXPECT_EQ(ini.readAll().contains("AutoReconnect=0\n"), !c.Ini.isEmpty());
+    }
+}
+
+// A loose connector: the port comes and goes every 10 ms for 5 s. The link
+// is tried a few times at growing intervals, no box appears, and once the
+// port stays the link is back.
+TEST_F(InstrumentTest, AFlappingPortIsTriedAFewTimesWithoutABox) {
+    TPty line;
+    ASSERT_FALSE(line.Path.isEmpty());
+    const QString entry = testing_support::PortsFolder() + "/COM13";
+    ASSERT_TRUE(QFile::link(line.Path, entry));
+    Start("[Config]\nMaxPort=20\nDevice=8\nPort=13\n");
+    ASSERT_EQ(Panel(0), "Verbunden...");
+    std::atomic<bool> done = false;
+    std::thread connector([&] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (std::chrono::steady_clock::now() < end) {
+            QFile::remove(entry);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            QFile::link(line.Path, entry);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        done = true;
+    });
+    const bool flapped = testing_support::WaitFor([&] { return done.load(); }, 60000);
+    connector.join();
+    ASSERT_TRUE(flapped);
+    ASSERT_TRUE(WaitForPanel("Verbunden...", 30000)) << "the port stayed: back by itself";
+    const int attempts = Find<QTimer>("ReconnectTime")->property("Attempts").toInt();
+    EXPECT_GE(attempts, 1);
+    EXPECT_LE(attempts, 10) << "growing intervals, never a storm";
+    EXPECT_TRUE(Dialogs.Messages.isEmpty());
+    EXPECT_TRUE(Dialogs.Exceptions.isEmpty());
+    Window.reset();
+    QFile::remove(entry);
 }
 
 } // namespace

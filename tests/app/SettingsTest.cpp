@@ -50,6 +50,7 @@ TEST(ReadSettings, MissingFileGivesTheDefaults) {
     EXPECT_EQ(s.MaxPort, 10);
     EXPECT_TRUE(s.AutoConnect);
     EXPECT_FALSE(s.Debug);
+    EXPECT_TRUE(s.AutoReconnect) << "files of earlier versions lack the key";
     EXPECT_EQ(s.LeftSpace, 10);
     EXPECT_EQ(s.Language, "fr");
     EXPECT_EQ(s.WorkDir, "/opt/b/");
@@ -84,6 +85,7 @@ TEST(WriteSettings, RoundTripThroughARealFileInKeyOrder) {
     out.Device = 8;
     out.Debug = true;
     out.AutoConnect = false;
+    out.AutoReconnect = false;
     out.Language = "en";
     out.WorkDir = "/home/u/Messung/";
     out.Files = {"/a.txt", "/b.txt", "", "/ü ß.txt", ""};
@@ -95,15 +97,17 @@ TEST(WriteSettings, RoundTripThroughARealFileInKeyOrder) {
     EXPECT_EQ(in.Device, 8);
     EXPECT_TRUE(in.Debug);
     EXPECT_FALSE(in.AutoConnect);
+    EXPECT_FALSE(in.AutoReconnect);
     EXPECT_EQ(in.Language, "en");
     EXPECT_EQ(in.WorkDir, "/home/u/Messung/");
     EXPECT_EQ(in.Files, out.Files);
     QFile file(path);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(file.readAll());
-    const QStringList keys = {"Left",    "Top",     "Height",      "Width", "Baud",      "Device",
-                              "Port",    "MaxPort", "AutoConnect", "Debug", "LeftSpace", "Language",
-                              "WorkDir", "File0",   "File1",       "File2", "File3",     "File4"};
+    const QStringList keys = {"Left",          "Top",       "Height",   "Width",       "Baud",
+                              "Device",        "Port",      "MaxPort",  "AutoConnect", "Debug",
+                              "AutoReconnect", "LeftSpace", "Language", "WorkDir",     "File0",
+                              "File1",         "File2",     "File3",    "File4"};
     qsizetype last = -1;
     for (const QString& key : keys) {
         const qsizetype at = text.indexOf(key + "=");

@@ -181,4 +181,40 @@ TEST_F(UsbTest, ReadingsFromTheGaugeSimulatorArrive) {
     EXPECT_TRUE(gauge.WaitForExit(30000));
 }
 
+// A converter pulled out while connected: "Getrennt", and once it is back it
+// is opened again by itself, with nothing but looks at the library's device
+// list in between. Switched off, nothing looks for it.
+TEST_F(UsbTest, APulledConverterIsConnectedAgainWhenItReturns) {
+    for (const bool enabled : {true, false}) {
+        SCOPED_TRACE(enabled ? "AutoReconnect=1" : "AutoReconnect=0");
+        Stop();
+        Sim.Reset();
+        Start(enabled ? "[Config]\nDevice=2\n" : "[Config]\nDevice=2\nAutoReconnect=0\n");
+        ASSERT_TRUE(JournalIs(kConnectCalls)) << Sim.Journal();
+        Sim.Unplug();
+        ASSERT_TRUE(WaitFor([&] { return Panel(0) == "Getrennt"; }));
+        auto* timer = Find<QTimer>("ReconnectTime");
+        EXPECT_EQ(timer->isActive(), enabled);
+        if (enabled) { // looked for in vain once at least
+            ASSERT_TRUE(
+                WaitFor([&] { return Sim.Journal().find("FT_ListDevices") != std::string::npos; }));
+        }
+        Sim.Plug();
+        if (!enabled) {
+            EXPECT_EQ(Sim.Journal(), kConnectCalls + kDisconnectCalls);
+            continue;
+        }
+        ASSERT_TRUE(WaitFor([&] { return Panel(0) == "Verbunden..."; }, 20000));
+        Sim.Feed("1.5\r\n");
+        ASSERT_TRUE(WaitFor([&] { return Text() == "1.5\n"; })) << Text().toStdString();
+        EXPECT_TRUE(Boxes().isEmpty());
+        EXPECT_TRUE(
+            Find<QLabel>("StatusPanel0")->toolTip().contains("Verbindung wiederhergestellt"));
+        std::string journal = Sim.Journal();
+        for (size_t at; (at = journal.find("FT_ListDevices(2147483648)\n")) != std::string::npos;)
+            journal.erase(at, std::string("FT_ListDevices(2147483648)\n").size());
+        EXPECT_EQ(journal, kConnectCalls + kDisconnectCalls + kConnectCalls);
+    }
+}
+
 } // namespace

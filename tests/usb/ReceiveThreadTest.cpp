@@ -36,11 +36,17 @@ protected:
         Unit.D2xx_Close(Handle);
     }
     void Start() {
-        Thread = std::make_unique<TUSBReceiveThread>(Unit, Handle, [this](const QByteArray& text) {
-            EXPECT_TRUE(platform::IsMainThread());
-            Chunks.push_back(text);
-            Received += text;
-        });
+        Thread = std::make_unique<TUSBReceiveThread>(
+            Unit, Handle,
+            [this](const QByteArray& text) {
+                EXPECT_TRUE(platform::IsMainThread());
+                Chunks.push_back(text);
+                Received += text;
+            },
+            [this] {
+                EXPECT_TRUE(platform::IsMainThread());
+                ++Lost;
+            });
     }
     // Bytes still in the converter, asked from the main thread without
     // serving the thread's hand-over.
@@ -62,6 +68,7 @@ protected:
     std::unique_ptr<TUSBReceiveThread> Thread;
     std::vector<QByteArray> Chunks;
     QByteArray Received;
+    int Lost = 0; // times the thread told that the converter went
 };
 
 } // namespace
@@ -125,7 +132,7 @@ TEST_F(ReceiveThreadTest, StopsCleanlyAndDeliversTheChunkItHolds) {
     }
 }
 
-TEST_F(ReceiveThreadTest, UnplugDuringAReadHandsOverWhatCameAndGoesOnQuietly) {
+TEST_F(ReceiveThreadTest, UnplugDuringAReadHandsOverWhatCameThenTellsOnceAndEnds) {
     Unit.D2xx_SetTimeouts(Handle, 600000, 50); // the read waits for its 65 bytes
     Start();
     Sim.Feed("1.5 mm");
@@ -134,6 +141,8 @@ TEST_F(ReceiveThreadTest, UnplugDuringAReadHandsOverWhatCameAndGoesOnQuietly) {
     ASSERT_TRUE(WaitFor([&] { return Received == "1.5 mm"; })) << Received.toStdString();
     EXPECT_EQ(Unit.D2xxLastReadStatus, FT_IO_ERROR);
     EXPECT_FALSE(WaitFor([&] { return Sim.BlockedReads() > 0; }, 300)) << "no read after that";
+    ASSERT_TRUE(WaitFor([&] { return Thread->Finished(); }));
+    EXPECT_EQ(Lost, 1);
     Stop();
     EXPECT_TRUE(Dialogs.Messages.isEmpty());
 }
