@@ -41,6 +41,15 @@ struct EVENT_HANDLE {
     int iVar;
 };
 
+// What a library does to signal the caller's event, as the vendor's does:
+// mark it and wake one waiter.
+inline void SignalEventHandle(EVENT_HANDLE& event) {
+    ::pthread_mutex_lock(&event.eMutex);
+    event.iVar = 1;
+    ::pthread_cond_signal(&event.eCondVar);
+    ::pthread_mutex_unlock(&event.eMutex);
+}
+
 extern "C" {
 using TFT_Open = FT_STATUS (*)(int deviceNumber, FT_HANDLE* handle);
 using TFT_Close = FT_STATUS (*)(FT_HANDLE handle);

@@ -41,10 +41,7 @@ void TD2xxEvent::WaitFor(int timeoutMs) {
 }
 
 void TD2xxEvent::Signal() {
-    ::pthread_mutex_lock(&FHandle.eMutex);
-    FHandle.iVar = 1;
-    ::pthread_cond_signal(&FHandle.eCondVar);
-    ::pthread_mutex_unlock(&FHandle.eMutex);
+    SignalEventHandle(FHandle);
 }
 
 TUSBReceiveThread::TUSBReceiveThread(TD2xxUnit& d2xx, FT_HANDLE handle, TTextEvent onText,

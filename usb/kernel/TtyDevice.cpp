@@ -178,10 +178,7 @@ void TTtyDevice::HungUp() {
 void TTtyDevice::SignalLocked() {
     if (FEvent == nullptr || (FEventMask & FT_EVENT_RXCHAR) == 0)
         return;
-    ::pthread_mutex_lock(&FEvent->eMutex);
-    FEvent->iVar = 1;
-    ::pthread_cond_signal(&FEvent->eCondVar);
-    ::pthread_mutex_unlock(&FEvent->eMutex);
+    SignalEventHandle(*FEvent);
 }
 
 FT_STATUS TTtyDevice::Failure() {

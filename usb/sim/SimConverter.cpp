@@ -268,10 +268,7 @@ size_t TSimConverter::Feed(std::string_view bytes) {
 void TSimConverter::Signal() {
     if (FEvent == nullptr || (FEventMask & FT_EVENT_RXCHAR) == 0)
         return;
-    ::pthread_mutex_lock(&FEvent->eMutex);
-    FEvent->iVar = 1;
-    ::pthread_cond_signal(&FEvent->eCondVar);
-    ::pthread_mutex_unlock(&FEvent->eMutex);
+    SignalEventHandle(*FEvent);
 }
 
 void TSimConverter::Unplug() {
