@@ -3,6 +3,7 @@
 // own runtime folder.
 #include "app/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/WindowProbe.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
@@ -53,18 +54,16 @@ private:
     TChildProcess FProcess;
 };
 
-class InfraredTest : public ::testing::Test {
+class InfraredTest : public ::testing::Test, protected TWindowProbe {
 protected:
+    TMainScreen* ProbedWindow() const override { return Window.get(); }
     void SetUp() override { QCoreApplication::setApplicationName("Brisquell"); }
     void TearDown() override {
         Window.reset();
         Module.reset();
     }
     std::unique_ptr<TMainScreen> Open(TFakeDialogs& dialogs, const QByteArray& ini) {
-        QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(ini);
-        file.close();
+        WriteSettingsFile(ini);
         auto window = std::make_unique<TMainScreen>(dialogs);
         window->show();
         return window;
@@ -72,22 +71,6 @@ protected:
     void Start(const QByteArray& ini) {
         Module.emplace(testing_support::PortsFolder());
         Window = Open(Dialogs, ini);
-    }
-    template <typename T> T* Find(const QString& name) const {
-        T* child = Window->findChild<T*>(name);
-        EXPECT_NE(child, nullptr) << name.toStdString();
-        return child;
-    }
-    QString Panel(int i) const {
-        return Find<QLabel>(QStringLiteral("StatusPanel%1").arg(i))->text();
-    }
-    QString Text() const { return Find<QPlainTextEdit>("Editor")->toPlainText(); }
-    QAction* Action(const char* name) const { return Find<QAction>(name); }
-    QAction* DeviceItem(int tag) const {
-        for (QAction* item : Find<QMenu>("Device1")->actions())
-            if (!item->isSeparator() && item->property("Tag").toInt() == tag)
-                return item;
-        return nullptr;
     }
     QObject* Listener() const { return Find<QObject>("IrDAListener"); }
     bool PeerConnected() const { return Listener()->property("IrDAPeerConnected").toBool(); }

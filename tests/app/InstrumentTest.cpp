@@ -8,6 +8,7 @@
 #include "serial_dialog/TSerialDialog.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/FakeSerialDialog.h"
+#include "tests/app/WindowProbe.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
@@ -72,8 +73,9 @@ private:
     TChildProcess FProcess;
 };
 
-class InstrumentTest : public ::testing::Test {
+class InstrumentTest : public ::testing::Test, protected TWindowProbe {
 protected:
+    TMainScreen* ProbedWindow() const override { return Window.get(); }
     void SetUp() override { QCoreApplication::setApplicationName("Brisquell"); }
     void TearDown() override { Stop(); }
     void Stop() {
@@ -84,29 +86,10 @@ protected:
     void Start(const QByteArray& ini) {
         Stop();
         Module.emplace(testing_support::PortsFolder());
-        QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(ini);
-        file.close();
+        WriteSettingsFile(ini);
         Window = std::make_unique<TMainScreen>(Dialogs);
         Window->SetDecimalSeparatorSource([] { return QString(","); });
         Window->show();
-    }
-    template <typename T> T* Find(const QString& name) const {
-        T* child = Window->findChild<T*>(name);
-        EXPECT_NE(child, nullptr) << name.toStdString();
-        return child;
-    }
-    QString Panel(int i) const {
-        return Find<QLabel>(QStringLiteral("StatusPanel%1").arg(i))->text();
-    }
-    QString Text() const { return Find<QPlainTextEdit>("Editor")->toPlainText(); }
-    QAction* Action(const char* name) const { return Find<QAction>(name); }
-    QAction* DeviceItem(int tag) const {
-        for (QAction* item : Find<QMenu>("Device1")->actions())
-            if (!item->isSeparator() && item->property("Tag").toInt() == tag)
-                return item;
-        return nullptr;
     }
     QStringList ComItems() const {
         QStringList names;

@@ -2,6 +2,7 @@
 // converter library found through LD_LIBRARY_PATH.
 #include "app/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/WindowProbe.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
@@ -37,8 +38,9 @@ const std::string kConnectCalls = "FT_OpenEx(Velmarod K65,2)\n"
                                   "FT_SetEventNotification(1)\n";
 const std::string kDisconnectCalls = "FT_SetEventNotification(0)\nFT_Close\n";
 
-class UsbTest : public ::testing::Test {
+class UsbTest : public ::testing::Test, protected TWindowProbe {
 protected:
+    TMainScreen* ProbedWindow() const override { return Window.get(); }
     void SetUp() override {
         QCoreApplication::setApplicationName("Brisquell");
         ASSERT_TRUE(Sim.Loaded());
@@ -51,23 +53,10 @@ protected:
     void Start(const QByteArray& ini, const std::string& library = TD2xxUnit::LibraryName) {
         Stop();
         Module.emplace(testing_support::PortsFolder());
-        QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(ini);
-        file.close();
+        WriteSettingsFile(ini);
         Window = std::make_unique<TMainScreen>(Dialogs, library);
         Window->show();
     }
-    template <typename T> T* Find(const char* name) const {
-        T* child = Window->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(child, nullptr) << name;
-        return child;
-    }
-    QString Panel(int i) const {
-        return Find<QLabel>(QStringLiteral("StatusPanel%1").arg(i).toLatin1().constData())->text();
-    }
-    QString Text() const { return Find<QPlainTextEdit>("Editor")->toPlainText(); }
-    QAction* Action(const char* name) const { return Find<QAction>(name); }
     // The messages shown, without the port scan's on a machine without ports.
     QStringList Boxes() const {
         QStringList boxes = Dialogs.Messages;
