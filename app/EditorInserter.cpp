@@ -1,5 +1,6 @@
 #include "app/EditorInserter.h"
 
+#include "app/DocumentFile.h"
 #include "platform/CodePage.h"
 
 #include <QCoreApplication>
@@ -9,6 +10,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include <utility>
 
 namespace {
 
@@ -42,20 +45,43 @@ bool IsUserInput(const QEvent* event) {
     }
 }
 
+// The text with its line ends as the editor holds a stream of readings:
+// line separators within paragraphs of up to GroupedLines lines, counting
+// those the caret's paragraph already has. The text's last line end is a
+// paragraph end, so a reading on its own stays a paragraph of its own (and
+// the empty line behind it its own).
+QString LinesForEditor(QStringView text, const QTextBlock& block) {
+    int separators = static_cast<int>(block.text().count(QChar::LineSeparator));
+    QString held;
+    held.reserve(text.size());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar ch = text[i];
+        if (ch != u'\r' && ch != u'\n') {
+            held += ch;
+            continue;
+        }
+        if (ch == u'\r' && i + 1 < size && text[i + 1] == u'\n')
+            ++i; // CR LF is one line end
+        if (i + 1 < size && separators + 1 < GroupedLines) {
+            held += QChar::LineSeparator;
+            ++separators;
+        } else {
+            held += QChar::ParagraphSeparator;
+            separators = 0;
+        }
+    }
+    return held;
+}
+
 } // namespace
 
 TEditorInserter::TEditorInserter(QPlainTextEdit* editor) : QObject(editor), FEditor(editor) {
-    FFrame.setSingleShot(true);
-    FFrame.setInterval(FrameMs);
-    connect(&FFrame, &QTimer::timeout, this, &TEditorInserter::EndFrame);
+    FGather.setSingleShot(true);
+    connect(&FGather, &QTimer::timeout, this, &TEditorInserter::Flush);
     // Input reaches the editor, its viewport, its scroll bars and the
     // window's shortcuts; watching the application sees all of them.
     QCoreApplication::instance()->installEventFilter(this);
-}
-
-TEditorInserter::~TEditorInserter() {
-    if (FHeldLayout)
-        FHeldLayout->blockSignals(false);
 }
 
 void TEditorInserter::InsertAnsi(QByteArrayView bytes) {
@@ -74,13 +100,42 @@ void TEditorInserter::InsertAnsi(QByteArrayView bytes) {
 void TEditorInserter::Insert(const QString& text) {
     if (text.isEmpty())
         return;
+    FPending += text;
+    ++FPieces;
+    if (FPending.size() >= PendingLimit) {
+        Flush();
+        return;
+    }
+    if (FGather.isActive())
+        return;
+    const bool stream =
+        FLastBatchPieces > 1 && FSinceBatch.isValid() && FSinceBatch.elapsed() < StreamMs;
+    FGather.start(stream ? StreamMs : FrameMs);
+}
+
+void TEditorInserter::Flush() {
+    FGather.stop();
+    if (FPending.isEmpty())
+        return;
+    const QString text = std::exchange(FPending, QString());
+    // Hold the layout's notices while the text goes in: on each one the
+    // editor would lay out the lines at the bottom again to fit its scroll
+    // range, costing time and memory per line.
+    QAbstractTextDocumentLayout* layout = FEditor->document()->documentLayout();
+    const bool wasBlocked = layout->blockSignals(true);
+    InsertNow(text);
+    layout->blockSignals(wasBlocked);
+    ShowInsertion();
+    FLastBatchPieces = std::exchange(FPieces, 0);
+    FSinceBatch.start();
+}
+
+void TEditorInserter::InsertNow(const QString& text) {
     QTextDocument* doc = FEditor->document();
     QTextCursor cursor = FEditor->textCursor();
     QStringView piece = text;
     if (piece.front() == u'\n' && !cursor.hasSelection() && cursor.position() == FLoneCRPosition)
         piece = piece.mid(1);
-    if (!FFrame.isActive())
-        BeginFrame();
     FInserting = true;
     // With undo off the document keeps no copy of the change, and turning it
     // on again clears the history, as the non-undoable replace does.
@@ -90,10 +145,10 @@ void TEditorInserter::Insert(const QString& text) {
         // out every new line as it arrives would cost time and memory per line.
         QTextCursor block(doc);
         block.beginEditBlock();
-        if (!piece.isEmpty())
-            cursor.insertText(piece.toString());
-        else if (cursor.hasSelection())
+        if (cursor.hasSelection())
             cursor.removeSelectedText();
+        if (!piece.isEmpty())
+            cursor.insertText(LinesForEditor(piece, cursor.block()));
         block.endEditBlock();
     }
     doc->setUndoRedoEnabled(true);
@@ -102,41 +157,20 @@ void TEditorInserter::Insert(const QString& text) {
         FInserted(piece);
     FInserting = false;
     // The editor's own cursor sat where the text went in, so the document
-    // moved it behind the text; setting it again would scroll per insertion.
+    // moved it behind the text.
     FLoneCRPosition = text.back() == u'\r' ? cursor.position() : -1;
 }
 
-void TEditorInserter::Flush() {
-    if (FFrame.isActive()) {
-        FFrame.stop();
-        EndFrame();
-    }
+void TEditorInserter::ShowInsertion() {
+    // One notice of the final size lets the editor fit its scroll range to
+    // the text's end; the repaint follows with the next paint event.
+    QAbstractTextDocumentLayout* layout = FEditor->document()->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
+    FEditor->ensureCursorVisible();
 }
 
 bool TEditorInserter::eventFilter(QObject*, QEvent* event) {
-    if (FFrame.isActive() && IsUserInput(event))
+    if (!FPending.isEmpty() && IsUserInput(event))
         Flush();
     return false;
-}
-
-void TEditorInserter::BeginFrame() {
-    // Hold painting until the frame ends. Hold the layout's notices too: on
-    // each one the editor would lay out the lines at the bottom again to fit
-    // its scroll range to the text, costing time and memory per line.
-    FEditor->setUpdatesEnabled(false);
-    FHeldLayout = FEditor->document()->documentLayout();
-    FHeldLayout->blockSignals(true);
-    FFrame.start();
-}
-
-void TEditorInserter::EndFrame() {
-    if (FHeldLayout)
-        FHeldLayout->blockSignals(false);
-    FHeldLayout = nullptr;
-    // One notice of the final size lets the editor fit its scroll range to
-    // the text's end.
-    QAbstractTextDocumentLayout* layout = FEditor->document()->documentLayout();
-    emit layout->documentSizeChanged(layout->documentSize());
-    FEditor->setUpdatesEnabled(true);
-    FEditor->ensureCursorVisible();
 }

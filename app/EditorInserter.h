@@ -2,8 +2,8 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QByteArrayView>
+#include <QElapsedTimer>
 #include <QObject>
-#include <QPointer>
 #include <QString>
 #include <QTimer>
 
@@ -16,24 +16,32 @@ class QPlainTextEdit;
 // caret ends behind the text, and the insertion is not undoable (it clears
 // the undo history, so Undo never removes or mangles a reading).
 //
-// Display work is batched: the text goes into the document at once, but the
-// editor learns the document's new size, repaints and scrolls the caret into
-// view at most once per frame. Any user input ends the frame first, so the
-// user always acts on an editor that has caught up with the document.
+// Inserting into the editor costs far more per insertion than per
+// character, so readings are gathered and go in together: a lone reading
+// within one frame, a stream every StreamMs (and at once when PendingLimit
+// characters wait), each batch as one insertion followed by one repaint.
+// Readings come as a stream when more than one arrived within the last
+// frame or batch and the next follows soon after it.
+// Anything that looks at or changes the text first flushes the batch: user
+// input, before it is handled, and the commands, which call Flush. The
+// document is thus always what inserting each reading on arrival gives.
 class TEditorInserter : public QObject {
     Q_OBJECT
 public:
     static constexpr int FrameMs = 16;
+    static constexpr int StreamMs = 100;
+    static constexpr qsizetype PendingLimit = 64 * 1024;
 
     explicit TEditorInserter(QPlainTextEdit* editor);
-    ~TEditorInserter() override;
 
     // ANSI bytes (Windows-1252); NUL bytes are dropped, the rest is kept.
     void InsertAnsi(QByteArrayView bytes);
     void Insert(const QString& text);
 
-    // Finishes a pending frame at once (commands, tests, shut-down).
+    // Puts the gathered text into the editor now (commands, tests, shut-down).
     void Flush();
+    // Whether received text waits to go in.
+    bool Pending() const { return !FPending.isEmpty(); }
 
     // Told each text as it went in at the caret, once the document counts as
     // modified; every reading of every link passes. The document took CR LF,
@@ -48,13 +56,18 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void BeginFrame();
-    void EndFrame();
+    void InsertNow(const QString& text);
+    void ShowInsertion();
 
     QPlainTextEdit* FEditor;
-    QTimer FFrame;
-    // The document layout whose signals the frame holds back.
-    QPointer<QAbstractTextDocumentLayout> FHeldLayout;
+    QString FPending;
+    QTimer FGather;
+    // Texts handed over for the batch being gathered, and for the last one.
+    // When more than one came within a frame and the next follows within
+    // StreamMs, readings are streaming in.
+    int FPieces = 0;
+    int FLastBatchPieces = 0;
+    QElapsedTimer FSinceBatch;
     // Where the last insertion ended with a lone carriage return: a line feed
     // arriving next at the same place completes that line break instead of
     // starting another one.

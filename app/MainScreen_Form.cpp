@@ -194,8 +194,13 @@ void TMainScreen::BuildActions() {
 }
 
 void TMainScreen::Bind(QAction* action, void (TMainScreen::*handler)(QObject*)) {
-    connect(action, &QAction::triggered, this,
-            [this, action, handler] { RunGuarded([&] { (this->*handler)(action); }); });
+    // A command acts on the document with every reading received so far.
+    connect(action, &QAction::triggered, this, [this, action, handler] {
+        RunGuarded([&] {
+            FInserter->Flush();
+            (this->*handler)(action);
+        });
+    });
     action->setEnabled(true);
 }
 

@@ -1,6 +1,8 @@
 // Language switching, the help file and the about box.
 #include "app/TMainScreen.h"
 
+#include "app/EditorInserter.h"
+
 #include "app/InfoDlg.h"
 #include "app/Shell.h"
 #include "app/Texts.h"
@@ -55,6 +57,8 @@ QString TMainScreen::HelpFile() {
 }
 
 void TMainScreen::SwitchLanguage(QObject* Sender) {
+    // Retranslating walks the window; the readings go in before it.
+    FInserter->Flush();
     const std::array<QAction*, 3> items = LanguageItems();
     for (QAction* item : items)
         item->setChecked(false);

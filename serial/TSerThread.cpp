@@ -3,6 +3,7 @@
 #include "serial/PortState.h"
 #include "serial/TSerial.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <sys/epoll.h>
@@ -74,21 +75,27 @@ void TSerThread::Execute() {
 // Blocks until events are pending; 0 when the port closed or hung up.
 uint32_t TSerThread::WaitForEvents(int Epoll) {
     TPortState& state = *FState;
-    bool armed = true;
+    uint32_t held = 0;
     for (;;) {
-        const int transmitter = state.CheckTransmitter();
-        if (const uint32_t events = state.TakeEvents(); events != 0)
-            return events;
+        int timeout = state.CheckTransmitter();
+        held |= state.TakeEvents();
         if (state.Closed() || state.HungUp() || Terminated())
-            return 0;
+            return held;
+        const int slice = held != 0 ? SliceLeftMs(held) : 0;
+        if (held != 0 && slice <= 0) {
+            WatchDevice(Epoll, true);
+            state.Fill(true); // what came in during the slice goes with it
+            FLastHandOver = std::chrono::steady_clock::now();
+            FLastSliceBytes = state.Count();
+            return held | state.TakeEvents();
+        }
+        if (held != 0)
+            timeout = timeout < 0 ? slice : std::min(timeout, slice);
         // While the queue is full the device is left alone: the kernel's
         // buffer and the line's flow control hold the rest.
-        if (const bool arm = state.ArmReceive(); arm != armed) {
-            Watch(Epoll, EPOLL_CTL_MOD, state.Fd(), arm ? uint32_t{EPOLLIN} : 0u, kDevice);
-            armed = arm;
-        }
+        WatchDevice(Epoll, held == 0 && state.ArmReceive());
         epoll_event ready[3];
-        const int n = ::epoll_wait(Epoll, ready, 3, transmitter);
+        const int n = ::epoll_wait(Epoll, ready, 3, timeout);
         if (n < 0 && errno != EINTR)
             return 0;
         state.Wakeups.fetch_add(1, std::memory_order_relaxed);
@@ -102,6 +109,25 @@ uint32_t TSerThread::WaitForEvents(int Epoll) {
             }
         }
     }
+}
+
+// Milliseconds the gathering of a stream's slice still takes for Events; 0
+// when they are to be handed over now.
+int TSerThread::SliceLeftMs(uint32_t Events) const {
+    if ((Events & ~uint32_t{CommEvent::EV_RXCHAR | CommEvent::EV_RXFLAG}) != 0 ||
+        FLastSliceBytes > SliceBytes)
+        return 0;
+    const auto since = std::chrono::steady_clock::now() - FLastHandOver;
+    const auto left = std::chrono::milliseconds(StreamSliceMs) -
+                      std::chrono::duration_cast<std::chrono::milliseconds>(since);
+    return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
+
+void TSerThread::WatchDevice(int Epoll, bool Watched) {
+    if (Watched == FWatched)
+        return;
+    Watch(Epoll, EPOLL_CTL_MOD, FState->Fd(), Watched ? uint32_t{EPOLLIN} : 0u, kDevice);
+    FWatched = Watched;
 }
 
 // A handler that throws ends the dispatch of this wake-up only: the thread

@@ -2,6 +2,7 @@
 
 #include "platform/TThread.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 
@@ -21,14 +22,30 @@ public:
     // The event bits reported by the latest wait.
     uint32_t EventMask = 0;
 
+    // Received data arriving within StreamSliceMs of the previous hand-over
+    // waits for that slice to end (in the kernel's buffer), so a stream sent
+    // line by line costs one hand-over per slice rather than one per line.
+    // Data after a pause, a stream too fast for the kernel's buffer to hold
+    // a slice of (more than SliceBytes came in the last one), and every other
+    // event are handed over at once.
+    static constexpr int StreamSliceMs = 5;
+    static constexpr int SliceBytes = 1024;
+
 protected:
     void Execute() override;
 
 private:
     explicit TSerThread(std::shared_ptr<TPortState> State);
     uint32_t WaitForEvents(int Epoll);
+    int SliceLeftMs(uint32_t Events) const;
+    void WatchDevice(int Epoll, bool Watched);
     void HandleEvents();
     void DispatchEvents();
 
     std::shared_ptr<TPortState> FState;
+    // Whether the wait includes the device (not while the queue is full or a
+    // slice of a stream is being gathered).
+    bool FWatched = true;
+    std::chrono::steady_clock::time_point FLastHandOver;
+    int FLastSliceBytes = 0; // received data waiting at the last hand-over
 };

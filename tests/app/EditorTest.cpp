@@ -8,10 +8,12 @@
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -22,13 +24,13 @@ struct TShownEditor {
         Editor.resize(400, 300);
         Editor.show();
     }
-    // Each reading its own insertion, without the event loop running, so
-    // they all fall into one frame.
+    // Each reading handed over on its own, without the event loop running,
+    // so they all wait for one batch.
     void Stream(int first, int count) {
         for (int i = first; i < first + count; ++i)
             Inserter.InsertAnsi(QByteArray::number(i) + " um\r\n");
     }
-    bool FrameEnded() { return Editor.updatesEnabled(); }
+    bool FrameEnded() const { return !Inserter.Pending(); }
     QRect EndRect() {
         QTextCursor end(Editor.document());
         end.movePosition(QTextCursor::End);
@@ -62,11 +64,14 @@ TEST(EditorTest, NewestReadingStaysAtTheBottomEdge) {
         ASSERT_TRUE(testing_support::WaitFor([&] { return shown.FrameEnded(); }));
         shown.ExpectEndAtBottomEdge("after a frame of readings");
     }
-    const QTextBlock newest = shown.Editor.document()->lastBlock().previous();
-    EXPECT_EQ(newest.text(), "599 um");
-    const QRect newestRect = shown.Editor.cursorRect(QTextCursor(newest));
+    const QString text = shown.Editor.toPlainText();
+    EXPECT_TRUE(text.endsWith("\n599 um\n"));
+    EXPECT_EQ(text.count('\n'), 600);
+    QTextCursor newest(shown.Editor.document());
+    newest.movePosition(QTextCursor::End);
+    newest.movePosition(QTextCursor::Left, QTextCursor::MoveAnchor, 7);
+    const QRect newestRect = shown.Editor.cursorRect(newest);
     EXPECT_EQ(newestRect.bottom() + 1, shown.EndRect().top()) << "the newest line right above";
-    EXPECT_EQ(shown.Editor.document()->blockCount(), 601);
     // Scrolled fully down, the text still fills the viewport to its foot.
     QScrollBar* bar = shown.Editor.verticalScrollBar();
     bar->setValue(bar->maximum());
@@ -75,8 +80,8 @@ TEST(EditorTest, NewestReadingStaysAtTheBottomEdge) {
     EXPECT_LT(blank, 2 * shown.EndRect().height()) << "blank space below the text";
 }
 
-// Input arriving while a frame is pending acts on an editor that already
-// shows the readings in place, as if each had been displayed on arrival.
+// Input arriving while readings wait acts on an editor that already shows
+// them in place, as if each had been inserted and displayed on arrival.
 TEST(EditorTest, UserInputWithinAFrameSeesTheReadingsInPlace) {
     struct TCase {
         const char* Name;
@@ -116,12 +121,98 @@ TEST(EditorTest, UserInputWithinAFrameSeesTheReadingsInPlace) {
         shown.Stream(0, 200);
         ASSERT_FALSE(shown.FrameEnded());
         c.Send(shown.Editor);
-        EXPECT_TRUE(shown.FrameEnded()) << "input ends the frame before it is handled";
+        EXPECT_TRUE(shown.FrameEnded()) << "input lets the readings in before it is handled";
         c.Check(shown);
         // Readings after the input go where the input left the caret.
         shown.Stream(200, 1);
+        shown.Inserter.Flush();
         EXPECT_TRUE(shown.Editor.toPlainText().endsWith("200 um\n"));
     }
+}
+
+// Gathering readings into one insertion gives the document, caret, undo
+// state and journal record that inserting each on arrival gives, whatever
+// way the readings were split.
+TEST(EditorTest, ABatchEqualsInsertingEachReading) {
+    struct TCase {
+        const char* Name;
+        const char* Before; // the text, with the selection between [ and ]
+        std::vector<QByteArray> Chunks;
+    };
+    const TCase cases[] = {
+        {"line breaks split between chunks", "", {"1,5\r", "\n2,5\r", "\n", "\r\n", "3\r"}},
+        {"a lone CR, then text", "", {"a\r", "b\n", "\n", "c"}},
+        {"selection replaced by the first", "ab[cd]ef", {"1", "2\r", "\n"}},
+        {"line feed first after a selection", "x[y]z", {"\r", "\n", "7"}},
+        {"NUL bytes dropped, code page kept",
+         "",
+         {QByteArray("1\0 2\r", 5), QByteArray("\n\xB5m", 4)}},
+        {"a line feed where no CR went before", "q[]", {"\n", "\r\n\r", "\n"}},
+    };
+    struct TResult {
+        QString Text;
+        int Caret = 0;
+        bool Undo = false;
+        QString Journal;
+    };
+    const auto run = [](const TCase& c, bool eachAlone) {
+        QPlainTextEdit editor;
+        TEditorInserter inserter(&editor);
+        TResult result;
+        inserter.SetInsertedHandler([&](QStringView text) { result.Journal += text; });
+        QString before = QString::fromLatin1(c.Before);
+        const qsizetype open = before.indexOf('[');
+        const qsizetype close = before.indexOf(']');
+        before.remove('[').remove(']');
+        editor.setPlainText(before);
+        QTextCursor cursor = editor.textCursor();
+        cursor.setPosition(open < 0 ? static_cast<int>(before.size()) : static_cast<int>(open));
+        if (open >= 0)
+            cursor.setPosition(static_cast<int>(close - 1), QTextCursor::KeepAnchor);
+        editor.setTextCursor(cursor);
+        for (const QByteArray& chunk : c.Chunks) {
+            inserter.InsertAnsi(chunk);
+            if (eachAlone)
+                inserter.Flush();
+        }
+        inserter.Flush();
+        result.Text = editor.toPlainText();
+        result.Caret = editor.textCursor().position();
+        result.Undo = editor.document()->isUndoAvailable();
+        return result;
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        const TResult alone = run(c, true);
+        const TResult batch = run(c, false);
+        EXPECT_EQ(batch.Text, alone.Text);
+        EXPECT_EQ(batch.Caret, alone.Caret);
+        EXPECT_FALSE(batch.Undo);
+        EXPECT_FALSE(alone.Undo);
+        // The journal may see the breaks as CR LF or one by one; as text
+        // they read the same.
+        EXPECT_EQ(QTextDocument(batch.Journal).toPlainText(),
+                  QTextDocument(alone.Journal).toPlainText());
+    }
+}
+
+// A stream waits for its batch, but a burst beyond the limit goes in at
+// once, so no burst is held back unboundedly.
+TEST(EditorTest, ALargeBurstGoesInWithoutWaiting) {
+    QPlainTextEdit editor;
+    TEditorInserter inserter(&editor);
+    inserter.InsertAnsi("1\r\n");
+    EXPECT_TRUE(inserter.Pending());
+    EXPECT_TRUE(editor.toPlainText().isEmpty());
+    const QByteArray line = "  12,5 \xB5m\r\n";
+    for (qsizetype sent = 0; sent < TEditorInserter::PendingLimit; sent += line.size())
+        inserter.InsertAnsi(line);
+    EXPECT_GE(editor.toPlainText().count('\n'), TEditorInserter::PendingLimit / line.size());
+    EXPECT_TRUE(editor.document()->isModified());
+    // What is left goes in by itself, without a command.
+    inserter.InsertAnsi("end");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return !inserter.Pending(); }));
+    EXPECT_TRUE(editor.toPlainText().endsWith("m\nend"));
 }
 
 } // namespace

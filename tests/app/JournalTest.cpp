@@ -2,6 +2,7 @@
 // main window keeping it, offering it back after a crash, and leaving it
 // alone while its instance runs.
 #include "app/CaptureJournal.h"
+#include "app/EditorInserter.h"
 #include "app/TMainScreen.h"
 #include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
@@ -130,7 +131,10 @@ protected:
         TFakeFileDialogs Files;
         std::unique_ptr<TMainScreen> Window;
         QPlainTextEdit* Editor() const { return Window->findChild<QPlainTextEdit*>("Editor"); }
-        QString Text() const { return Editor()->toPlainText(); }
+        QString Text() const {
+            Window->Inserter().Flush();
+            return Editor()->toPlainText();
+        }
         QString Note() const { return Window->findChild<QLabel*>("StatusPanel0")->toolTip(); }
     };
     TInstance& Start(std::deque<int> answers = {}, const QByteArray& language = "de") {
@@ -231,7 +235,7 @@ TEST_F(JournalWindowTest, NoKeepsItAsideAndSaveLeavesNothingToOffer) {
     EXPECT_EQ(ReadFile(Folder() + "/" + kept.filter("capture-crashed").value(0)), crashed);
 
     first.Window->AddReceivedText("1,5\r\n");
-    ASSERT_EQ(Files("capture-*.brqj").size(), 1);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Files("capture-*.brqj").size() == 1; }));
     const QTemporaryDir documents;
     first.Files.Answers = {documents.filePath("messung.txt")};
     first.Window->findChild<QAction*>("act_file_saveas")->trigger();
@@ -239,7 +243,7 @@ TEST_F(JournalWindowTest, NoKeepsItAsideAndSaveLeavesNothingToOffer) {
     EXPECT_TRUE(Files("capture-*").isEmpty()) << "saved: nothing left to recover";
     // New discards: the journal of the new readings goes with them.
     first.Window->AddReceivedText("2,5\r\n");
-    ASSERT_EQ(Files("capture-*.brqj").size(), 1);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Files("capture-*.brqj").size() == 1; }));
     first.Dialogs.Answers = {platform::IDNO};
     first.Window->findChild<QAction*>("act_file_new")->trigger();
     EXPECT_TRUE(Files("capture-*").isEmpty());
@@ -255,8 +259,8 @@ TEST_F(JournalWindowTest, RunningInstancesKeepTheirOwnJournals) {
     TInstance& b = Start();
     a.Window->AddReceivedText("1\r\n");
     b.Window->AddReceivedText("2\r\n");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Files("capture-*.brqj").size() == 2; }));
     const QStringList journals = Files("capture-*.brqj");
-    ASSERT_EQ(journals.size(), 2);
     ASSERT_TRUE(testing_support::WaitFor([&] {
         return QStringList{OnDisk(journals[0]), OnDisk(journals[1])}.contains("1\n") &&
                QStringList{OnDisk(journals[0]), OnDisk(journals[1])}.contains("2\n");

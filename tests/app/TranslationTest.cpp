@@ -2,6 +2,7 @@
 // program's catalogs (carried by this test program as the program carries
 // them), switched from the Help menu, with the texts set at run time left
 // alone; the help file and the about box.
+#include "app/EditorInserter.h"
 #include "app/TMainScreen.h"
 #include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
@@ -97,6 +98,7 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     Start();
     Window->SetFileName("/m/probe.txt", true);
     Window->AddReceivedText("Datei\r\n");
+    Window->Inserter().Flush();
     gnugettext::SelectLanguage("fr");
     gnugettext::RetranslateComponent(Window.get());
     EXPECT_EQ(MenuTitle(), "Fichier");
