@@ -61,17 +61,32 @@ void TIrDAListener::Event(intptr_t lParam) {
 }
 
 // One recv per event; the layer posts another while data remains.
-void TIrDAListener::Read() {
+int TIrDAListener::Read() {
     std::array<char, ChunkSize + 1> buffer{};
     const int n = ws::recv(FPeerSocket, buffer.data(), ChunkSize, 0);
     if (n > 0 && FSink.Received)
         FSink.Received(QByteArrayView(buffer.data(), n));
+    return n;
+}
+
+// A gauge that sent its reading just before the next one arrived is replaced
+// before the read events of that reading come: what it sent is taken first.
+// Bounded, so a peer that keeps sending cannot hold the window.
+void TIrDAListener::DrainPeer() {
+    for (int taken = 0; taken < DrainLimit;) {
+        const int n = Read();
+        if (n <= 0)
+            return;
+        taken += n;
+    }
 }
 
 void TIrDAListener::Accept() {
     const bool replacing = FPeerSocket > 0;
-    if (replacing)
+    if (replacing) {
+        DrainPeer();
         ws::closesocket(FPeerSocket);
+    }
     FPeerSocket = ws::accept(FListenSocket, nullptr, nullptr);
     if (FPeerSocket > 0) {
         FPeerConnected = true;

@@ -9,9 +9,10 @@
 
 // The infrared listener: offers the IrCOMM service from the window's creation
 // to its destruction, whatever instrument is chosen, accepts one peer at a
-// time (a new one replaces the old) and hands what the peer sends to its
-// owner in chunks of at most ChunkSize bytes. The socket events go to the
-// window as message Message; the window passes their lParam to Event.
+// time (a new one replaces the old, once what the old one sent is taken) and
+// hands what the peer sends to its owner in chunks of at most ChunkSize
+// bytes. The socket events go to the window as message Message; the window
+// passes their lParam to Event.
 class TIrDAListener : public QObject {
     Q_OBJECT
     Q_PROPERTY(int ListenSocket READ ListenSocket)
@@ -21,6 +22,9 @@ public:
     static constexpr unsigned Message = wsock::WM_USER + 1;
     static constexpr int ChunkSize = 101;
     static constexpr int Backlog = 2;
+    // At most this much of a replaced peer's data is still handed over: more
+    // than its socket holds.
+    static constexpr int DrainLimit = 1 << 20;
 
     struct TSink {
         std::function<void(QByteArrayView chunk)> Received;
@@ -49,7 +53,9 @@ public:
     bool PeerConnected() const { return FPeerConnected; }
 
 private:
-    void Read();
+    // One recv from the peer, handed over; its result.
+    int Read();
+    void DrainPeer();
     void Accept();
     void PeerClosed();
 

@@ -272,7 +272,8 @@ TEST_F(SocketLayerTest, TheListenerFollowsItsPeers) {
     EXPECT_GE(chunks.size(), 3u);
     EXPECT_EQ(window.Messages.back(), FD_CLOSE);
 
-    // A second gauge replaces the first, which is let go.
+    // A second gauge replaces the first, which is let go once what it sent
+    // is taken.
     TClient a;
     ASSERT_TRUE(WaitFor([&] { return listener.PeerConnected(); }));
     const SOCKET peerA = listener.PeerSocket();
@@ -283,6 +284,7 @@ TEST_F(SocketLayerTest, TheListenerFollowsItsPeers) {
     EXPECT_TRUE(listener.PeerConnected());
     b.Send("b");
     ASSERT_TRUE(WaitFor([&] { return chunks.back() == "b"; }));
+    EXPECT_EQ(chunks[chunks.size() - 2], "a") << "the replaced gauge's reading is not lost";
 
     // A gauge that goes just as another arrives: the late close of the one
     // replaced must not end the newcomer.

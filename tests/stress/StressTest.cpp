@@ -1,20 +1,14 @@
 // The window under sustained load on a pseudo-terminal "gauge": nothing may
 // crash, hang or lose a reading. The readings carry no "um" and no ".", so
 // no conversion touches them and every byte sent can be accounted for.
-#include "app/TMainScreen.h"
 #include "serial/TCOMManager.h"
-#include "tests/app/FakeDialogs.h"
-#include "tests/support/PrivateSerialModule.h"
+#include "tests/stress/StressFixture.h"
 #include "tests/support/Pty.h"
-#include "tests/support/TestEnvironment.h"
 
 #include <QAction>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFile>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QTextDocument>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -22,43 +16,19 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <thread>
 
 #include <unistd.h>
 
 namespace {
 
+using namespace stress;
 using testing_support::WaitFor;
 
-// Resident memory of this process in bytes.
-qint64 ResidentBytes() {
-    QFile statm("/proc/self/statm");
-    if (!statm.open(QIODevice::ReadOnly))
-        return 0;
-    const QList<QByteArray> fields = statm.readAll().split(' ');
-    return fields.size() > 1 ? fields[1].toLongLong() * ::sysconf(_SC_PAGESIZE) : 0;
-}
-
-// The sanitizers keep freed memory aside, so resident memory says nothing
-// about leaks there (the leak checker does).
-constexpr bool kMemoryIsMeasurable =
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-    false;
-#else
-    true;
-#endif
-
-QByteArray Reading(int i) {
-    return QByteArray::number(i).rightJustified(9, '0') + "\r\n"; // 11 bytes, as gauges send
-}
-
-class StressTest : public ::testing::Test {
+class StressTest : public TStressFixture {
 protected:
-    void SetUp() override { QCoreApplication::setApplicationName("Brisquell"); }
     void TearDown() override {
-        Window.reset();
-        Module.reset();
+        TStressFixture::TearDown();
         QFile::remove(PortPath());
     }
     static QString PortPath() { return testing_support::PortsFolder() + "/COM9"; }
@@ -71,27 +41,12 @@ protected:
         return pty;
     }
     void Start(int device) {
-        Module.emplace(testing_support::PortsFolder());
-        QFile file(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(QByteArray("[Config]\nPort=9\nDevice=") + QByteArray::number(device) + "\n");
-        file.close();
-        Window = std::make_unique<TMainScreen>(Dialogs);
-        Window->show();
+        TStressFixture::Start(QByteArray("[Config]\nPort=9\nDevice=") + QByteArray::number(device) +
+                              "\n");
     }
-    template <typename T> T* Find(const char* name) const { return Window->findChild<T*>(name); }
-    QAction* Action(const char* name) const { return Find<QAction>(name); }
     // Whether the port manager lists the gauge's port: the program has
     // seen it plugged in (or, when not, pulled out).
     static bool Listed() { return COMManager->HasPort(9); }
-    QString Panel0() const { return Window->findChild<QLabel*>("StatusPanel0")->text(); }
-    QPlainTextEdit* Editor() const { return Window->findChild<QPlainTextEdit*>("Editor"); }
-    // The document's text in the file's terms, as it would be saved.
-    QString Text() const { return Editor()->toPlainText(); }
-
-    std::optional<TPrivateSerialModule> Module;
-    TFakeDialogs Dialogs;
-    std::unique_ptr<TMainScreen> Window;
 };
 
 // Connects and disconnects again and again with a reading on every
@@ -111,13 +66,13 @@ TEST_F(StressTest, FiveHundredConnectCyclesWithDataOnEach) {
         Action("act_interface_conneced")->trigger();
         ASSERT_EQ(Panel0(), "Verbunden...") << "cycle " << i;
         gauge->Send(Reading(i).toStdString());
-        expected += QString::fromLatin1(Reading(i)).replace("\r\n", "\n");
+        expected += Shown(Reading(i));
         ASSERT_TRUE(WaitFor([&] { return Text().size() >= expected.size(); }, 30000))
             << "cycle " << i;
     }
     EXPECT_EQ(Text(), expected);
     if (kMemoryIsMeasurable) { // 450 cycles of 11 bytes; allocator slack aside
-        EXPECT_LT(ResidentBytes() - warmedUp, 16 << 20);
+        EXPECT_LT(ResidentBytes() - warmedUp, kMemorySlack);
     }
 }
 
@@ -213,13 +168,11 @@ TEST_F(StressTest, FullSpeedStreamWithThePromptCycle) {
     } join{device, done};
     // The window's event loop runs meanwhile, as it does for a user.
     ASSERT_TRUE(WaitFor([&] { return !streaming; }, (seconds + 30) * 1000));
-    // Counted without copying the text out, as the poll runs often.
-    const auto shown = [&] { return Editor()->document()->characterCount() - 1; };
     // A busy machine may take long to drain it; a stall is a failure.
-    for (int last = -1; shown() < sent * 10;) {
-        last = shown();
-        ASSERT_TRUE(WaitFor([&] { return shown() > last; }, 30000))
-            << shown() << " of " << sent * 10 << ", ending " << Text().right(40).toStdString();
+    for (int last = -1; Length() < sent * 10;) {
+        last = Length();
+        ASSERT_TRUE(WaitFor([&] { return Length() > last; }, 30000))
+            << Length() << " of " << sent * 10 << ", ending " << Text().right(40).toStdString();
     }
     // Quiet now: requests go out every second and their answers are dropped.
     const int before = answered;
@@ -229,7 +182,7 @@ TEST_F(StressTest, FullSpeedStreamWithThePromptCycle) {
     QString expected;
     expected.reserve(sent * 10);
     for (int i = 0; i < sent; ++i)
-        expected += QString::fromLatin1(Reading(i)).replace("\r\n", "\n");
+        expected += Shown(Reading(i));
     EXPECT_EQ(Text().size(), expected.size());
     EXPECT_TRUE(Text() == expected) << "a reading lost, doubled or an answer shown";
     EXPECT_GT(sent, 10000);
