@@ -585,10 +585,12 @@ def measure_line_rate(setup, name):
 
 @contextlib.contextmanager
 def xvfb():
-    """A virtual display of its own, on a free display number."""
+    """A virtual display of its own, on a free display number. It must not
+    reset when its last client leaves: a contender connecting during the
+    reset is refused."""
     read, write = os.pipe()
     server = Child("Xvfb", ["Xvfb", "-displayfd", str(write), "-screen", "0", "1280x1024x24",
-                            "-nolisten", "tcp"], dict(os.environ), pass_fds=(write,))
+                            "-nolisten", "tcp", "-noreset"], dict(os.environ), pass_fds=(write,))
     os.close(write)
     try:
         ready, _, _ = select.select([read], [], [], 30)

@@ -28,8 +28,8 @@ public:
     // Data after a pause, a stream too fast for the kernel's buffer to hold
     // a slice of (more than SliceBytes came in the last one), and every other
     // event are handed over at once.
-    static constexpr int StreamSliceMs = 5;
-    static constexpr int SliceBytes = 1024;
+    static constexpr int StreamSliceMs = 10;
+    static constexpr int SliceBytes = 2048;
 
 protected:
     void Execute() override;
