@@ -54,14 +54,8 @@ private:
     TChildProcess FProcess;
 };
 
-class InfraredTest : public ::testing::Test, protected TWindowProbe {
+class InfraredTest : public TWindowTest {
 protected:
-    TMainScreen* ProbedWindow() const override { return Window.get(); }
-    void SetUp() override { QCoreApplication::setApplicationName("Brisquell"); }
-    void TearDown() override {
-        Window.reset();
-        Module.reset();
-    }
     std::unique_ptr<TMainScreen> Open(TFakeDialogs& dialogs, const QByteArray& ini) {
         WriteSettingsFile(ini);
         auto window = std::make_unique<TMainScreen>(dialogs);
@@ -82,10 +76,6 @@ protected:
         return WaitFor([&] { return Text() == text; }, 30000);
     }
     static QString SocketPath() { return testing_support::RuntimeDir() + "/Brisquell/IrDA:IrCOMM"; }
-
-    std::optional<TPrivateSerialModule> Module;
-    TFakeDialogs Dialogs;
-    std::unique_ptr<TMainScreen> Window;
 };
 
 TEST_F(InfraredTest, AGaugeDeliversWithTheInfraredProfileUntilItIsReplacedOrLeaves) {

@@ -73,15 +73,8 @@ private:
     TChildProcess FProcess;
 };
 
-class InstrumentTest : public ::testing::Test, protected TWindowProbe {
+class InstrumentTest : public TWindowTest {
 protected:
-    TMainScreen* ProbedWindow() const override { return Window.get(); }
-    void SetUp() override { QCoreApplication::setApplicationName("Brisquell"); }
-    void TearDown() override { Stop(); }
-    void Stop() {
-        Window.reset();
-        Module.reset();
-    }
     // A program start: the serial module finds the ports there are now.
     void Start(const QByteArray& ini) {
         Stop();
@@ -101,10 +94,6 @@ protected:
     bool WaitForPanel(const QString& text, int timeoutMs = 20000) const {
         return testing_support::WaitFor([&] { return Panel(0) == text; }, timeoutMs);
     }
-
-    std::optional<TPrivateSerialModule> Module;
-    TFakeDialogs Dialogs;
-    std::unique_ptr<TMainScreen> Window;
 };
 
 TEST_F(InstrumentTest, FirstStartConnectsTheFirstUsablePortAndReadingsArrive) {

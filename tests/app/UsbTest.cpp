@@ -38,17 +38,11 @@ const std::string kConnectCalls = "FT_OpenEx(Velmarod K65,2)\n"
                                   "FT_SetEventNotification(1)\n";
 const std::string kDisconnectCalls = "FT_SetEventNotification(0)\nFT_Close\n";
 
-class UsbTest : public ::testing::Test, protected TWindowProbe {
+class UsbTest : public TWindowTest {
 protected:
-    TMainScreen* ProbedWindow() const override { return Window.get(); }
     void SetUp() override {
-        QCoreApplication::setApplicationName("Brisquell");
+        TWindowTest::SetUp();
         ASSERT_TRUE(Sim.Loaded());
-    }
-    void TearDown() override { Stop(); }
-    void Stop() {
-        Window.reset();
-        Module.reset();
     }
     void Start(const QByteArray& ini, const std::string& library = TD2xxUnit::LibraryName) {
         Stop();
@@ -68,9 +62,6 @@ protected:
     }
 
     TSimLibrary Sim;
-    std::optional<TPrivateSerialModule> Module;
-    TFakeDialogs Dialogs;
-    std::unique_ptr<TMainScreen> Window;
 };
 
 TEST_F(UsbTest, ProfileTwoConfiguresTheConverterAndInsertsWhatArrives) {

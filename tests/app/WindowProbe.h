@@ -1,15 +1,21 @@
 #pragma once
 
 #include "app/TMainScreen.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/support/PrivateSerialModule.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 
 #include <gtest/gtest.h>
+
+#include <memory>
+#include <optional>
 
 // The settings file a program start reads, written before the start.
 inline void WriteSettingsFile(const QByteArray& ini) {
@@ -41,4 +47,20 @@ protected:
                 return item;
         return nullptr;
     }
+};
+
+// A test of the real window on a private serial module; the test starts it.
+class TWindowTest : public ::testing::Test, protected TWindowProbe {
+protected:
+    TMainScreen* ProbedWindow() const override { return Window.get(); }
+    void SetUp() override { QCoreApplication::setApplicationName("Brisquell"); }
+    void TearDown() override { Stop(); }
+    void Stop() {
+        Window.reset();
+        Module.reset();
+    }
+
+    std::optional<TPrivateSerialModule> Module;
+    TFakeDialogs Dialogs;
+    std::unique_ptr<TMainScreen> Window;
 };

@@ -81,14 +81,8 @@ inline QString Shown(const QByteArray& sent) {
 }
 
 // The real window, shown offscreen, started from a settings file.
-class TStressFixture : public ::testing::Test, protected TWindowProbe {
+class TStressFixture : public TWindowTest {
 protected:
-    TMainScreen* ProbedWindow() const override { return Window.get(); }
-    void SetUp() override { QCoreApplication::setApplicationName("Brisquell"); }
-    void TearDown() override {
-        Window.reset();
-        Module.reset();
-    }
     void Start(const QByteArray& ini) {
         Module.emplace(testing_support::PortsFolder());
         WriteSettingsFile(ini);
@@ -99,10 +93,6 @@ protected:
     QPlainTextEdit* Editor() const { return Find<QPlainTextEdit>("Editor"); }
     // The document's length, counted without copying the text out.
     int Length() const { return Editor()->document()->characterCount() - 1; }
-
-    std::optional<TPrivateSerialModule> Module;
-    TFakeDialogs Dialogs;
-    std::unique_ptr<TMainScreen> Window;
 };
 
 } // namespace stress
