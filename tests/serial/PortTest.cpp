@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
+#include <poll.h>
 #include <pthread.h>
 #include <stdexcept>
 #include <sys/file.h>
@@ -199,6 +200,30 @@ TEST_F(SerialPort, DisabledEventsLeaveDataQueuedAndTheThreadAsleep) {
     Pty.Send("!");
     EXPECT_TRUE(WaitFor([&] { return calls == 1; }));
     EXPECT_EQ(s->RecCount(), 5);
+}
+
+// A full queue parks the device. A read that empties the queue and takes
+// more from the device itself wakes the thread with what it brought in; the
+// device must be watched again after that, or the port goes deaf.
+TEST_F(SerialPort, AFullQueueNeverLeavesThePortDeaf) {
+    auto s = MakeSerial();
+    s->SetSyncWait(true); // a read takes its whole count, from the device too
+    std::atomic<int> events{0};
+    s->OnRxChar = [&](QObject*) { ++events; };
+    ASSERT_TRUE(s->Open());
+    const int queue = s->BufSizeRec();
+    Pty.Send(std::string(static_cast<size_t>(queue), 'x'));
+    ASSERT_TRUE(WaitFor([&] { return s->RecCount() == queue && events > 0; }));
+    Pty.Send("1234"); // stays with the device: the queue is full
+    pollfd slave{Pty.Slave, POLLIN, 0};
+    ASSERT_TRUE(WaitFor([&] { return ::poll(&slave, 1, 0) == 1; }));
+    const int before = events;
+    EXPECT_EQ(Take(*s, queue + 4).size(), static_cast<size_t>(queue) + 4);
+    ASSERT_TRUE(WaitFor([&] { return events > before; })) << "what the read brought in";
+    const int after = events;
+    Pty.Send("!");
+    EXPECT_TRUE(WaitFor([&] { return events > after && s->RecCount() == 1; }))
+        << "the device is watched again";
 }
 
 TEST_F(SerialPort, CloseWakesTheThreadAndItEnds) {
