@@ -7,31 +7,12 @@
 #include <QStringDecoder>
 #include <QStringTokenizer>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
-
-// In one pass: documents run to millions of lines.
-QString UnifyLineBreaks(const QString& text) {
-    QString unified(text.size(), Qt::Uninitialized);
-    QChar* out = unified.data();
-    const QChar* in = text.constData();
-    const qsizetype size = text.size();
-    qsizetype length = 0;
-    for (qsizetype i = 0; i < size; ++i) {
-        if (in[i] == u'\r') {
-            out[length++] = u'\n';
-            if (i + 1 < size && in[i + 1] == u'\n')
-                ++i;
-        } else {
-            out[length++] = in[i];
-        }
-    }
-    unified.truncate(length);
-    return unified;
-}
 
 [[noreturn]] void Fail(const char* what, const QString& path, const QString& reason) {
     throw std::runtime_error(
@@ -74,13 +55,47 @@ QByteArray EncodeDocument(const TDocumentText& document) {
     return bytes;
 }
 
-QString GroupLines(QString text) {
+// In one pass: documents run to millions of lines.
+QString UnifyLineBreaks(QStringView text) {
+    QString unified(text.size(), Qt::Uninitialized);
+    QChar* out = unified.data();
+    const QChar* in = text.constData();
+    const qsizetype size = text.size();
+    qsizetype length = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (in[i] == u'\r') {
+            out[length++] = u'\n';
+            if (i + 1 < size && in[i + 1] == u'\n')
+                ++i;
+        } else {
+            out[length++] = in[i];
+        }
+    }
+    unified.truncate(length);
+    return unified;
+}
+
+QString GroupLines(QString text, int separators) {
     QChar* data = text.data();
     const qsizetype last = text.size() - 1;
-    int lines = 0;
-    for (qsizetype i = 0; i < last; ++i)
-        if (data[i] == u'\n' && ++lines % GroupedLines != 0)
+    for (qsizetype i = 0; i < last; ++i) {
+        if (data[i] != u'\n')
+            continue;
+        if (separators + 1 < GroupedLines) {
             data[i] = QChar::LineSeparator;
+            ++separators;
+        } else {
+            separators = 0;
+        }
+    }
+    return text;
+}
+
+QString UngroupLines(QString text) {
+    std::replace_if(
+        text.begin(), text.end(),
+        [](QChar ch) { return ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator; },
+        QChar(u'\n'));
     return text;
 }
 

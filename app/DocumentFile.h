@@ -28,9 +28,15 @@ bool NeedsUtf8(const TDocumentText& document);
 // text in paragraphs of up to GroupedLines lines, held apart within one by
 // line separators, which it shows as line breaks all the same. A line end
 // that ends the text stays one, so an empty last line stays its own.
-// Saving turns the separators back into line ends.
+// Saving turns the separators back into line ends. Separators counts those
+// the paragraph the text goes into already holds.
 constexpr int GroupedLines = 128;
-QString GroupLines(QString text);
+QString GroupLines(QString text, int separators = 0);
+// The editor's text with each paragraph and line separator a line end ('\n'),
+// as it is saved.
+QString UngroupLines(QString text);
+// CR LF, a lone CR and a lone LF each become one '\n'.
+QString UnifyLineBreaks(QStringView text);
 
 // Reading and writing whole files; failures raise an error carrying the
 // reason. Writing goes to a temporary file that replaces the target only

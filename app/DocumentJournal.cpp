@@ -1,5 +1,6 @@
 #include "app/DocumentJournal.h"
 
+#include "app/DocumentFile.h"
 #include "app/EditorInserter.h"
 
 #include <QDateTime>
@@ -9,16 +10,6 @@
 #include <algorithm>
 
 namespace {
-
-// The editor keeps lines apart with paragraph (and line) separators; the
-// journal holds the text as it would be saved.
-QString Normalised(QString text) {
-    std::replace_if(
-        text.begin(), text.end(),
-        [](QChar ch) { return ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator; },
-        QChar(u'\n'));
-    return text;
-}
 
 qint64 Now() {
     return QDateTime::currentMSecsSinceEpoch();
@@ -50,7 +41,7 @@ bool TDocumentJournal::SnapshotNow() {
         return false;
     FSnapshotTimer.stop();
     FSyncTimer.stop();
-    if (!FWriter.Rewrite(Normalised(FEditor->document()->toRawText()), Now())) {
+    if (!FWriter.Rewrite(UngroupLines(FEditor->document()->toRawText()), Now())) {
         Failed();
         return false;
     }

@@ -45,35 +45,6 @@ bool IsUserInput(const QEvent* event) {
     }
 }
 
-// The text with its line ends as the editor holds a stream of readings:
-// line separators within paragraphs of up to GroupedLines lines, counting
-// those the caret's paragraph already has. The text's last line end is a
-// paragraph end, so a reading on its own stays a paragraph of its own (and
-// the empty line behind it its own).
-QString LinesForEditor(QStringView text, const QTextBlock& block) {
-    int separators = static_cast<int>(block.text().count(QChar::LineSeparator));
-    QString held;
-    held.reserve(text.size());
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar ch = text[i];
-        if (ch != u'\r' && ch != u'\n') {
-            held += ch;
-            continue;
-        }
-        if (ch == u'\r' && i + 1 < size && text[i + 1] == u'\n')
-            ++i; // CR LF is one line end
-        if (i + 1 < size && separators + 1 < GroupedLines) {
-            held += QChar::LineSeparator;
-            ++separators;
-        } else {
-            held += QChar::ParagraphSeparator;
-            separators = 0;
-        }
-    }
-    return held;
-}
-
 } // namespace
 
 TEditorInserter::TEditorInserter(QPlainTextEdit* editor) : QObject(editor), FEditor(editor) {
@@ -148,7 +119,12 @@ void TEditorInserter::InsertNow(const QString& text) {
         if (cursor.hasSelection())
             cursor.removeSelectedText();
         if (!piece.isEmpty())
-            cursor.insertText(LinesForEditor(piece, cursor.block()));
+            // A stream's lines are grouped as an opened file's are; the
+            // batch's last line end stays a paragraph end, so a reading on
+            // its own stays a paragraph of its own.
+            cursor.insertText(
+                GroupLines(UnifyLineBreaks(piece),
+                           static_cast<int>(cursor.block().text().count(QChar::LineSeparator))));
         block.endEditBlock();
     }
     doc->setUndoRedoEnabled(true);

@@ -163,13 +163,9 @@ void TMainScreen::act_file_saveasExecute(QObject*) {
 
 void TMainScreen::WriteDocument(const QString& name) {
     FInserter->Flush();
-    TDocumentText document{Editor->document()->toRawText(), FUtf8Document};
-    // The editor keeps its lines apart with paragraph (and, for Shift+Enter,
-    // line) separators; on disk each is a line end.
-    std::replace_if(
-        document.Text.begin(), document.Text.end(),
-        [](QChar ch) { return ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator; },
-        QChar(u'\n'));
+    // The editor keeps its lines apart with paragraph (and line) separators;
+    // on disk each is a line end.
+    const TDocumentText document{UngroupLines(Editor->document()->toRawText()), FUtf8Document};
     WriteDocumentFile(name, EncodeDocument(document));
     FUtf8Document = NeedsUtf8(document);
 }

@@ -13,8 +13,6 @@
 #include <QPlainTextEdit>
 #include <QTextCursor>
 
-#include <algorithm>
-
 void TMainScreen::StartJournal() {
     const QString folder = journal::Folder();
     QString error;
@@ -86,11 +84,7 @@ void TMainScreen::OfferOrphan(journal::TOrphan& orphan) {
     // Untitled and modified: the user saves it where they like.
     // Readings that came before the question stay, after the restored ones.
     FInserter->Flush();
-    QString arrived = Editor->document()->toRawText();
-    std::replace_if(
-        arrived.begin(), arrived.end(),
-        [](QChar ch) { return ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator; },
-        QChar(u'\n'));
+    const QString arrived = UngroupLines(Editor->document()->toRawText());
     Editor->setPlainText(GroupLines(contents.Text + arrived));
     FUtf8Document = false;
     SetFileName(UntitledName(), false);

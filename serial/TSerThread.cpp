@@ -81,16 +81,12 @@ uint32_t TSerThread::WaitForEvents(int Epoll) {
         held |= state.TakeEvents();
         if (state.Closed() || state.HungUp() || Terminated())
             return held;
-        const int slice = held != 0 ? SliceLeftMs(held) : 0;
-        if (held != 0 && slice <= 0) {
-            WatchDevice(Epoll, true);
-            state.Fill(true); // what came in during the slice goes with it
-            FLastHandOver = std::chrono::steady_clock::now();
-            FLastSliceBytes = state.Count();
-            return held | state.TakeEvents();
-        }
-        if (held != 0)
+        if (held != 0) {
+            const int slice = SliceLeftMs(held);
+            if (slice <= 0)
+                return HandOver(Epoll, held);
             timeout = timeout < 0 ? slice : std::min(timeout, slice);
+        }
         // While the queue is full the device is left alone: the kernel's
         // buffer and the line's flow control hold the rest.
         WatchDevice(Epoll, held == 0 && state.ArmReceive());
@@ -109,6 +105,16 @@ uint32_t TSerThread::WaitForEvents(int Epoll) {
             }
         }
     }
+}
+
+// The events of a finished slice, with what came in during it.
+uint32_t TSerThread::HandOver(int Epoll, uint32_t Events) {
+    TPortState& state = *FState;
+    WatchDevice(Epoll, true);
+    state.Fill(true);
+    FLastHandOver = std::chrono::steady_clock::now();
+    FLastSliceBytes = state.Count();
+    return Events | state.TakeEvents();
 }
 
 // Milliseconds the gathering of a stream's slice still takes for Events; 0

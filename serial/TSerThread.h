@@ -38,6 +38,7 @@ private:
     explicit TSerThread(std::shared_ptr<TPortState> State);
     uint32_t WaitForEvents(int Epoll);
     int SliceLeftMs(uint32_t Events) const;
+    uint32_t HandOver(int Epoll, uint32_t Events);
     void WatchDevice(int Epoll, bool Watched);
     void HandleEvents();
     void DispatchEvents();
