@@ -111,8 +111,8 @@ endfunction()
 # brisquell_install_with_catalogs(<executable target>)
 # Installs the executable to bin/ and has the appender look at the installed
 # copy: a strip keeps the files' section in place, so it finds the table
-# intact and leaves it alone; anything else fails the install rather than
-# shipping an untranslated program.
+# intact and leaves it alone. A copy it cannot fill fails the install rather
+# than shipping an untranslated program.
 function(brisquell_install_with_catalogs target)
     install(TARGETS ${target} RUNTIME DESTINATION bin)
     brisquell_shipped_catalog_names(names)
