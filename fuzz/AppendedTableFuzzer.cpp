@@ -1,12 +1,15 @@
-// The scan of the table of files appended to the executable, and the
-// catalogs it names, over an arbitrary "executable".
+// The scan of the table of files carried by the executable, and the
+// catalogs it names, over an arbitrary "executable"; and the appender's look
+// at the same bytes (its section and signature search).
 #include "fuzz/FuzzSupport.h"
 
 #include "i18n/GnuGettextErrors.h"
 #include "i18n/TFileLocator.h"
+#include "tools/AppendedTable.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::TInput input(data, size);
@@ -30,5 +33,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     fuzzing::Require(locator.OpenCatalogCount() == 0, "every catalog released is closed");
+
+    const std::string image(reinterpret_cast<const char*>(data), size);
+    if (const auto section = appended_table::FindSection(image, appended_table::SectionName))
+        fuzzing::Require(section->Offset <= size && section->Size <= size - section->Offset,
+                         "a section found lies inside the file");
+    std::string filled = image;
+    if (!appended_table::Append(filled, {{"a.mo", "x"}}).Error.empty())
+        fuzzing::Require(filled == image, "a refused image stays as it was");
     return 0;
 }

@@ -1,8 +1,13 @@
-// Appends files (the translation catalogs) to a built executable behind the
-// table that the program's catalog locator reads, and writes the table's
-// offset after the signature in the program's read-only data.
+// Carries files (the translation catalogs) inside an executable in the table
+// that the program's catalog locator reads.
 //
+//   brisquell_append_files --section-data <output> <name>=<file> ...
+//       writes the contents of the files' section for the linker;
 //   brisquell_append_files <executable> <name>=<file> ...
+//       fills the linked executable's section with the table's final offsets
+//       and writes the table's offset after the signature in its read-only
+//       data. An executable that already carries these files (an installed
+//       copy, stripped or not) is left as it is.
 //
 // <name> is the relative path the program asks for, e.g.
 // locale/de/LC_MESSAGES/default.mo.
@@ -11,7 +16,6 @@
 
 #include <fstream>
 #include <iostream>
-#include <iterator>
 #include <sstream>
 
 namespace {
@@ -27,8 +31,10 @@ bool ReadFile(const std::string& path, std::string& data) {
 }
 
 // Rewrites the file in place: the executable keeps its mode and inode.
-bool WriteFile(const std::string& path, const std::string& data) {
-    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+bool WriteFile(const std::string& path, const std::string& data, bool truncate) {
+    const auto mode =
+        std::ios::binary | std::ios::out | (truncate ? std::ios::trunc : std::ios::in);
+    std::fstream out(path, mode);
     if (!out)
         return false;
     out.write(data.data(), static_cast<std::streamsize>(data.size()));
@@ -41,14 +47,34 @@ int Fail(const std::string& message) {
     return 1;
 }
 
+int WriteSectionData(const std::string& output, const std::vector<appended_table::TFile>& files) {
+    std::int64_t tableOffset = 0;
+    if (!WriteFile(output, appended_table::BuildAppendix(0, files, tableOffset), true))
+        return Fail("cannot write " + output);
+    return 0;
+}
+
+int FillExecutable(const std::string& executable, const std::vector<appended_table::TFile>& files) {
+    std::string image;
+    if (!ReadFile(executable, image))
+        return Fail("cannot read " + executable);
+    const appended_table::TAppendResult result = appended_table::Append(image, files);
+    if (!result.Error.empty())
+        return Fail(executable + ": " + result.Error);
+    if (result.Changed && !WriteFile(executable, image, false))
+        return Fail("cannot write " + executable);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 3)
-        return Fail("usage: brisquell_append_files <executable> <name>=<file> ...");
-    const std::string executable = argv[1];
+    const bool sectionData = argc > 1 && std::string(argv[1]) == "--section-data";
+    const int first = sectionData ? 2 : 1;
+    if (argc < first + 2)
+        return Fail("usage: brisquell_append_files [--section-data] <file> <name>=<file> ...");
     std::vector<appended_table::TFile> files;
-    for (int i = 2; i < argc; ++i) {
+    for (int i = first + 1; i < argc; ++i) {
         const std::string argument = argv[i];
         const std::size_t eq = argument.find('=');
         if (eq == std::string::npos)
@@ -58,15 +84,10 @@ int main(int argc, char** argv) {
             return Fail("cannot read " + argument.substr(eq + 1));
         files.push_back(std::move(file));
     }
-    std::string image;
-    if (!ReadFile(executable, image))
-        return Fail("cannot read " + executable);
-    const appended_table::TAppendResult result = appended_table::Append(image, files);
-    if (!result.Error.empty())
-        return Fail(executable + ": " + result.Error);
-    if (!result.Note.empty())
-        std::cerr << "brisquell_append_files: " << executable << ": " << result.Note << '\n';
-    if (!WriteFile(executable, image))
-        return Fail("cannot write " + executable);
-    return 0;
+    if (sectionData) {
+        if (const std::string problem = appended_table::CheckFiles(files); !problem.empty())
+            return Fail(problem);
+        return WriteSectionData(argv[first], files);
+    }
+    return FillExecutable(argv[first], files);
 }

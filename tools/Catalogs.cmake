@@ -37,9 +37,11 @@ endfunction()
 
 # brisquell_append_files(<executable target> BASE_DIR <dir>
 #     FILES <relative path> ... [DEPENDS <targets>])
-# After each link, appends <dir>/<relative path> under the name <relative
-# path>. DEPENDS names the targets that make the files (e.g. the one of
-# brisquell_compile_catalogs); a changed file relinks the executable.
+# Carries <dir>/<relative path> under the name <relative path> in the
+# executable: the linker places files and table in a read-only section of
+# their own (a strip keeps it where it is), and after each link the appender
+# writes the table's offsets. DEPENDS names the targets that make the files
+# (e.g. the one of brisquell_compile_catalogs).
 function(brisquell_append_files target)
     cmake_parse_arguments(A "" "BASE_DIR" "FILES;DEPENDS" ${ARGN})
     set(arguments)
@@ -48,12 +50,28 @@ function(brisquell_append_files target)
         list(APPEND arguments "${relative}=${A_BASE_DIR}/${relative}")
         list(APPEND paths "${A_BASE_DIR}/${relative}")
     endforeach()
+    set(data ${CMAKE_CURRENT_BINARY_DIR}/${target}_files.bin)
+    set(source ${CMAKE_CURRENT_BINARY_DIR}/${target}_files.cpp)
+    set(section .brisquell_files) # the appender's appended_table::SectionName
+    add_custom_command(OUTPUT ${data}
+        COMMAND brisquell_append_files --section-data ${data} ${arguments}
+        DEPENDS brisquell_append_files ${paths} ${A_DEPENDS}
+        COMMENT "Laying out the files ${target} carries"
+        VERBATIM)
+    # .incbin keeps the bytes out of the compiler's hands (no sanitizer red
+    # zones); ccache does not cache a file that uses it.
+    file(CONFIGURE OUTPUT ${source} CONTENT "// Generated: the files ${target} carries.
+asm(\".pushsection ${section}, \\\"a\\\"\\n\"
+    \".incbin \\\"${data}\\\"\\n\"
+    \".popsection\\n\");
+" @ONLY)
+    target_sources(${target} PRIVATE ${source} ${data})
+    set_source_files_properties(${source} PROPERTIES OBJECT_DEPENDS ${data})
     add_custom_command(TARGET ${target} POST_BUILD
         COMMAND brisquell_append_files $<TARGET_FILE:${target}> ${arguments}
-        COMMENT "Appending catalogs to ${target}"
+        COMMENT "Writing the table of the files ${target} carries"
         VERBATIM)
     add_dependencies(${target} brisquell_append_files ${A_DEPENDS})
-    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${paths})
 endfunction()
 
 # The five files the program carries: the German, English and French
@@ -91,8 +109,10 @@ function(brisquell_carry_catalogs target)
 endfunction()
 
 # brisquell_install_with_catalogs(<executable target>)
-# Installs the executable to bin/ and appends the catalogs to the installed
-# copy again, since a strip at install removes what lies behind the ELF data.
+# Installs the executable to bin/ and has the appender look at the installed
+# copy: a strip keeps the files' section in place, so it finds the table
+# intact and leaves it alone. A copy it cannot fill fails the install rather
+# than shipping an untranslated program.
 function(brisquell_install_with_catalogs target)
     install(TARGETS ${target} RUNTIME DESTINATION bin)
     brisquell_shipped_catalog_names(names)
@@ -104,8 +124,8 @@ function(brisquell_install_with_catalogs target)
     install(CODE "
         set(installed \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/$<TARGET_FILE_NAME:${target}>\")
         execute_process(COMMAND \"$<TARGET_FILE:brisquell_append_files>\" \"\${installed}\" ${joined}
-                        RESULT_VARIABLE appended)
-        if(NOT appended EQUAL 0)
-            message(FATAL_ERROR \"Could not append the catalogs to \${installed}\")
+                        RESULT_VARIABLE carried)
+        if(NOT carried EQUAL 0)
+            message(FATAL_ERROR \"\${installed} does not carry its catalogs\")
         endif()")
 endfunction()

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -28,13 +29,13 @@ std::int64_t Int64At(const std::string& image, std::size_t at) {
     return static_cast<std::int64_t>(v);
 }
 
-// A stand-in for a built program: some code, the signature with a zero
-// offset, more code.
-std::string FakeExecutable(std::size_t size = 5000) {
-    std::string image(size, '\x90');
-    const std::string anchor = appended_table::Signature() + std::string(8, '\0');
-    image.replace(1234, anchor.size(), anchor);
-    return image;
+void PutLittle(std::string& image, std::size_t at, std::uint64_t value, int bytes = 8) {
+    for (int i = 0; i < bytes; ++i)
+        image[at + static_cast<std::size_t>(i)] = static_cast<char>(value >> (8 * i) & 0xFF);
+}
+
+std::string ReadImage(const QString& path) {
+    return Bytes(ReadAll(path));
 }
 
 std::vector<appended_table::TFile> ShippedLikeFiles() {
@@ -51,20 +52,57 @@ std::vector<appended_table::TFile> ShippedLikeFiles() {
     };
 }
 
+// The ELF section header table, for damaging one field of a header.
+struct TElfHeaders {
+    explicit TElfHeaders(const std::string& image)
+        : Offset(static_cast<std::size_t>(Int64At(image, 0x28))),
+          EntrySize(static_cast<unsigned char>(image[0x3A]) |
+                    static_cast<unsigned char>(image[0x3B]) << 8),
+          Count(static_cast<unsigned char>(image[0x3C]) | static_cast<unsigned char>(image[0x3D])
+                                                              << 8) {}
+    // The header of the section whose contents start at offset.
+    std::size_t HeaderAt(const std::string& image, std::uint64_t offset) const {
+        for (std::size_t i = 0; i < Count; ++i)
+            if (static_cast<std::uint64_t>(Int64At(image, Offset + i * EntrySize + 0x18)) == offset)
+                return Offset + i * EntrySize;
+        return 0;
+    }
+    std::size_t Offset;
+    std::size_t EntrySize;
+    std::size_t Count;
+};
+
+// The table carrier is a real linked program that carries the five
+// shipped-like catalogs in its files' section; each test works on a copy.
 class LocatorTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Image = FakeExecutable();
-        OriginalSize = Image.size();
-        const auto result = appended_table::Append(Image, ShippedLikeFiles());
-        ASSERT_EQ(result.Error, "");
+        Image = ReadImage(QStringLiteral(I18N_TABLE_CARRIER));
+        ASSERT_FALSE(Image.empty());
+        const auto found = appended_table::FindSignature(Image);
+        ASSERT_EQ(found.size(), 1U);
+        AnchorAt = found.front() + appended_table::Signature().size();
+        TableOffset = Int64At(Image, AnchorAt);
+        const auto section = appended_table::FindSection(Image, appended_table::SectionName);
+        ASSERT_TRUE(section.has_value());
+        Section = *section;
         Exe = Dir.filePath(QStringLiteral("program"));
         WriteAll(Exe, QByteArray::fromStdString(Image));
-        TableOffset = Int64At(Image, 1234 + 36);
+    }
+    // The image as the linker leaves it: the layout for offset 0 in the
+    // section and no offset after the signature.
+    std::string Linked() const {
+        std::string image = Image;
+        std::int64_t unused = 0;
+        image.replace(Section.Offset, Section.Size,
+                      appended_table::BuildAppendix(0, ShippedLikeFiles(), unused));
+        PutLittle(image, AnchorAt, 0);
+        return image;
     }
     QTemporaryDir Dir;
     std::string Image;
-    std::size_t OriginalSize = 0;
+    std::size_t AnchorAt = 0;
+    appended_table::TSection Section;
     QString Exe;
     std::int64_t TableOffset = 0;
 };
@@ -77,42 +115,118 @@ TEST_F(LocatorTest, AppenderLaysOutTheTableLikeTheShippedProgram) {
     for (const auto& f : files)
         data += f.Data.size();
     const std::size_t padded = (data + 4095) / 4096 * 4096;
-    EXPECT_EQ(TableOffset, static_cast<std::int64_t>(OriginalSize + padded));
-    EXPECT_EQ(Image.size(), OriginalSize + padded + 5 * 256 + 8);
-    EXPECT_EQ(Int64At(Image, Image.size() - 8), 0);
-    EXPECT_EQ(Image.substr(OriginalSize, files[0].Data.size()), files[0].Data);
+    EXPECT_EQ(TableOffset, static_cast<std::int64_t>(Section.Offset + padded));
+    EXPECT_EQ(Section.Size, padded + 5 * 256 + 8);
+    EXPECT_EQ(Int64At(Image, Section.Offset + Section.Size - 8), 0);
+    EXPECT_EQ(Image.substr(Section.Offset, files[0].Data.size()), files[0].Data);
     const std::size_t entry = static_cast<std::size_t>(TableOffset);
     EXPECT_EQ(Int64At(Image, entry), TableOffset + 256);
-    EXPECT_EQ(Int64At(Image, entry + 8), static_cast<std::int64_t>(OriginalSize));
+    EXPECT_EQ(Int64At(Image, entry + 8), static_cast<std::int64_t>(Section.Offset));
     EXPECT_EQ(Image.substr(entry + 24, 232), "default.mo" + std::string(222, ' '));
 }
 
-TEST_F(LocatorTest, AppenderRefusesWhatItCannotDo) {
-    std::string plain(3000, 'x');
-    EXPECT_NE(appended_table::Append(plain, ShippedLikeFiles()).Error.find("no signature"),
-              std::string::npos);
-    std::string twice = Image;
-    EXPECT_NE(appended_table::Append(twice, ShippedLikeFiles()).Error.find("already carries"),
-              std::string::npos);
-    EXPECT_EQ(twice, Image);
-    for (const char* name : {"locale\\de\\default.mo", " lead", "", "a\tb"}) {
-        std::string image = FakeExecutable();
-        EXPECT_NE(appended_table::Append(image, {{name, "x"}}).Error, "") << name;
-    }
-    std::string image = FakeExecutable();
-    EXPECT_NE(appended_table::Append(image, {{std::string(233, 'n'), "x"}}).Error, "");
-    EXPECT_NE(appended_table::Append(image, {{"A.mo", "x"}, {"a.MO", "y"}}).Error, "");
-    std::string doubled = FakeExecutable() + appended_table::Signature() + std::string(8, '\0');
-    EXPECT_NE(appended_table::Append(doubled, {{"a.mo", "x"}}).Error.find("occurs 2 times"),
-              std::string::npos);
+TEST_F(LocatorTest, AppenderFillsALinkedProgramAndLeavesACarriedTableAlone) {
+    std::string linked = Linked();
+    ASSERT_NE(linked, Image);
+    const auto filled = appended_table::Append(linked, ShippedLikeFiles());
+    EXPECT_EQ(filled.Error, "");
+    EXPECT_TRUE(filled.Changed);
+    EXPECT_EQ(linked, Image);
+
+    // An installed copy, stripped or not, already carries the table.
+    std::string installed = Image;
+    const auto again = appended_table::Append(installed, ShippedLikeFiles());
+    EXPECT_EQ(again.Error, "");
+    EXPECT_FALSE(again.Changed);
+    EXPECT_EQ(installed, Image);
 }
 
-TEST_F(LocatorTest, AppenderReplacesAStaleOffsetAfterStrip) {
-    std::string stripped = Image.substr(0, OriginalSize); // offset still set, table gone
-    const auto result = appended_table::Append(stripped, {{"a.mo", "x"}});
-    EXPECT_EQ(result.Error, "");
-    EXPECT_NE(result.Note, "");
-    EXPECT_TRUE(appended_table::HasValidTable(stripped, Int64At(stripped, 1234 + 36)));
+TEST_F(LocatorTest, AppenderRefusesWhatItCannotDo) {
+    const auto refused = [](std::string image, const std::vector<appended_table::TFile>& files) {
+        const std::string before = image;
+        const std::string error = appended_table::Append(image, files).Error;
+        EXPECT_EQ(image, before) << "a refused image stays as it was";
+        return error;
+    };
+    EXPECT_NE(refused(std::string(3000, 'x'), ShippedLikeFiles()).find("no signature"),
+              std::string::npos);
+    for (const char* name : {"locale\\de\\default.mo", " lead", "", "a\tb"})
+        EXPECT_NE(refused(Image, {{name, "x"}}), "") << name;
+    EXPECT_NE(refused(Image, {{std::string(233, 'n'), "x"}}), "");
+    EXPECT_NE(refused(Image, {{"A.mo", "x"}, {"a.MO", "y"}}), "");
+    // Other files than the section was linked with do not fit.
+    EXPECT_NE(refused(Image, {{"a.mo", "x"}}).find("linked with other files"), std::string::npos);
+    // A file that is not ELF counts as a whole: two signatures, or no section.
+    const std::string anchor = appended_table::Signature() + std::string(8, '\0');
+    EXPECT_NE(refused(anchor + "code" + anchor, {{"a.mo", "x"}}).find("occurs 2 times"),
+              std::string::npos);
+    EXPECT_NE(refused(anchor + "code", {{"a.mo", "x"}}).find("no section"), std::string::npos);
+}
+
+TEST_F(LocatorTest, AppenderReadsADamagedSectionTableSafely) {
+    const TElfHeaders elf(Image);
+    const std::size_t header = elf.HeaderAt(Image, Section.Offset);
+    ASSERT_NE(header, 0U);
+    std::vector<std::string> damaged;
+    for (const std::uint64_t offset : {std::uint64_t{Image.size()}, ~std::uint64_t{0}}) {
+        damaged.push_back(Image); // contents that begin beyond the file
+        PutLittle(damaged.back(), header + 0x18, offset);
+    }
+    for (const std::uint64_t size : {std::uint64_t{Image.size()}, ~std::uint64_t{0}}) {
+        damaged.push_back(Image); // contents that run beyond the file
+        PutLittle(damaged.back(), header + 0x20, size);
+    }
+    damaged.push_back(Image); // a name beyond the name table
+    PutLittle(damaged.back(), header, 0xFFFFFFF0, 4);
+    damaged.push_back(Image.substr(0, Section.Offset + Section.Size / 2)); // cut in the section
+    damaged.push_back(Image); // a header table beyond the file
+    PutLittle(damaged.back(), 0x28, Image.size() - 8);
+    for (const std::string& image : damaged) {
+        EXPECT_FALSE(appended_table::FindSection(image, appended_table::SectionName).has_value());
+        std::string copy = image;
+        EXPECT_NE(appended_table::Append(copy, ShippedLikeFiles()).Error, "");
+        EXPECT_EQ(copy, image);
+    }
+}
+
+TEST_F(LocatorTest, StrippedCopiesKeepTheTable) {
+    const QStringList debian = {"--remove-section=.comment", "--remove-section=.note",
+                                "--strip-unneeded"};
+    for (const QStringList& flags : {debian, QStringList{}}) {
+        const QString copy = Dir.filePath(QStringLiteral("stripped"));
+        WriteAll(copy, QByteArray::fromStdString(Image));
+        QFile::setPermissions(copy, QFile::permissions(copy) | QFileDevice::ExeOwner);
+        ASSERT_EQ(QProcess::execute(QStringLiteral(I18N_STRIP), flags + QStringList{copy}), 0);
+        const std::string stripped = ReadImage(copy);
+        ASSERT_LT(stripped.size(), Image.size()) << "strip " << flags.join(' ').toStdString();
+
+        // The installer's look at the stripped copy changes nothing.
+        std::string installed = stripped;
+        const auto result = appended_table::Append(installed, ShippedLikeFiles());
+        EXPECT_EQ(result.Error, "");
+        EXPECT_FALSE(result.Changed);
+
+        TFileLocator locator(copy);
+        locator.ScanTable(Int64At(stripped, appended_table::FindSignature(stripped).at(0) +
+                                                appended_table::Signature().size()));
+        QString expected;
+        for (const auto& file : ShippedLikeFiles()) {
+            const auto* info = locator.EmbeddedFile(QString::fromStdString(file.Name));
+            ASSERT_NE(info, nullptr) << file.Name;
+            EXPECT_EQ(stripped.substr(static_cast<std::size_t>(info->DataOffset),
+                                      static_cast<std::size_t>(info->DataSize)),
+                      file.Data);
+            expected += QStringLiteral("%1 %2 %3\n")
+                            .arg(QString::fromStdString(file.Name))
+                            .arg(info->DataOffset)
+                            .arg(info->DataSize);
+        }
+        // The stripped program finds the same through its own read-only data.
+        QProcess program;
+        program.start(copy, {});
+        ASSERT_TRUE(program.waitForFinished(60000));
+        EXPECT_EQ(QString::fromUtf8(program.readAllStandardOutput()), expected);
+    }
 }
 
 TEST_F(LocatorTest, ScanFindsTheFiveNamesWithOffsetsAndSizes) {
@@ -121,7 +235,7 @@ TEST_F(LocatorTest, ScanFindsTheFiveNamesWithOffsetsAndSizes) {
     EXPECT_EQ(locator.ExecutableFolder(), Dir.path() + QLatin1Char('/'));
     const auto files = ShippedLikeFiles();
     EXPECT_EQ(locator.EmbeddedFileNames().size(), 5);
-    std::int64_t offset = static_cast<std::int64_t>(OriginalSize);
+    auto offset = static_cast<std::int64_t>(Section.Offset);
     for (const auto& file : files) {
         const auto* info = locator.EmbeddedFile(QString::fromStdString(file.Name));
         ASSERT_NE(info, nullptr) << file.Name;
