@@ -1,0 +1,98 @@
+#pragma once
+
+#include "Reading.h"
+#include "Statistics.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+#include <vector>
+
+namespace series {
+
+// One reading of a series (its text is Text()).
+struct TReading {
+    qint64 Time = 0;  // arrival: wall clock, ms since the epoch
+    double Value = 0; // as received, in Unit
+    TUnit Unit = TUnit::None;
+    int Group = 0;
+};
+
+// The readings received since the series began, grouped by label (the
+// unlabelled ones form one group, as any other). Groups are numbered in the
+// order they were first seen; the figures of every group and the counts
+// against the limits follow each added reading at constant cost.
+//
+// A reading takes 24 bytes plus its text in UTF-8 (one buffer for all), so a
+// million of them fit in some 35 MB. The text buffer holds at most 4 GiB; a
+// reading that would pass it is refused.
+class TSeries {
+public:
+    // Adds the line if it is a reading (ParseReading); false if not.
+    // The line's text is kept without its line end.
+    bool AddLine(QStringView line, qint64 time);
+    // Takes the newest reading out; false when the series is empty.
+    bool RemoveNewest();
+    // Begins a new series: no readings, no groups; the limits stay.
+    void Clear();
+
+    qsizetype Size() const { return static_cast<qsizetype>(FTimes.size()); }
+    bool IsEmpty() const { return FTimes.empty(); }
+    TReading Reading(qsizetype index) const;
+    QString Text(qsizetype index) const;
+    // The reading in its group's unit; none when it is left out of the figures.
+    std::optional<double> GroupValue(qsizetype index) const;
+    // Its verdict against the limits in its group's unit; none without
+    // limits or when it is left out of the figures.
+    std::optional<TVerdict> Verdict(qsizetype index) const;
+
+    int GroupCount() const { return static_cast<int>(FGroups.size()); }
+    // The label of a group; empty for the unlabelled one.
+    QString GroupLabel(int group) const { return FGroups[static_cast<std::size_t>(group)].Label; }
+    // The group with this label, or -1.
+    int FindGroup(QStringView label) const;
+    // The group to show by default: the newest reading's; -1 when empty.
+    int NewestGroup() const { return IsEmpty() ? -1 : Reading(Size() - 1).Group; }
+    TStatistics Statistics(int group) const;
+    // The indices of the group's newest readings, at most count, oldest first
+    // (what a run chart draws).
+    std::vector<qsizetype> NewestInGroup(int group, qsizetype count) const;
+
+    // Limits apply to every group, each in its own unit. Setting other limits
+    // recounts the series once.
+    void SetLimits(const TLimits& limits);
+    const TLimits& Limits() const { return FLimits; }
+
+    // Changes with every change of readings or limits, so a view can tell
+    // whether it is up to date without comparing contents.
+    quint64 Revision() const { return FRevision; }
+
+private:
+    struct TGroup {
+        QString Label;
+        TGroupFigures Figures;
+    };
+
+    int GroupFor(QStringView label);
+    void Recount(int group);
+    TUnit UnitAt(qsizetype index) const;
+    int GroupAt(qsizetype index) const;
+
+    // The readings, column by column.
+    std::vector<qint64> FTimes;
+    std::vector<double> FValues;
+    std::vector<quint32> FTextEnds;   // end of each text in FText
+    std::vector<quint32> FGroupUnits; // group << 3 | unit
+    QByteArray FText;
+
+    std::vector<TGroup> FGroups;
+    QHash<QString, int> FGroupIndex;
+    int FLastGroup = -1; // spares the lookup for a run of one label
+    TLimits FLimits;
+    quint64 FRevision = 0;
+};
+
+} // namespace series
