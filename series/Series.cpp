@@ -1,5 +1,7 @@
 #include "Series.h"
 
+#include <QtNumeric>
+
 #include <limits>
 
 namespace series {
@@ -9,6 +11,7 @@ namespace {
 constexpr int UnitBits = 3;
 constexpr quint32 UnitMask = (1u << UnitBits) - 1;
 constexpr int MaxGroups = 1 << (32 - UnitBits);
+constexpr qint32 FarTime = std::numeric_limits<qint32>::min();
 
 QStringView WithoutLineEnd(QStringView line) {
     while (!line.isEmpty() && (line.back() == u'\n' || line.back() == u'\r'))
@@ -22,18 +25,29 @@ bool TSeries::AddLine(QStringView line, qint64 time) {
     const auto reading = ParseReading(line);
     if (!reading)
         return false;
-    const QByteArray text = WithoutLineEnd(line).toUtf8();
-    if (FText.size() + text.size() > std::numeric_limits<quint32>::max())
-        return false;
     const int group = GroupFor(reading->Label);
     if (group < 0)
         return false;
-    FText.append(text);
-    FTimes.push_back(time);
-    FValues.push_back(reading->Value);
-    FTextEnds.push_back(static_cast<quint32>(FText.size()));
-    FGroupUnits.push_back(static_cast<quint32>(group) << UnitBits |
-                          static_cast<quint32>(reading->Unit));
+    if (FBlocks.empty() || FBlocks.back()->Size == TBlock::Capacity) {
+        FBlocks.push_back(std::make_unique_for_overwrite<TBlock>());
+        FBlocks.back()->BaseTime = time;
+    }
+    TBlock& block = *FBlocks.back();
+    const int slot = block.Size++;
+    block.Text.append(WithoutLineEnd(line).toUtf8());
+    qint64 offset = 0;
+    if (!qSubOverflow(time, block.BaseTime, &offset) && offset > FarTime &&
+        offset <= std::numeric_limits<qint32>::max()) {
+        block.Times[slot] = static_cast<qint32>(offset);
+    } else {
+        block.Times[slot] = FarTime;
+        FFarTimes.insert(FSize, time);
+    }
+    block.Values[slot] = reading->Value;
+    block.TextEnds[slot] = static_cast<quint32>(block.Text.size());
+    block.GroupUnits[slot] =
+        static_cast<quint32>(group) << UnitBits | static_cast<quint32>(reading->Unit);
+    ++FSize;
     FGroups[static_cast<std::size_t>(group)].Figures.Add(reading->Value, reading->Unit, FLimits);
     ++FRevision;
     return true;
@@ -58,11 +72,13 @@ bool TSeries::RemoveNewest() {
     if (IsEmpty())
         return false;
     const int group = GroupAt(Size() - 1);
-    FTimes.pop_back();
-    FValues.pop_back();
-    FTextEnds.pop_back();
-    FGroupUnits.pop_back();
-    FText.truncate(FTextEnds.empty() ? 0 : FTextEnds.back());
+    TBlock& block = *FBlocks.back();
+    --block.Size;
+    block.Text.truncate(block.Size == 0 ? 0 : block.TextEnds[block.Size - 1]);
+    if (block.Size == 0)
+        FBlocks.pop_back();
+    --FSize;
+    FFarTimes.remove(FSize);
     // Only the newest group can have lost its last reading: every other one
     // began before it.
     Recount(group);
@@ -76,11 +92,9 @@ bool TSeries::RemoveNewest() {
 }
 
 void TSeries::Clear() {
-    FTimes = {};
-    FValues = {};
-    FTextEnds = {};
-    FGroupUnits = {};
-    FText = {};
+    FBlocks.clear();
+    FSize = 0;
+    FFarTimes.clear();
     FGroups = {};
     FGroupIndex = {};
     FLastGroup = -1;
@@ -91,7 +105,7 @@ void TSeries::Recount(int group) {
     TGroupFigures figures;
     for (qsizetype i = 0; i < Size(); ++i)
         if (GroupAt(i) == group)
-            figures.Add(FValues[static_cast<std::size_t>(i)], UnitAt(i), FLimits);
+            figures.Add(Reading(i).Value, UnitAt(i), FLimits);
     FGroups[static_cast<std::size_t>(group)].Figures = figures;
 }
 
@@ -102,28 +116,36 @@ void TSeries::SetLimits(const TLimits& limits) {
     for (TGroup& group : FGroups)
         group.Figures = {};
     for (qsizetype i = 0; i < Size(); ++i)
-        FGroups[static_cast<std::size_t>(GroupAt(i))].Figures.Add(
-            FValues[static_cast<std::size_t>(i)], UnitAt(i), FLimits);
+        FGroups[static_cast<std::size_t>(GroupAt(i))].Figures.Add(Reading(i).Value, UnitAt(i),
+                                                                  FLimits);
     ++FRevision;
 }
 
+const TSeries::TBlock& TSeries::BlockOf(qsizetype index) const {
+    return *FBlocks[static_cast<std::size_t>(index / TBlock::Capacity)];
+}
+
 TUnit TSeries::UnitAt(qsizetype index) const {
-    return static_cast<TUnit>(FGroupUnits[static_cast<std::size_t>(index)] & UnitMask);
+    return static_cast<TUnit>(BlockOf(index).GroupUnits[Slot(index)] & UnitMask);
 }
 
 int TSeries::GroupAt(qsizetype index) const {
-    return static_cast<int>(FGroupUnits[static_cast<std::size_t>(index)] >> UnitBits);
+    return static_cast<int>(BlockOf(index).GroupUnits[Slot(index)] >> UnitBits);
 }
 
 TReading TSeries::Reading(qsizetype index) const {
-    const auto at = static_cast<std::size_t>(index);
-    return {FTimes[at], FValues[at], UnitAt(index), GroupAt(index)};
+    const TBlock& block = BlockOf(index);
+    const int slot = Slot(index);
+    const qint64 time =
+        block.Times[slot] == FarTime ? FFarTimes.value(index) : block.BaseTime + block.Times[slot];
+    return {time, block.Values[slot], UnitAt(index), GroupAt(index)};
 }
 
 QString TSeries::Text(qsizetype index) const {
-    const auto at = static_cast<std::size_t>(index);
-    const qsizetype begin = at == 0 ? 0 : FTextEnds[at - 1];
-    return QString::fromUtf8(FText.constData() + begin, FTextEnds[at] - begin);
+    const TBlock& block = BlockOf(index);
+    const int slot = Slot(index);
+    const qsizetype begin = slot == 0 ? 0 : block.TextEnds[slot - 1];
+    return QString::fromUtf8(block.Text.constData() + begin, block.TextEnds[slot] - begin);
 }
 
 std::optional<double> TSeries::GroupValue(qsizetype index) const {

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <array>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -26,9 +28,9 @@ struct TReading {
 // order they were first seen; the figures of every group and the counts
 // against the limits follow each added reading at constant cost.
 //
-// A reading takes 24 bytes plus its text in UTF-8 (one buffer for all), so a
-// million of them fit in some 35 MB. The text buffer holds at most 4 GiB; a
-// reading that would pass it is refused.
+// A reading takes 20 bytes plus its text in UTF-8, so a million of them fit in
+// some 32 MB. They are kept in blocks of a fixed number that never move: a
+// growing array would leave its earlier copies behind in the heap.
 class TSeries {
 public:
     // Adds the line if it is a reading (ParseReading); false if not.
@@ -39,8 +41,8 @@ public:
     // Begins a new series: no readings, no groups; the limits stay.
     void Clear();
 
-    qsizetype Size() const { return static_cast<qsizetype>(FTimes.size()); }
-    bool IsEmpty() const { return FTimes.empty(); }
+    qsizetype Size() const { return FSize; }
+    bool IsEmpty() const { return FSize == 0; }
     TReading Reading(qsizetype index) const;
     QString Text(qsizetype index) const;
     // The reading in its group's unit; none when it is left out of the figures.
@@ -76,18 +78,30 @@ private:
         TGroupFigures Figures;
     };
 
+    // Readings column by column, a block at a time.
+    struct TBlock {
+        static constexpr int Capacity = 4096;
+        qint64 BaseTime = 0;                // the first reading's
+        std::array<qint32, Capacity> Times; // ms after BaseTime, or FarTime
+        std::array<double, Capacity> Values;
+        std::array<quint32, Capacity> GroupUnits; // group << 3 | unit
+        std::array<quint32, Capacity> TextEnds;   // end of each text in Text
+        QByteArray Text;
+        int Size = 0;
+    };
+
     int GroupFor(QStringView label);
     void Recount(int group);
+    const TBlock& BlockOf(qsizetype index) const;
+    static int Slot(qsizetype index) { return static_cast<int>(index % TBlock::Capacity); }
     TUnit UnitAt(qsizetype index) const;
     int GroupAt(qsizetype index) const;
 
-    // The readings, column by column.
-    std::vector<qint64> FTimes;
-    std::vector<double> FValues;
-    std::vector<quint32> FTextEnds;   // end of each text in FText
-    std::vector<quint32> FGroupUnits; // group << 3 | unit
-    QByteArray FText;
-
+    std::vector<std::unique_ptr<TBlock>> FBlocks;
+    qsizetype FSize = 0;
+    // Times more than 24 days from their block's first (or a clock set back
+    // as far), by index.
+    QHash<qsizetype, qint64> FFarTimes;
     std::vector<TGroup> FGroups;
     QHash<QString, int> FGroupIndex;
     int FLastGroup = -1; // spares the lookup for a run of one label

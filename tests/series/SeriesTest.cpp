@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -231,6 +232,22 @@ TEST(Series, RemovingTheNewestReadingUndoesItsAddition) {
     EXPECT_EQ(series.NewestGroup(), -1);
     EXPECT_FALSE(series.RemoveNewest());
     EXPECT_EQ(series.Limits(), (TLimits{2, 5}));
+    // Times far apart, in either direction, are kept to the millisecond.
+    const qint64 month = 31LL * 24 * 3600 * 1000;
+    const std::vector<qint64> times = {month,
+                                       0,
+                                       3 * month + 1,
+                                       std::numeric_limits<qint64>::min(),
+                                       std::numeric_limits<qint64>::max(),
+                                       month - 1};
+    for (const qint64 time : times)
+        series.AddLine(u"1 mm", time);
+    series.RemoveNewest();
+    series.AddLine(u"1 mm", 7);
+    for (qsizetype i = 0; i < 5; ++i)
+        EXPECT_EQ(series.Reading(i).Time, times[static_cast<std::size_t>(i)]) << i;
+    EXPECT_EQ(series.Reading(5).Time, 7);
+    series.Clear();
     series.AddLine(u"Max: 9 in", 5);
     EXPECT_EQ(series.Text(0), "Max: 9 in");
     EXPECT_EQ(series.GroupLabel(0), "Max");
