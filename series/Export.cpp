@@ -1,31 +1,126 @@
 #include "Export.h"
 
+#include <QDate>
 #include <QDateTime>
-#include <QLocale>
 
 #include <cstdlib>
+#include <limits>
 
 namespace series {
 
 namespace {
 
-QString Quoted(QString field, QChar separator) {
-    const bool quote = field.contains(separator) || field.contains(u'"') || field.contains(u'\r') ||
-                       field.contains(u'\n');
-    if (!quote)
-        return field;
-    field.replace(u'"', QStringLiteral("\"\""));
-    return u'"' + field + u'"';
+// One row at a time into a line that keeps its buffer.
+class TRowWriter {
+public:
+    explicit TRowWriter(QChar separator) : FSeparator(separator) {}
+
+    // Appends a field, quoted (RFC 4180) when it holds the separator, a
+    // quote or a line end. Inert fields are received text: one that a
+    // spreadsheet would take for a formula gets a leading "'".
+    void Field(QStringView text, bool inert = false) {
+        if (FFields > 0)
+            FLine += FSeparator;
+        ++FFields;
+        const bool formula = inert && !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text[0]);
+        const bool quote = text.contains(FSeparator) || text.contains(u'"') ||
+                           text.contains(u'\r') || text.contains(u'\n');
+        if (quote)
+            FLine += u'"';
+        if (formula)
+            FLine += u'\'';
+        if (quote) {
+            for (const QChar c : text) {
+                if (c == u'"')
+                    FLine += u'"';
+                FLine += c;
+            }
+            FLine += u'"';
+        } else {
+            FLine += text;
+        }
+    }
+    QString& Line() { return FLine; }
+    // Starts the next row, keeping the buffer.
+    void Next() {
+        FLine.resize(0);
+        FFields = 0;
+    }
+
+private:
+    QChar FSeparator;
+    QString FLine;
+    int FFields = 0;
+};
+
+void AppendDigits(QString& out, qint64 value, int width) {
+    char digits[20];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0 || count < width);
+    while (count > 0)
+        out += QLatin1Char(digits[--count]);
 }
 
-// Received text is the device's: it must not become a formula.
-QString Inert(QString text) {
-    if (!text.isEmpty() && QStringView(u"=+-@\t\r").contains(text.front()))
-        text.prepend(u'\'');
-    return text;
-}
+// Arrival times as local ISO 8601 with offset. The zone's offset is looked up
+// once per quarter of an hour of UTC (offsets change only at such instants),
+// not once per reading.
+class TTimeWriter {
+public:
+    explicit TTimeWriter(const QTimeZone& zone) : FZone(zone) {}
 
-QString VerdictWord(std::optional<TVerdict> verdict, const TExportTexts& texts) {
+    void Append(qint64 time, QString& out) {
+        // Beyond the years 1 to 9999 the general path writes what it can.
+        if (time < -62135596800000 || time > 253402214400000) {
+            out += QDateTime::fromMSecsSinceEpoch(time, FZone).toString(Qt::ISODateWithMs);
+            return;
+        }
+        const int offset = Offset(time);
+        const qint64 local = time + offset * qint64(1000);
+        constexpr qint64 Day = 86400000;
+        const qint64 days = local >= 0 ? local / Day : -((-local + Day - 1) / Day);
+        const qint64 ms = local - days * Day;
+        int year = 0, month = 0, day = 0;
+        QDate::fromJulianDay(days + 2440588).getDate(&year, &month, &day);
+        AppendDigits(out, year, 4);
+        out += u'-';
+        AppendDigits(out, month, 2);
+        out += u'-';
+        AppendDigits(out, day, 2);
+        out += u'T';
+        AppendDigits(out, ms / 3600000, 2);
+        out += u':';
+        AppendDigits(out, ms / 60000 % 60, 2);
+        out += u':';
+        AppendDigits(out, ms / 1000 % 60, 2);
+        out += u'.';
+        AppendDigits(out, ms % 1000, 3);
+        out += offset < 0 ? u'-' : u'+';
+        AppendDigits(out, std::abs(offset) / 3600, 2);
+        out += u':';
+        AppendDigits(out, std::abs(offset) / 60 % 60, 2);
+    }
+
+private:
+    int Offset(qint64 time) {
+        constexpr qint64 Quarter = 15 * 60 * 1000;
+        const qint64 window = time >= 0 ? time / Quarter : -((-time + Quarter - 1) / Quarter);
+        if (window != FWindow) {
+            FWindow = window;
+            FOffset = FZone.offsetFromUtc(
+                QDateTime::fromMSecsSinceEpoch(window * Quarter, QTimeZone::utc()));
+        }
+        return FOffset;
+    }
+
+    QTimeZone FZone;
+    qint64 FWindow = std::numeric_limits<qint64>::min();
+    int FOffset = 0;
+};
+
+QStringView VerdictWord(std::optional<TVerdict> verdict, const TExportTexts& texts) {
     if (!verdict)
         return {};
     switch (*verdict) {
@@ -49,33 +144,37 @@ QString ValueText(const QString& text, QChar decimal) {
     return value;
 }
 
-// Writes the rows, each field quoted for its separator, each row ended.
-template <typename Row>
-void ForEachRow(const TSeries& series, int group, const TExportTexts& texts,
-                const TExportFormat& format, const Row& row) {
-    row(QStringList{texts.Number, texts.Time, texts.Value, texts.Unit, texts.Label, texts.Verdict,
-                    texts.Text});
+// Writes the header and the group's rows, handing on each finished line.
+template <typename Done>
+void WriteRows(const TSeries& series, int group, const TExportTexts& texts,
+               const TExportFormat& format, QChar separator, const Done& done) {
+    TRowWriter row(separator);
+    for (const QString* caption : {&texts.Number, &texts.Time, &texts.Value, &texts.Unit,
+                                   &texts.Label, &texts.Verdict, &texts.Text})
+        row.Field(*caption);
+    done(row.Line());
+    const QString label =
+        group >= 0 && group < series.GroupCount() ? series.GroupLabel(group) : QString();
+    TTimeWriter times(format.Zone);
+    QString time;
     qsizetype number = 0;
     for (qsizetype i = 0; i < series.Size(); ++i) {
         const TReading reading = series.Reading(i);
         if (reading.Group != group)
             continue;
         const QString text = series.Text(i);
-        row(QStringList{QString::number(++number), IsoTime(reading.Time, format.Zone),
-                        ValueText(text, format.DecimalSeparator), UnitName(reading.Unit),
-                        Inert(series.GroupLabel(group)), VerdictWord(series.Verdict(i), texts),
-                        Inert(text)});
+        row.Next();
+        row.Field(QString::number(++number));
+        time.resize(0);
+        times.Append(reading.Time, time);
+        row.Field(time);
+        row.Field(ValueText(text, format.DecimalSeparator));
+        row.Field(UnitName(reading.Unit));
+        row.Field(label, true);
+        row.Field(VerdictWord(series.Verdict(i), texts));
+        row.Field(text, true);
+        done(row.Line());
     }
-}
-
-QString JoinFields(const QStringList& fields, QChar separator) {
-    QString line;
-    for (qsizetype i = 0; i < fields.size(); ++i) {
-        if (i > 0)
-            line += separator;
-        line += Quoted(fields[i], separator);
-    }
-    return line;
 }
 
 } // namespace
@@ -87,21 +186,16 @@ TExportFormat TExportFormat::ForUserSeparator(QStringView separator) {
 }
 
 QString IsoTime(qint64 time, const QTimeZone& zone) {
-    const QDateTime moment = QDateTime::fromMSecsSinceEpoch(time, zone);
-    const int offset = moment.offsetFromUtc() / 60;
-    const int minutes = std::abs(offset);
-    return QLocale::c().toString(moment, u"yyyy-MM-dd'T'HH:mm:ss.zzz") +
-           (offset < 0 ? u'-' : u'+') +
-           QStringLiteral("%1:%2")
-               .arg(minutes / 60, 2, 10, QChar(u'0'))
-               .arg(minutes % 60, 2, 10, QChar(u'0'));
+    QString text;
+    TTimeWriter(zone).Append(time, text);
+    return text;
 }
 
 QByteArray ExportCsv(const TSeries& series, int group, const TExportTexts& texts,
                      const TExportFormat& format) {
     QByteArray csv("\xEF\xBB\xBF");
-    ForEachRow(series, group, texts, format, [&](const QStringList& fields) {
-        csv += JoinFields(fields, format.FieldSeparator()).toUtf8();
+    WriteRows(series, group, texts, format, format.FieldSeparator(), [&csv](const QString& line) {
+        csv += line.toUtf8();
         csv += "\r\n";
     });
     return csv;
@@ -110,8 +204,8 @@ QByteArray ExportCsv(const TSeries& series, int group, const TExportTexts& texts
 QString ExportTabText(const TSeries& series, int group, const TExportTexts& texts,
                       const TExportFormat& format) {
     QString text;
-    ForEachRow(series, group, texts, format, [&](const QStringList& fields) {
-        text += JoinFields(fields, u'\t');
+    WriteRows(series, group, texts, format, u'\t', [&text](const QString& line) {
+        text += line;
         text += u'\n';
     });
     return text;

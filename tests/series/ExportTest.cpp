@@ -89,4 +89,23 @@ TEST(SeriesExport, TimesAreLocalWithTheirOffset) {
     EXPECT_EQ(IsoTime(kMorning, QTimeZone(0)), "2026-12-08T09:15:30.123+00:00");
     EXPECT_EQ(IsoTime(kMorning, QTimeZone(-12600)), "2026-12-08T05:45:30.123-03:30");
     EXPECT_EQ(IsoTime(kMorning + 7, QTimeZone(3600)), "2026-12-08T10:15:30.130+01:00");
+    EXPECT_EQ(IsoTime(-1, QTimeZone(0)), "1969-12-31T23:59:59.999+00:00");
+    EXPECT_EQ(IsoTime(-62135596800000, QTimeZone(0)), "0001-01-01T00:00:00.000+00:00");
+
+    // Across the change to summer time, within one export.
+    const QTimeZone berlin("Europe/Berlin");
+    ASSERT_TRUE(berlin.isValid());
+    constexpr qint64 kChange = 1774746000000; // 2026-03-29T01:00:00Z
+    TSeries series;
+    for (const qint64 time : {kChange - 60001, kChange - 1, kChange, kChange + 1})
+        series.AddLine(u"1 mm", time);
+    TExportFormat format;
+    format.Zone = berlin;
+    const QStringList rows = ExportTabText(series, 0, kEnglish, format).split(u'\n');
+    QStringList times;
+    for (qsizetype i = 1; i <= 4; ++i)
+        times += rows[i].section(u'\t', 1, 1);
+    EXPECT_EQ(times,
+              QStringList({"2026-03-29T01:58:59.999+01:00", "2026-03-29T01:59:59.999+01:00",
+                           "2026-03-29T03:00:00.000+02:00", "2026-03-29T03:00:00.001+02:00"}));
 }
