@@ -22,6 +22,16 @@ bool IsMicroSign(QChar c) {
     return c == QChar(0x00B5) || c == QChar(0x03BC);
 }
 
+// Within a reading only blanks and tabs separate its parts: a line end in
+// it would make two lines of it.
+QStringView WithoutBlanks(QStringView text) {
+    while (!text.isEmpty() && (text.front() == u' ' || text.front() == u'\t'))
+        text = text.mid(1);
+    while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\t'))
+        text.chop(1);
+    return text;
+}
+
 bool SameLetters(QStringView text, QStringView lower) {
     return text.compare(lower, Qt::CaseInsensitive) == 0;
 }
@@ -77,11 +87,11 @@ std::optional<double> NumberValue(QStringView number) {
 
 // A value with its unit and nothing else (blanks around it aside).
 std::optional<TParsedReading> ParseValue(QStringView text) {
-    text = text.trimmed();
+    text = WithoutBlanks(text);
     const qsizetype length = NumberLength(text);
     if (length == 0 || length > MaxNumberLength)
         return std::nullopt;
-    const auto unit = ParseUnit(text.mid(length).trimmed());
+    const auto unit = ParseUnit(WithoutBlanks(text.mid(length)));
     if (!unit)
         return std::nullopt;
     const auto value = NumberValue(text.first(length));
@@ -117,7 +127,7 @@ std::optional<TParsedReading> ParseReading(QStringView line) {
     const qsizetype colon = line.indexOf(u':');
     if (colon < 0)
         return std::nullopt;
-    const QStringView label = line.first(colon).trimmed();
+    const QStringView label = WithoutBlanks(line.first(colon));
     if (!IsLabel(label))
         return std::nullopt;
     auto reading = ParseValue(line.mid(colon + 1));

@@ -159,6 +159,11 @@ std::optional<TVerdict> TSeries::Verdict(qsizetype index) const {
     return value ? Judge(*value, FLimits) : std::nullopt;
 }
 
+QString TSeries::GroupLabel(int group) const {
+    return group >= 0 && group < GroupCount() ? FGroups[static_cast<std::size_t>(group)].Label
+                                              : QString();
+}
+
 int TSeries::FindGroup(QStringView label) const {
     return FGroupIndex.value(label.toString(), -1);
 }

@@ -43,6 +43,7 @@ public:
 
     qsizetype Size() const { return FSize; }
     bool IsEmpty() const { return FSize == 0; }
+    // Index from 0 (the oldest) to Size() - 1 (the newest).
     TReading Reading(qsizetype index) const;
     QString Text(qsizetype index) const;
     // The reading in its group's unit; none when it is left out of the figures.
@@ -53,7 +54,7 @@ public:
 
     int GroupCount() const { return static_cast<int>(FGroups.size()); }
     // The label of a group; empty for the unlabelled one.
-    QString GroupLabel(int group) const { return FGroups[static_cast<std::size_t>(group)].Label; }
+    QString GroupLabel(int group) const;
     // The group with this label, or -1.
     int FindGroup(QStringView label) const;
     // The group to show by default: the newest reading's; -1 when empty.

@@ -68,6 +68,8 @@ const TParseCase kCases[] = {
     {u"1,234.5 mm", false},
     {u"12.5 mm 13.1 mm", false},
     {u"-", false},
+    {u"12.5\r\nmm", false},
+    {u"Max:\n12 mm", false},
     {u"1234567890.12345678901 mm", false},
     {u"A\u0007B: 12.5 mm", false},
     {u"Ein sehr langer Text mit Doppelpunkt: 5 mm", false},
