@@ -2,6 +2,7 @@
 
 #include <QtNumeric>
 
+#include <algorithm>
 #include <limits>
 
 namespace series {
@@ -47,8 +48,8 @@ bool TSeries::AddLine(QStringView line, qint64 time) {
     block.TextEnds[slot] = static_cast<quint32>(block.Text.size());
     block.GroupUnits[slot] =
         static_cast<quint32>(group) << UnitBits | static_cast<quint32>(reading->Unit);
+    FGroups[static_cast<std::size_t>(group)].Add(FSize, reading->Value, reading->Unit, FLimits);
     ++FSize;
-    FGroups[static_cast<std::size_t>(group)].Figures.Add(reading->Value, reading->Unit, FLimits);
     ++FRevision;
     return true;
 }
@@ -62,7 +63,7 @@ int TSeries::GroupFor(QStringView label) {
         if (GroupCount() >= MaxGroups)
             return -1;
         found = FGroupIndex.insert(key, GroupCount());
-        FGroups.push_back({key, {}});
+        FGroups.push_back({key, {}, {}});
     }
     FLastGroup = found.value();
     return FLastGroup;
@@ -101,12 +102,20 @@ void TSeries::Clear() {
     ++FRevision;
 }
 
+void TSeries::TGroup::Add(qsizetype index, double value, TUnit unit, const TLimits& limits) {
+    Figures.Add(value, unit, limits);
+    if (static_cast<qsizetype>(Recent.size()) == RecentCount)
+        Recent.erase(Recent.begin());
+    Recent.push_back(index);
+}
+
 void TSeries::Recount(int group) {
-    TGroupFigures figures;
+    TGroup& counted = FGroups[static_cast<std::size_t>(group)];
+    counted.Figures = {};
+    counted.Recent.clear();
     for (qsizetype i = 0; i < Size(); ++i)
         if (GroupAt(i) == group)
-            figures.Add(Reading(i).Value, UnitAt(i), FLimits);
-    FGroups[static_cast<std::size_t>(group)].Figures = figures;
+            counted.Add(i, Reading(i).Value, UnitAt(i), FLimits);
 }
 
 void TSeries::SetLimits(const TLimits& limits) {
@@ -175,6 +184,12 @@ TStatistics TSeries::Statistics(int group) const {
 }
 
 std::vector<qsizetype> TSeries::NewestInGroup(int group, qsizetype count) const {
+    if (group < 0 || group >= GroupCount() || count <= 0)
+        return {};
+    const std::vector<qsizetype>& recent = FGroups[static_cast<std::size_t>(group)].Recent;
+    if (count <= RecentCount)
+        return {recent.end() - std::min(count, static_cast<qsizetype>(recent.size())),
+                recent.end()};
     std::vector<qsizetype> indices;
     for (qsizetype i = Size() - 1; i >= 0 && static_cast<qsizetype>(indices.size()) < count; --i)
         if (GroupAt(i) == group)

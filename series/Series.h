@@ -61,7 +61,9 @@ public:
     int NewestGroup() const { return IsEmpty() ? -1 : Reading(Size() - 1).Group; }
     TStatistics Statistics(int group) const;
     // The indices of the group's newest readings, at most count, oldest first
-    // (what a run chart draws).
+    // (what a run chart draws). Up to RecentCount of them are kept at hand for
+    // every group, however rare its readings are in the series.
+    static constexpr qsizetype RecentCount = 100;
     std::vector<qsizetype> NewestInGroup(int group, qsizetype count) const;
 
     // Limits apply to every group, each in its own unit. Setting other limits
@@ -77,6 +79,8 @@ private:
     struct TGroup {
         QString Label;
         TGroupFigures Figures;
+        std::vector<qsizetype> Recent; // its newest readings, at most RecentCount
+        void Add(qsizetype index, double value, TUnit unit, const TLimits& limits);
     };
 
     // Readings column by column, a block at a time.

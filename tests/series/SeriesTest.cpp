@@ -252,3 +252,27 @@ TEST(Series, RemovingTheNewestReadingUndoesItsAddition) {
     EXPECT_EQ(series.Text(0), "Max: 9 in");
     EXPECT_EQ(series.GroupLabel(0), "Max");
 }
+
+TEST(Series, TheNewestReadingsOfEachGroup) {
+    // Two groups, one rare; through additions and removals the newest of
+    // each are those a scan of the whole series finds.
+    TSeries series;
+    const auto scan = [&series](int group, qsizetype count) {
+        std::vector<qsizetype> found;
+        for (qsizetype i = 0; i < series.Size(); ++i)
+            if (series.Reading(i).Group == group)
+                found.push_back(i);
+        found.erase(found.begin(), found.end() - std::min<qsizetype>(count, found.size()));
+        return found;
+    };
+    for (int i = 0; i < 700; ++i) {
+        series.AddLine(i % 7 == 3 ? u"Max: 2 mm" : u"1 mm", i);
+        if (i % 50 == 49)
+            series.RemoveNewest();
+        for (const int group : {0, 1})
+            for (const qsizetype count : {1, 100, 150})
+                ASSERT_EQ(series.NewestInGroup(group, count), scan(group, count))
+                    << i << " " << group << " " << count;
+    }
+    EXPECT_TRUE(series.NewestInGroup(2, 5).empty());
+}
