@@ -1,0 +1,110 @@
+// Arbitrary bytes as received on a link: gathered into lines in chunks, read
+// as readings into a series; each group's figures stay consistent, its CSV
+// export reads back (RFC 4180) as one row per reading with the line's text,
+// and taking out every reading leaves an empty series.
+#include "fuzz/FuzzSupport.h"
+
+#include "series/Export.h"
+#include "series/LineAssembler.h"
+#include "series/Series.h"
+
+#include <QStringList>
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+// The fields of each row of a CSV text (no byte-order mark), by RFC 4180.
+QList<QStringList> ReadCsv(QStringView text, QChar separator) {
+    QList<QStringList> rows;
+    QStringList row;
+    QString field;
+    bool quoted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (quoted) {
+            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"')
+                field += text[++i];
+            else if (c == u'"')
+                quoted = false;
+            else
+                field += c;
+        } else if (c == u'"') {
+            quoted = true;
+        } else if (c == separator) {
+            row += field;
+            field.clear();
+        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            row += field;
+            field.clear();
+            rows += row;
+            row.clear();
+            ++i;
+        } else {
+            field += c;
+        }
+    }
+    fuzzing::Require(!quoted && row.isEmpty() && field.isEmpty(), "the CSV ends with a row");
+    return rows;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0)
+        return 0;
+    const bool comma = (data[0] & 1) != 0;
+    const qsizetype chunk = 1 + data[0] / 2;
+    const QString received = QString::fromLatin1(reinterpret_cast<const char*>(data) + 1,
+                                                 static_cast<qsizetype>(size) - 1);
+    series::TSeries readings;
+    series::TLineAssembler assembler;
+    qint64 time = 1796721330123;
+    for (qsizetype at = 0; at < received.size(); at += chunk) {
+        assembler.Feed(QStringView(received).mid(at, chunk), time++,
+                       [&readings](QStringView line, qint64 arrived) {
+                           const auto reading = series::ParseReading(line);
+                           fuzzing::Require(!reading || std::isfinite(reading->Value),
+                                            "a reading's value is a number");
+                           fuzzing::Require(readings.AddLine(line, arrived) == reading.has_value(),
+                                            "a line is added exactly when it is a reading");
+                       });
+    }
+    readings.SetLimits({-1, 1});
+
+    qsizetype listed = 0;
+    series::TExportFormat format = series::TExportFormat::ForUserSeparator(comma ? u"," : u".");
+    format.Zone = QTimeZone(3600);
+    const series::TExportTexts texts{"N", "T", "V", "U", "L", "R", "X", "b", "w", "a"};
+    for (int group = 0; group < readings.GroupCount(); ++group) {
+        const series::TStatistics s = readings.Statistics(group);
+        listed += s.Count + s.Excluded;
+        fuzzing::Require(s.Count + s.Excluded > 0, "no group is empty");
+        fuzzing::Require(s.Below + s.Within + s.Above == s.Count, "every counted reading judged");
+        fuzzing::Require(!s.Minimum || *s.Minimum <= *s.Maximum, "minimum below maximum");
+        fuzzing::Require(!s.StandardDeviation || *s.StandardDeviation >= 0, "s is not negative");
+
+        const QByteArray csv = series::ExportCsv(readings, group, texts, format);
+        fuzzing::Require(csv.startsWith("\xEF\xBB\xBF"), "the CSV has a byte-order mark");
+        const QList<QStringList> rows =
+            ReadCsv(QString::fromUtf8(csv.mid(3)), format.FieldSeparator());
+        fuzzing::Require(rows.size() == s.Count + s.Excluded + 1, "one row per reading");
+        qsizetype row = 1;
+        for (qsizetype i = 0; i < readings.Size(); ++i) {
+            if (readings.Reading(i).Group != group)
+                continue;
+            fuzzing::Require(rows[row].size() == 7, "seven fields a row");
+            const QString text = rows[row++][6];
+            fuzzing::Require(text == readings.Text(i) || text == u'\'' + readings.Text(i),
+                             "the line's text comes back");
+        }
+    }
+    fuzzing::Require(listed == readings.Size(), "every reading in one group");
+
+    while (readings.RemoveNewest()) {
+    }
+    fuzzing::Require(readings.GroupCount() == 0, "no groups without readings");
+    return 0;
+}

@@ -1,0 +1,188 @@
+#include "Reading.h"
+
+#include <array>
+#include <charconv>
+
+namespace series {
+
+namespace {
+
+// Longer numbers than any gauge prints are no readings; this also keeps the
+// squares in the statistics far from overflow.
+constexpr qsizetype MaxNumberLength = 20;
+constexpr qsizetype MaxLabelLength = 32;
+// A line longer than a label, a number and a unit with blanks is no reading.
+constexpr qsizetype MaxReadingLength = 128;
+
+bool IsAsciiDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+bool IsMicroSign(QChar c) {
+    return c == QChar(0x00B5) || c == QChar(0x03BC);
+}
+
+// Within a reading only blanks and tabs separate its parts: a line end in
+// it would make two lines of it.
+QStringView WithoutBlanks(QStringView text) {
+    while (!text.isEmpty() && (text.front() == u' ' || text.front() == u'\t'))
+        text = text.mid(1);
+    while (!text.isEmpty() && (text.back() == u' ' || text.back() == u'\t'))
+        text.chop(1);
+    return text;
+}
+
+bool SameLetters(QStringView text, QStringView lower) {
+    return text.compare(lower, Qt::CaseInsensitive) == 0;
+}
+
+std::optional<TUnit> ParseUnit(QStringView text) {
+    if (text.isEmpty())
+        return TUnit::None;
+    if (SameLetters(text, u"mm"))
+        return TUnit::Millimetre;
+    if (SameLetters(text, u"um") ||
+        (text.size() == 2 && IsMicroSign(text[0]) && (text[1] == u'm' || text[1] == u'M')))
+        return TUnit::Micrometre;
+    if (SameLetters(text, u"in") || SameLetters(text, u"inch") || text == u"\"")
+        return TUnit::Inch;
+    return std::nullopt;
+}
+
+// The number at the start of text: [+-] digits [sep digits] | [+-] sep digits.
+// Returns its length, 0 when there is none.
+qsizetype NumberLength(QStringView text) {
+    qsizetype at = 0;
+    if (at < text.size() && (text[at] == u'+' || text[at] == u'-'))
+        ++at;
+    const qsizetype intStart = at;
+    while (at < text.size() && IsAsciiDigit(text[at]))
+        ++at;
+    const bool hasInteger = at > intStart;
+    if (at < text.size() && (text[at] == u'.' || text[at] == u',')) {
+        const qsizetype fracStart = at + 1;
+        qsizetype end = fracStart;
+        while (end < text.size() && IsAsciiDigit(text[end]))
+            ++end;
+        if (end > fracStart)
+            return end;
+    }
+    return hasInteger ? at : 0;
+}
+
+std::optional<double> NumberValue(QStringView number) {
+    std::array<char, MaxNumberLength + 1> buffer{};
+    qsizetype size = 0;
+    for (const QChar c : number) {
+        if (c == u'+')
+            continue;
+        buffer[static_cast<std::size_t>(size++)] = c == u',' ? '.' : static_cast<char>(c.unicode());
+    }
+    double value = 0;
+    const auto [end, error] = std::from_chars(buffer.data(), buffer.data() + size, value);
+    if (error != std::errc() || end != buffer.data() + size)
+        return std::nullopt;
+    return value;
+}
+
+// A value with its unit and nothing else (blanks around it aside).
+std::optional<TParsedReading> ParseValue(QStringView text) {
+    text = WithoutBlanks(text);
+    const qsizetype length = NumberLength(text);
+    if (length == 0 || length > MaxNumberLength)
+        return std::nullopt;
+    const auto unit = ParseUnit(WithoutBlanks(text.mid(length)));
+    if (!unit)
+        return std::nullopt;
+    const auto value = NumberValue(text.first(length));
+    if (!value)
+        return std::nullopt;
+    TParsedReading reading;
+    reading.ValueText = text.first(length);
+    reading.Value = *value;
+    reading.Unit = *unit;
+    return reading;
+}
+
+bool IsLabel(QStringView label) {
+    if (label.isEmpty() || label.size() > MaxLabelLength)
+        return false;
+    bool letter = false;
+    for (const QChar c : label) {
+        if (c.category() == QChar::Other_Control)
+            return false;
+        letter = letter || c.isLetter();
+    }
+    return letter;
+}
+
+} // namespace
+
+std::optional<TParsedReading> ParseReading(QStringView line) {
+    line = line.trimmed();
+    if (line.isEmpty() || line.size() > MaxReadingLength)
+        return std::nullopt;
+    if (auto reading = ParseValue(line))
+        return reading;
+    const qsizetype colon = line.indexOf(u':');
+    if (colon < 0)
+        return std::nullopt;
+    const QStringView label = WithoutBlanks(line.first(colon));
+    if (!IsLabel(label))
+        return std::nullopt;
+    auto reading = ParseValue(line.mid(colon + 1));
+    if (reading)
+        reading->Label = label;
+    return reading;
+}
+
+QString UnitName(TUnit unit) {
+    switch (unit) {
+    case TUnit::Millimetre:
+        return QStringLiteral("mm");
+    case TUnit::Micrometre:
+        return QStringLiteral("\u00B5m");
+    case TUnit::Inch:
+        return QStringLiteral("in");
+    case TUnit::None:
+        break;
+    }
+    return {};
+}
+
+namespace {
+
+// Micrometres per unit: whole numbers, so a conversion is one exact ratio.
+long double Micrometres(TUnit unit) {
+    switch (unit) {
+    case TUnit::Millimetre:
+        return 1000;
+    case TUnit::Micrometre:
+        return 1;
+    case TUnit::Inch:
+        return 25400;
+    case TUnit::None:
+        break;
+    }
+    return 0;
+}
+
+} // namespace
+
+std::optional<double> ConvertValue(double value, TUnit from, TUnit to) {
+    if (from == to)
+        return value;
+    if (from == TUnit::None || to == TUnit::None)
+        return std::nullopt;
+    // Converted from the decimal the value was read from (the shortest text
+    // that gives it back), in extended precision and rounded once at the
+    // end: 12.7 mm is then exactly 0.5 in, as it would be on paper.
+    std::array<char, 32> text{};
+    const auto written = std::to_chars(text.data(), text.data() + text.size(), value);
+    long double decimal = value;
+    if (written.ec == std::errc())
+        std::from_chars(text.data(), written.ptr, decimal);
+    return static_cast<double>(decimal * Micrometres(from) / Micrometres(to));
+}
+
+} // namespace series

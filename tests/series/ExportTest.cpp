@@ -1,0 +1,111 @@
+#include "series/Export.h"
+
+#include <gtest/gtest.h>
+
+using namespace series;
+
+namespace {
+
+constexpr qint64 kMorning = 1796721330123; // 2026-12-08T09:15:30.123Z
+
+// Captions and verdicts as the window passes them, in German and English.
+const TExportTexts kGerman{"Nr.",    "Zeit",  "Wert",  "Einheit",   "Bezeichnung",
+                           "Urteil", "Zeile", "unter", "innerhalb", "\u00FCber"};
+const TExportTexts kEnglish{"No.",     "Time", "Value", "Unit",   "Label",
+                            "Verdict", "Text", "below", "within", "above"};
+
+// A group whose label holds the quote and both separators, a reading without
+// a unit (listed, no verdict) and one in another unit.
+TSeries Sample() {
+    TSeries series;
+    series.AddLine(u"Dia \"A\"; 2: +10.02 mm\r\n", kMorning);
+    series.AddLine(u"-0,012 mm\r\n", kMorning + 500);
+    series.AddLine(u"Dia \"A\"; 2: 9,98 mm\r\n", kMorning + 877);
+    series.AddLine(u"Dia \"A\"; 2: 12\r\n", kMorning + 60000);
+    series.AddLine(u"  12,5 \u00B5m\r\n", kMorning + 61000);
+    series.AddLine(u"Dia \"A\"; 2: 0.4 in\r\n", kMorning + 3600000);
+    series.SetLimits({10.0, 10.1});
+    return series;
+}
+
+TExportFormat Format(QStringView separator) {
+    TExportFormat format = TExportFormat::ForUserSeparator(separator);
+    format.Zone = QTimeZone(3600);
+    return format;
+}
+
+} // namespace
+
+TEST(SeriesExport, CsvBytesInBothNumberFormats) {
+    const TSeries series = Sample();
+    const QByteArray german = "\xEF\xBB\xBF"
+                              "Nr.;Zeit;Wert;Einheit;Bezeichnung;Urteil;Zeile\r\n"
+                              "1;2026-12-08T10:15:30.123+01:00;+10,02;mm;\"Dia \"\"A\"\"; 2\";"
+                              "innerhalb;\"Dia \"\"A\"\"; 2: +10.02 mm\"\r\n"
+                              "2;2026-12-08T10:15:31.000+01:00;9,98;mm;\"Dia \"\"A\"\"; 2\";"
+                              "unter;\"Dia \"\"A\"\"; 2: 9,98 mm\"\r\n"
+                              "3;2026-12-08T10:16:30.123+01:00;12;;\"Dia \"\"A\"\"; 2\";"
+                              ";\"Dia \"\"A\"\"; 2: 12\"\r\n"
+                              "4;2026-12-08T11:15:30.123+01:00;0,4;in;\"Dia \"\"A\"\"; 2\";"
+                              "\xC3\xBC"
+                              "ber;\"Dia \"\"A\"\"; 2: 0.4 in\"\r\n";
+    EXPECT_EQ(ExportCsv(series, 0, kGerman, Format(u",")), german);
+
+    const QByteArray english = "\xEF\xBB\xBF"
+                               "No.,Time,Value,Unit,Label,Verdict,Text\r\n"
+                               "1,2026-12-08T10:15:30.123+01:00,+10.02,mm,\"Dia \"\"A\"\"; 2\","
+                               "within,\"Dia \"\"A\"\"; 2: +10.02 mm\"\r\n"
+                               "2,2026-12-08T10:15:31.000+01:00,9.98,mm,\"Dia \"\"A\"\"; 2\","
+                               "below,\"Dia \"\"A\"\"; 2: 9,98 mm\"\r\n"
+                               "3,2026-12-08T10:16:30.123+01:00,12,,\"Dia \"\"A\"\"; 2\","
+                               ",\"Dia \"\"A\"\"; 2: 12\"\r\n"
+                               "4,2026-12-08T11:15:30.123+01:00,0.4,in,\"Dia \"\"A\"\"; 2\","
+                               "above,\"Dia \"\"A\"\"; 2: 0.4 in\"\r\n";
+    EXPECT_EQ(ExportCsv(series, 0, kEnglish, Format(u".")), english);
+    // Any separator but the comma writes points.
+    EXPECT_EQ(ExportCsv(series, 0, kEnglish, Format(u"\u066B")), english);
+}
+
+TEST(SeriesExport, ClipboardRowsAreTabSeparatedAndNoTextBecomesAFormula) {
+    TSeries series = Sample();
+    series.SetLimits({});
+    EXPECT_EQ(ExportTabText(series, 1, kGerman, Format(u",")),
+              QString::fromUtf16(u"Nr.\tZeit\tWert\tEinheit\tBezeichnung\tUrteil\tZeile\n"
+                                 u"1\t2026-12-08T10:15:30.623+01:00\t-0,012\tmm\t\t\t'-0,012 mm\n"
+                                 u"2\t2026-12-08T10:16:31.123+01:00\t12,5\t\u00B5m\t\t\t"
+                                 u"  12,5 \u00B5m\n"));
+    series.AddLine(u"=HYPERLINK(1;2): 5 mm", kMorning);
+    const int group = series.FindGroup(u"=HYPERLINK(1;2)");
+    EXPECT_EQ(ExportTabText(series, group, kEnglish, Format(u".")),
+              "No.\tTime\tValue\tUnit\tLabel\tVerdict\tText\n"
+              "1\t2026-12-08T10:15:30.123+01:00\t5\tmm\t'=HYPERLINK(1;2)\t\t"
+              "'=HYPERLINK(1;2): 5 mm\n");
+    // An empty group still has its header.
+    EXPECT_EQ(ExportCsv(TSeries(), 0, kEnglish, Format(u".")),
+              "\xEF\xBB\xBFNo.,Time,Value,Unit,Label,Verdict,Text\r\n");
+}
+
+TEST(SeriesExport, TimesAreLocalWithTheirOffset) {
+    EXPECT_EQ(IsoTime(kMorning, QTimeZone(0)), "2026-12-08T09:15:30.123+00:00");
+    EXPECT_EQ(IsoTime(kMorning, QTimeZone(-12600)), "2026-12-08T05:45:30.123-03:30");
+    EXPECT_EQ(IsoTime(kMorning + 7, QTimeZone(3600)), "2026-12-08T10:15:30.130+01:00");
+    EXPECT_EQ(IsoTime(-1, QTimeZone(0)), "1969-12-31T23:59:59.999+00:00");
+    EXPECT_EQ(IsoTime(-62135596800000, QTimeZone(0)), "0001-01-01T00:00:00.000+00:00");
+
+    // Across the change to summer time, within one export.
+    const QTimeZone berlin("Europe/Berlin");
+    ASSERT_TRUE(berlin.isValid());
+    constexpr qint64 kChange = 1774746000000; // 2026-03-29T01:00:00Z
+    TSeries series;
+    for (const qint64 time : {kChange - 60001, kChange - 1, kChange, kChange + 1})
+        series.AddLine(u"1 mm", time);
+    TExportFormat format;
+    format.Zone = berlin;
+    const QStringList rows = ExportTabText(series, 0, kEnglish, format).split(u'\n');
+    QStringList times;
+    for (qsizetype i = 1; i <= 4; ++i)
+        times += rows[i].section(u'\t', 1, 1);
+    EXPECT_EQ(times,
+              QStringList({"2026-03-29T01:58:59.999+01:00", "2026-03-29T01:59:59.999+01:00",
+                           "2026-03-29T03:00:00.000+02:00", "2026-03-29T03:00:00.001+02:00"}));
+}

@@ -1,0 +1,158 @@
+#include "series/Reading.h"
+#include "series/LineAssembler.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace series;
+
+namespace {
+
+struct TParseCase {
+    const char16_t* Line;
+    bool IsReading;
+    const char16_t* Label = u"";
+    const char16_t* ValueText = u"";
+    double Value = 0;
+    TUnit Unit = TUnit::None;
+};
+
+// The gauge simulator's built-in lines, the demonstration's and the README's
+// readings, lines as the serial path's conversions leave them, and lines that
+// are no readings.
+const TParseCase kCases[] = {
+    {u"+12.345 mm", true, u"", u"+12.345", 12.345, TUnit::Millimetre},
+    {u"-0.012 mm", true, u"", u"-0.012", -0.012, TUnit::Millimetre},
+    {u"  12.5 um", true, u"", u"12.5", 12.5, TUnit::Micrometre},
+    {u"+0.4861 in", true, u"", u"+0.4861", 0.4861, TUnit::Inch},
+    {u"-3.5 um", true, u"", u"-3.5", -3.5, TUnit::Micrometre},
+    {u"Max: 25.003 mm", true, u"Max", u"25.003", 25.003, TUnit::Millimetre},
+    {u"  0.000 mm", true, u"", u"0.000", 0, TUnit::Millimetre},
+    {u"Dia: +10.02 mm", true, u"Dia", u"+10.02", 10.02, TUnit::Millimetre},
+    {u"-0.0005 in", true, u"", u"-0.0005", -0.0005, TUnit::Inch},
+    {u"+125.0 um", true, u"", u"+125.0", 125, TUnit::Micrometre},
+    {u"IR K7X: +4.210 mm\r\n", true, u"IR K7X", u"+4.210", 4.21, TUnit::Millimetre},
+    {u"USB K65: 0.1657 in\r\n", true, u"USB K65", u"0.1657", 0.1657, TUnit::Inch},
+    {u"12.5 mm", true, u"", u"12.5", 12.5, TUnit::Millimetre},
+    {u"  12,5 \u00B5m\r\n", true, u"", u"12,5", 12.5, TUnit::Micrometre},
+    {u"-0,0005 in\r\n", true, u"", u"-0,0005", -0.0005, TUnit::Inch},
+    {u"Maxi\u00B5m: 12.5 um", true, u"Maxi\u00B5m", u"12.5", 12.5, TUnit::Micrometre},
+    {u"3 \u03BCm", true, u"", u"3", 3, TUnit::Micrometre},
+    {u"0.4861\"", true, u"", u"0.4861", 0.4861, TUnit::Inch},
+    {u"0.5 inch", true, u"", u"0.5", 0.5, TUnit::Inch},
+    {u"12.5MM", true, u"", u"12.5", 12.5, TUnit::Millimetre},
+    {u"-.5 mm", true, u"", u"-.5", -0.5, TUnit::Millimetre},
+    {u"\t42\r", true, u"", u"42", 42, TUnit::None},
+    {u"Anzahl: 7", true, u"Anzahl", u"7", 7, TUnit::None},
+    {u"\r\n> ", false},
+    {u"> ", false},
+    {u"", false},
+    {u"Hallo", false},
+    {u"Max", false},
+    {u"Max:", false},
+    {u"12:30:05", false},
+    {u"12:30", false},
+    {u"Zeit: 12:30:05", false},
+    {u"2026-12-08", false},
+    {u"Datum: 2026-12-08", false},
+    {u"08.12.2026", false},
+    {u"1(0x31)\r(0x0D)", false},
+    {u"(0x0A)", false},
+    {u"+(0x2B)1(0x31)2(0x32).(0x2E)5(0x35) (0x20)m(0x6D)m(0x6D)", false},
+    {u"12.5.", false},
+    {u"12.5 mm.", false},
+    {u"12.", false},
+    {u"+ 12.5 mm", false},
+    {u"12.5 kg", false},
+    {u"1,234.5 mm", false},
+    {u"12.5 mm 13.1 mm", false},
+    {u"-", false},
+    {u"12.5\r\nmm", false},
+    {u"Max:\n12 mm", false},
+    {u"1234567890.12345678901 mm", false},
+    {u"A\u0007B: 12.5 mm", false},
+    {u"Ein sehr langer Text mit Doppelpunkt: 5 mm", false},
+};
+
+} // namespace
+
+TEST(ReadingParser, Table) {
+    for (const TParseCase& c : kCases) {
+        const QString line = QString::fromUtf16(c.Line);
+        const auto reading = ParseReading(line);
+        ASSERT_EQ(reading.has_value(), c.IsReading) << line.toStdString();
+        if (!reading)
+            continue;
+        EXPECT_EQ(reading->Label.toString(), QString::fromUtf16(c.Label)) << line.toStdString();
+        EXPECT_EQ(reading->ValueText.toString(), QString::fromUtf16(c.ValueText))
+            << line.toStdString();
+        EXPECT_DOUBLE_EQ(reading->Value, c.Value) << line.toStdString();
+        EXPECT_EQ(reading->Unit, c.Unit) << line.toStdString();
+    }
+}
+
+TEST(ReadingParser, ConversionsUseExactFactors) {
+    EXPECT_EQ(ConvertValue(0.1657, TUnit::Inch, TUnit::Millimetre), 4.20878);
+    EXPECT_EQ(ConvertValue(4.20878, TUnit::Millimetre, TUnit::Inch), 0.1657);
+    EXPECT_EQ(ConvertValue(12.5, TUnit::Micrometre, TUnit::Millimetre), 0.0125);
+    EXPECT_EQ(ConvertValue(0.0125, TUnit::Millimetre, TUnit::Micrometre), 12.5);
+    EXPECT_EQ(ConvertValue(1, TUnit::Inch, TUnit::Micrometre), 25400);
+    EXPECT_EQ(ConvertValue(3, TUnit::None, TUnit::None), 3);
+    EXPECT_FALSE(ConvertValue(3, TUnit::None, TUnit::Millimetre));
+    EXPECT_FALSE(ConvertValue(3, TUnit::Inch, TUnit::None));
+}
+
+namespace {
+
+struct TLine {
+    QString Text;
+    qint64 Time;
+    bool operator==(const TLine&) const = default;
+};
+
+std::vector<TLine> Assemble(TLineAssembler& assembler, const QString& chunk, qint64 time) {
+    std::vector<TLine> lines;
+    assembler.Feed(chunk, time, [&lines](QStringView line, qint64 at) {
+        lines.push_back({line.toString(), at});
+    });
+    return lines;
+}
+
+} // namespace
+
+TEST(LineAssembler, ChunksBecomeLinesTimedByTheirLineFeed) {
+    const QString stream =
+        QStringLiteral("USB K65: 0.1657 in\r\n-0.012 mm\r\n\r\n  12.5 um\r\n+4.2");
+    // Every split of the stream into two chunks gives the same lines; each
+    // takes the time of the chunk its line feed came in.
+    for (qsizetype split = 0; split <= stream.size(); ++split) {
+        TLineAssembler assembler;
+        std::vector<TLine> lines = Assemble(assembler, stream.first(split), 1);
+        const std::vector<TLine> second = Assemble(assembler, stream.mid(split), 2);
+        lines.insert(lines.end(), second.begin(), second.end());
+        const auto at = [&](qsizetype feed) { return feed < split ? 1 : 2; };
+        const std::vector<TLine> expected = {{"USB K65: 0.1657 in", at(19)},
+                                             {"-0.012 mm", at(30)},
+                                             {"", at(32)},
+                                             {"  12.5 um", at(43)}};
+        EXPECT_EQ(lines, expected) << split;
+        EXPECT_TRUE(assembler.HasPartialLine());
+    }
+}
+
+TEST(LineAssembler, AnEndlessLineIsHandedOnInPieces) {
+    TLineAssembler assembler;
+    const QString garbage(TLineAssembler::MaxLineLength * 2 + 10, u'x');
+    std::vector<TLine> lines = Assemble(assembler, garbage.first(100), 1);
+    EXPECT_TRUE(lines.empty());
+    lines = Assemble(assembler, garbage.mid(100) + QStringLiteral("\n5 mm\n"), 2);
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].Text.size(), TLineAssembler::MaxLineLength);
+    EXPECT_EQ(lines[1].Text.size(), TLineAssembler::MaxLineLength);
+    EXPECT_EQ(lines[2].Text, QString(10, u'x'));
+    EXPECT_EQ(lines[3], (TLine{"5 mm", 2}));
+    assembler.Feed(u"7 mm", 3, [](QStringView, qint64) { FAIL(); });
+    assembler.Reset();
+    EXPECT_FALSE(assembler.HasPartialLine());
+}
