@@ -161,10 +161,17 @@ void TEditorInserter::ShowInsertion(int changeStart) {
     // from the changed line down may have changed or moved; the lines above
     // stay as they are. Asked for after scrolling, so the rows are where the
     // lines now show.
-    QTextCursor lineStart(doc);
-    lineStart.setPosition(LineStart(*doc, changeStart));
+    // A line that begins above the view is not laid out to find its row:
+    // a stream would keep a layout of a block gone from view for every
+    // batch. The change then reaches the top.
+    const int lineStart = LineStart(*doc, changeStart);
+    int top = 0;
+    if (lineStart > FEditor->cursorForPosition(QPoint(0, 0)).position()) {
+        QTextCursor cursor(doc);
+        cursor.setPosition(lineStart);
+        top = std::max(0, FEditor->cursorRect(cursor).top());
+    }
     QWidget* viewport = FEditor->viewport();
-    const int top = std::max(0, FEditor->cursorRect(lineStart).top());
     if (top < viewport->height())
         viewport->update(0, top, viewport->width(), viewport->height() - top);
 }
