@@ -3,6 +3,7 @@
 // Run by run-under-window-manager.sh, which provides the server and a window
 // manager.
 #include "app/EditorInserter.h"
+#include "app/Snapshot.h"
 #include "app/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/TestEnvironment.h"
@@ -16,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
+#include <QTemporaryDir>
 #include <QTextCursor>
 #include <QWindow>
 
@@ -229,6 +231,33 @@ TEST_F(ScreenTest, ReadingsAtACaretMidDocumentShowWithTheLinesMoved) {
     EXPECT_EQ(text.count('\n'), 15);
     EXPECT_TRUE(text.contains("\n7 mm #22\nIR  12.5 um #30\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("\n K7X: +4.210 mm #3\n")) << text.toStdString();
+}
+
+// The demonstration's picture is the screen's: a window in front of the
+// main window shows in it, as it does to the user.
+TEST_F(ScreenTest, SnapshotIsWhatTheScreenShows) {
+    QWidget cover(nullptr, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    QPalette red;
+    red.setColor(QPalette::Window, Qt::red);
+    cover.setPalette(red);
+    cover.setAutoFillBackground(true);
+    const QPoint corner = Window->mapToGlobal(QPoint(0, 0));
+    cover.setGeometry(corner.x(), corner.y(), 60, 40);
+    cover.show();
+    cover.raise();
+    const auto redAtCorner = [&](const QImage& picture) {
+        return !picture.isNull() && picture.pixel(20, 20) == qRgb(255, 0, 0);
+    };
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] { return redAtCorner(Window->screen()->grabWindow(Window->winId()).toImage()); },
+        20000))
+        << "the cover did not reach the screen";
+    QTemporaryDir folder;
+    TSnapshot snapshot(*Window, folder.filePath("snapshot"), 3600);
+    ASSERT_TRUE(snapshot.Take());
+    const QImage picture(folder.filePath("snapshot.png"));
+    EXPECT_EQ(picture.size(), Window->size());
+    EXPECT_TRUE(redAtCorner(picture)) << "the picture is not the screen's";
 }
 
 } // namespace
