@@ -11,6 +11,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -43,6 +44,17 @@ bool IsUserInput(const QEvent* event) {
     default:
         return false;
     }
+}
+
+// Where the line holding position begins. Text going into a line may move
+// words between its wrapped rows, the first row included.
+int LineStart(const QTextDocument& doc, int position) {
+    const QTextBlock block = doc.findBlock(position);
+    const int offset = position - block.position();
+    if (offset <= 0)
+        return block.position();
+    const qsizetype separator = block.text().lastIndexOf(QChar::LineSeparator, offset - 1);
+    return block.position() + static_cast<int>(separator + 1);
 }
 
 } // namespace
@@ -89,6 +101,7 @@ void TEditorInserter::Flush() {
     if (FPending.isEmpty())
         return;
     const QString text = std::exchange(FPending, QString());
+    const int changeStart = FEditor->textCursor().selectionStart();
     // Hold the layout's notices while the text goes in: on each one the
     // editor would lay out the lines at the bottom again to fit its scroll
     // range, costing time and memory per line.
@@ -96,7 +109,7 @@ void TEditorInserter::Flush() {
     const bool wasBlocked = layout->blockSignals(true);
     InsertNow(text);
     layout->blockSignals(wasBlocked);
-    ShowInsertion();
+    ShowInsertion(changeStart);
     FLastBatchPieces = std::exchange(FPieces, 0);
     FSinceBatch.start();
 }
@@ -137,12 +150,30 @@ void TEditorInserter::InsertNow(const QString& text) {
     FLoneCRPosition = text.back() == u'\r' ? cursor.position() : -1;
 }
 
-void TEditorInserter::ShowInsertion() {
+void TEditorInserter::ShowInsertion(int changeStart) {
     // One notice of the final size lets the editor fit its scroll range to
-    // the text's end; the repaint follows with the next paint event.
-    QAbstractTextDocumentLayout* layout = FEditor->document()->documentLayout();
+    // the text's end.
+    QTextDocument* doc = FEditor->document();
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
     emit layout->documentSizeChanged(layout->documentSize());
     FEditor->ensureCursorVisible();
+    // The held notices also told the viewport what to repaint. Everything
+    // from the changed line down may have changed or moved; the lines above
+    // stay as they are. Asked for after scrolling, so the rows are where the
+    // lines now show.
+    // A line that begins above the view is not laid out to find its row:
+    // a stream would keep a layout of a block gone from view for every
+    // batch. The change then reaches the top.
+    const int lineStart = LineStart(*doc, changeStart);
+    int top = 0;
+    if (lineStart > FEditor->cursorForPosition(QPoint(0, 0)).position()) {
+        QTextCursor cursor(doc);
+        cursor.setPosition(lineStart);
+        top = std::max(0, FEditor->cursorRect(cursor).top());
+    }
+    QWidget* viewport = FEditor->viewport();
+    if (top < viewport->height())
+        viewport->update(0, top, viewport->width(), viewport->height() - top);
 }
 
 bool TEditorInserter::eventFilter(QObject*, QEvent* event) {

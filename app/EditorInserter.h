@@ -19,7 +19,8 @@ class QPlainTextEdit;
 // Inserting into the editor costs far more per insertion than per
 // character, so readings are gathered and go in together: a lone reading
 // within one frame, a stream every StreamMs (and at once when PendingLimit
-// characters wait), each batch as one insertion followed by one repaint.
+// characters wait), each batch as one insertion followed by one repaint of
+// the rows it changed.
 // Readings come as a stream when more than one arrived within the last
 // frame or batch and the next follows soon after it.
 // Anything that looks at or changes the text first flushes the batch: user
@@ -57,7 +58,9 @@ protected:
 
 private:
     void InsertNow(const QString& text);
-    void ShowInsertion();
+    // Fits the scroll range, shows the caret and repaints from the line
+    // where the text went in.
+    void ShowInsertion(int changeStart);
 
     QPlainTextEdit* FEditor;
     QString FPending;

@@ -5,6 +5,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QSaveFile>
+#include <QScreen>
 #include <QWidget>
 
 #include <cstdio>
@@ -20,7 +21,11 @@ TSnapshot::TSnapshot(QWidget& window, QString prefix, int seconds)
 bool TSnapshot::Take() {
     const QString picture = FPrefix + QStringLiteral(".png");
     const QString document = FPrefix + QStringLiteral(".txt");
-    bool written = FWindow.grab().save(picture, "PNG");
+    // The screen's pixels, read back from the display server: the picture
+    // shows what the user sees, which the window's own rendering of itself
+    // would not (a missed repaint, another window in front).
+    QScreen* screen = FWindow.screen();
+    bool written = screen != nullptr && screen->grabWindow(FWindow.winId()).save(picture, "PNG");
     if (const auto* editor = FWindow.findChild<QPlainTextEdit*>(QStringLiteral("Editor"))) {
         QSaveFile file(document);
         written = file.open(QIODevice::WriteOnly) &&

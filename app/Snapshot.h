@@ -7,8 +7,9 @@
 class QWidget;
 
 // For demonstrations without a screen: after a while, saves a picture of the
-// window and the document's text beside it (PREFIX.png, PREFIX.txt), says
-// where on standard output, and ends the program.
+// window as the screen shows it and the document's text beside it
+// (PREFIX.png, PREFIX.txt), says where on standard output, and ends the
+// program.
 class TSnapshot : public QObject {
     Q_OBJECT
 public:

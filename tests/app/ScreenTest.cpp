@@ -1,0 +1,263 @@
+// What the user sees of the readings: the main window on a real X server,
+// its pixels read back from the server (never the window's own rendering).
+// Run by run-under-window-manager.sh, which provides the server and a window
+// manager.
+#include "app/EditorInserter.h"
+#include "app/Snapshot.h"
+#include "app/TMainScreen.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/support/TestEnvironment.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTextCursor>
+#include <QWindow>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+namespace {
+
+// Readings of different lengths, so that a line showing a stale picture of
+// its neighbour's text shows ink where none belongs, or none where some does.
+QByteArray Reading(int i) {
+    static const char* const texts[] = {"  12.5 um", "+10.000 mm", "7 mm", "IR K7X: +4.210 mm",
+                                        "USB K65: 0.1657 in"};
+    return QByteArray(texts[i % 5]) + " #" + QByteArray::number(i) + "\r\n";
+}
+
+// Runs the event loop for ms milliseconds.
+void Pause(int ms) {
+    QElapsedTimer elapsed;
+    elapsed.start();
+    testing_support::WaitFor([&] { return elapsed.hasExpired(ms); }, ms + 1000);
+}
+
+// Ink: a pixel far darker than the editor's background.
+bool IsInk(QRgb pixel, int background) {
+    return background - qGray(pixel) > 100;
+}
+
+class ScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(QGuiApplication::platformName(), "xcb") << "needs an X server";
+        QCoreApplication::setApplicationName("Brisquell");
+        // A place well inside the screen: the pixels read back are the window's.
+        QDir().mkpath(testing_support::ConfigHome() + "/Brisquell");
+        QFile ini(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        ini.write("[Window]\nLeft=100\nTop=100\nHeight=420\nWidth=560\n");
+        ini.close();
+        Window = std::make_unique<TMainScreen>(Dialogs);
+        Window->show();
+        Editor = Window->findChild<QPlainTextEdit*>("Editor");
+        ASSERT_NE(Editor, nullptr);
+        ASSERT_TRUE(testing_support::WaitFor(
+            [&] {
+                const QWindow* handle = Window->windowHandle();
+                return handle != nullptr && handle->isExposed() &&
+                       !handle->frameMargins().isNull() && Editor->viewport()->height() > 200;
+            },
+            60000))
+            << "the window was not shown and framed";
+    }
+    void TearDown() override {
+        if (Window) {
+            Editor->document()->setModified(false);
+            Window.reset();
+        }
+        EXPECT_TRUE(Dialogs.Exceptions.isEmpty()) << Dialogs.Exceptions.join('\n').toStdString();
+    }
+
+    // The editor's viewport as the X server has it on screen.
+    QImage Screen() const {
+        const QWidget* viewport = Editor->viewport();
+        const QPoint at = viewport->mapTo(Window.get(), QPoint(0, 0));
+        return Window->screen()
+            ->grabWindow(Window->winId(), at.x(), at.y(), viewport->width(), viewport->height())
+            .toImage();
+    }
+    int CaretX(int position) const {
+        QTextCursor cursor(Editor->document());
+        cursor.setPosition(position);
+        return Editor->cursorRect(cursor).x();
+    }
+
+    // Compares each text line wholly in view with the screen: the rightmost
+    // ink of its rows lies in its last character, and a blank line has none
+    // past its start (where a caret may blink). Rows below the text are
+    // blank. Returns the first mismatch, empty when the screen shows the text.
+    std::string Mismatch(int* readingsShown = nullptr) const {
+        const QImage screen = Screen();
+        if (screen.isNull())
+            return "no picture from the X server";
+        const int background = qGray(Editor->palette().color(QPalette::Base).rgb());
+        const auto rightmostInk = [&](int top, int bottom) {
+            for (int x = screen.width() - 1; x >= 0; --x)
+                for (int y = std::max(top, 0); y <= std::min(bottom, screen.height() - 1); ++y)
+                    if (IsInk(screen.pixel(x, y), background))
+                        return x;
+            return -1;
+        };
+        const QStringList lines = Editor->toPlainText().split('\n');
+        // Lines above the view are skipped: the editor places only the lines
+        // near the view.
+        const int firstInView = Editor->cursorForPosition(QPoint(0, 0)).position();
+        int shown = 0;
+        int position = 0;
+        int textBottom = -1;
+        for (const QString& line : lines) {
+            const int start = position;
+            const int end = start + static_cast<int>(line.size());
+            position = end + 1;
+            if (end < firstInView)
+                continue;
+            QTextCursor cursor(Editor->document());
+            cursor.setPosition(start);
+            const QRect row = Editor->cursorRect(cursor);
+            textBottom = std::max(textBottom, row.bottom());
+            if (row.top() < 0 || row.bottom() >= screen.height())
+                continue;
+            const int ink = rightmostInk(row.top() + 1, row.bottom() - 1);
+            const int from = line.isEmpty() ? -1 : CaretX(end - 1) - 1;
+            const int to = CaretX(end) + 2;
+            if (ink < from || ink > to)
+                return QStringLiteral(
+                           "line \"%1\" at y %2: rightmost ink at x %3, expected %4 to %5")
+                    .arg(line)
+                    .arg(row.top())
+                    .arg(ink)
+                    .arg(from)
+                    .arg(to)
+                    .toStdString();
+            shown += line.isEmpty() ? 0 : 1;
+        }
+        if (const int ink = rightmostInk(textBottom + 1, screen.height() - 1); ink >= 0)
+            return "ink below the text, at x " + std::to_string(ink);
+        if (readingsShown != nullptr)
+            *readingsShown = shown;
+        return {};
+    }
+    // Polls the screen until it shows the text; the last mismatch otherwise.
+    std::string WaitForScreen() const {
+        std::string mismatch;
+        testing_support::WaitFor(
+            [&] {
+                mismatch = Window->Inserter().Pending() ? "readings still wait" : Mismatch();
+                return mismatch.empty();
+            },
+            20000);
+        return mismatch;
+    }
+
+    TFakeDialogs Dialogs;
+    std::unique_ptr<TMainScreen> Window;
+    QPlainTextEdit* Editor = nullptr;
+};
+
+// Readings a gauge sends now and then: each shows on its own line as it
+// comes, not only the first.
+TEST_F(ScreenTest, LoneReadingsEachShowAsTheyArrive) {
+    for (int i = 0; i < 5; ++i) {
+        SCOPED_TRACE(testing::Message() << "reading " << i);
+        Window->Inserter().InsertAnsi(Reading(i));
+        ASSERT_EQ(WaitForScreen(), "");
+    }
+    EXPECT_EQ(Editor->toPlainText().count('\n'), 5);
+}
+
+// A stream of more readings than fit scrolls: the rows at the bottom show
+// the newest readings, one per line, the caret's blank line below them.
+TEST_F(ScreenTest, AStreamThatScrollsShowsTheNewestReadings) {
+    // 10 ms apart, as the serial thread hands a stream over: batches of a
+    // few lines, each scrolling the view by less than its height.
+    constexpr int readings = 60;
+    for (int i = 0; i < readings; ++i) {
+        Window->Inserter().InsertAnsi(Reading(i));
+        Pause(10);
+    }
+    ASSERT_EQ(WaitForScreen(), "");
+    const QScrollBar* bar = Editor->verticalScrollBar();
+    EXPECT_GT(bar->value(), 0) << "the stream did not scroll";
+    // The range keeps one partly shown line beyond where the caret scrolls.
+    EXPECT_LE(bar->maximum() - bar->value(), 1);
+    int shown = 0;
+    ASSERT_EQ(Mismatch(&shown), "");
+    QTextCursor last(Editor->document());
+    last.movePosition(QTextCursor::End);
+    const int lineHeight = Editor->cursorRect(last).height();
+    // Every full row but the caret's holds one of the newest readings.
+    EXPECT_GE(shown, Editor->viewport()->height() / lineHeight - 2);
+    EXPECT_LT(shown, readings);
+    last.movePosition(QTextCursor::Up);
+    EXPECT_LT(Editor->cursorRect(last).bottom(), Editor->viewport()->height())
+        << "the newest reading is in view";
+}
+
+// Readings at a caret in the middle of the document push the lines below
+// down; the screen shows each line where it now is.
+TEST_F(ScreenTest, ReadingsAtACaretMidDocumentShowWithTheLinesMoved) {
+    for (int i = 0; i < 8; ++i)
+        Window->Inserter().InsertAnsi(Reading(i));
+    ASSERT_EQ(WaitForScreen(), "");
+    QTextCursor caret(Editor->document());
+    caret.movePosition(QTextCursor::Down, QTextCursor::MoveAnchor, 3);
+    Editor->setTextCursor(caret);
+    for (int i = 20; i < 23; ++i) {
+        SCOPED_TRACE(testing::Message() << "lone reading " << i);
+        Window->Inserter().InsertAnsi(Reading(i));
+        ASSERT_EQ(WaitForScreen(), "");
+    }
+    // Several at once, into the middle of a line.
+    caret = Editor->textCursor();
+    caret.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor, 2);
+    Editor->setTextCursor(caret);
+    for (int i = 30; i < 34; ++i)
+        Window->Inserter().InsertAnsi(Reading(i));
+    ASSERT_EQ(WaitForScreen(), "");
+    const QString text = Editor->toPlainText();
+    EXPECT_EQ(text.count('\n'), 15);
+    EXPECT_TRUE(text.contains("\n7 mm #22\nIR  12.5 um #30\n")) << text.toStdString();
+    EXPECT_TRUE(text.contains("\n K7X: +4.210 mm #3\n")) << text.toStdString();
+}
+
+// The demonstration's picture is the screen's: a window in front of the
+// main window shows in it, as it does to the user.
+TEST_F(ScreenTest, SnapshotIsWhatTheScreenShows) {
+    QWidget cover(nullptr, Qt::X11BypassWindowManagerHint | Qt::FramelessWindowHint);
+    QPalette red;
+    red.setColor(QPalette::Window, Qt::red);
+    cover.setPalette(red);
+    cover.setAutoFillBackground(true);
+    const QPoint corner = Window->mapToGlobal(QPoint(0, 0));
+    cover.setGeometry(corner.x(), corner.y(), 60, 40);
+    cover.show();
+    cover.raise();
+    const auto redAtCorner = [&](const QImage& picture) {
+        return !picture.isNull() && picture.pixel(20, 20) == qRgb(255, 0, 0);
+    };
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] { return redAtCorner(Window->screen()->grabWindow(Window->winId()).toImage()); },
+        20000))
+        << "the cover did not reach the screen";
+    QTemporaryDir folder;
+    TSnapshot snapshot(*Window, folder.filePath("snapshot"), 3600);
+    ASSERT_TRUE(snapshot.Take());
+    const QImage picture(folder.filePath("snapshot.png"));
+    EXPECT_EQ(picture.size(), Window->size());
+    EXPECT_TRUE(redAtCorner(picture)) << "the picture is not the screen's";
+}
+
+} // namespace
