@@ -559,6 +559,22 @@ TEST_F(SerialPort, LowDsrHoldsOutputUntilItRises) {
         // The sources share the fake: the next one starts after this one stopped.
         ASSERT_TRUE(WaitFor([&] { return !Lines.Started(); }));
     }
+    // Closed while DSR holds it, the port leaves the line free for the next user.
+    auto s = MakeSerial();
+    s->SetHandshakeDtrDsr(true);
+    std::atomic<int> received{0};
+    s->OnRxChar = [&](QObject*) { received += static_cast<int>(Take(*s, s->RecCount()).size()); };
+    ASSERT_TRUE(s->Open());
+    ASSERT_TRUE(WaitFor([&] { return Lines.Started(); }));
+    ASSERT_TRUE(Lines.SetDsr(false));
+    Pty.Send("!");
+    ASSERT_TRUE(WaitFor([&] { return received == 1; }));
+    s->Close();
+    auto next = MakeSerial();
+    next->SetTrmTimeOut(500);
+    ASSERT_TRUE(next->Open());
+    EXPECT_EQ(next->WriteString("free"), 4);
+    EXPECT_EQ(Pty.Receive(4), "free");
 }
 
 // DTR/DSR handshake, the receive side: DTR drops when fewer than XOffLimit
