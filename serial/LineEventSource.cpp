@@ -28,14 +28,6 @@ int WakeSignal() {
     return signal;
 }
 
-uint32_t Changes(const serial_icounter_struct& Before, const serial_icounter_struct& After) {
-    using namespace CommEvent;
-    return (After.cts != Before.cts ? EV_CTS : 0) | (After.dsr != Before.dsr ? EV_DSR : 0) |
-           (After.dcd != Before.dcd ? EV_RLSD : 0) | (After.rng != Before.rng ? EV_RING : 0) |
-           (After.brk != Before.brk ? EV_BREAK : 0);
-    // Overruns are reported by the receive path, with the bytes after them.
-}
-
 class TModemLineSource final : public TLineEventSource {
 public:
     ~TModemLineSource() override { Stop(); }
@@ -45,6 +37,7 @@ public:
         if ((Mask & CommEvent::ModemLines) == 0 || ::ioctl(Fd, TIOCGICOUNT, &counts) != 0)
             return; // the driver cannot report line changes
         WakeSignal();
+        FWatching = true;
         FThread = std::thread([this, Fd, Mask, Post = std::move(Post), counts]() mutable {
             Run(Fd, Mask, Post, counts);
         });
@@ -63,6 +56,10 @@ public:
         FThread.join();
     }
 
+    bool ModemLines(int Fd, int& Bits) override {
+        return FWatching && TLineEventSource::ModemLines(Fd, Bits);
+    }
+
 private:
     void Run(int Fd, uint32_t Mask, const TPost& Post, serial_icounter_struct Before) {
         const int lines = TIOCM_CTS | TIOCM_DSR | TIOCM_CD | TIOCM_RNG;
@@ -72,7 +69,7 @@ private:
             serial_icounter_struct after{};
             if (::ioctl(Fd, TIOCGICOUNT, &after) != 0)
                 break;
-            const uint32_t events = Changes(Before, after) & Mask;
+            const uint32_t events = ModemLineChanges(Before, after) & Mask;
             Before = after;
             if (events != 0 && !FStop.load())
                 Post(events);
@@ -81,11 +78,30 @@ private:
     }
 
     std::thread FThread;
+    bool FWatching = false; // set before the helper starts, read by the event thread
     std::atomic<bool> FStop{false};
     std::atomic<bool> FDone{false};
 };
 
 } // namespace
+
+bool TLineEventSource::ModemLines(int Fd, int& Bits) {
+    Bits = 0;
+    return ::ioctl(Fd, TIOCMGET, &Bits) == 0;
+}
+
+void TLineEventSource::SetDtr(int Fd, bool On) {
+    int bits = TIOCM_DTR;
+    ::ioctl(Fd, On ? TIOCMBIS : TIOCMBIC, &bits); // a pty has no DTR: nothing to do
+}
+
+uint32_t ModemLineChanges(const serial_icounter_struct& Before,
+                          const serial_icounter_struct& After) {
+    using namespace CommEvent;
+    // Overruns are reported by the receive path, with the bytes after them.
+    return (After.cts != Before.cts ? EV_CTS : 0) | (After.dsr != Before.dsr ? EV_DSR : 0) |
+           (After.dcd != Before.dcd ? EV_RLSD : 0) | (After.rng != Before.rng ? EV_RING : 0);
+}
 
 std::unique_ptr<TLineEventSource> MakeModemLineSource() {
     return std::make_unique<TModemLineSource>();

@@ -10,6 +10,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
@@ -48,13 +49,16 @@ TPortState::TPortState(int Fd, const TConfig& Config, TSerial* Owner)
     FWakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     FCloseFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     FReaderFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    FWriterFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    // The thread reads DSR as it starts.
+    FLinesChanged.store(FConfig.DsrFlow);
     FOverrunsCounted = FConfig.Overruns != nullptr && FConfig.Overruns(FFd, FOverruns);
 }
 
 TPortState::~TPortState() {
     if (!FClosed.load())
-        SerialDevice::Detach(FFd);
-    for (int fd : {FFd, FWakeFd, FCloseFd, FReaderFd})
+        ReleaseDevice();
+    for (int fd : {FFd, FWakeFd, FCloseFd, FReaderFd, FWriterFd})
         if (fd >= 0)
             ::close(fd);
 }
@@ -66,6 +70,15 @@ void TPortState::Shutdown() {
     Signal(FCloseFd);
     // No fill is between its read and its queue update while the device goes.
     std::lock_guard lock(FLock);
+    ReleaseDevice();
+}
+
+// The driver's output is left running for whoever opens the device next.
+void TPortState::ReleaseDevice() {
+    if (FOutputHeld) {
+        SerialDevice::HoldOutput(FFd, false);
+        FOutputHeld = false;
+    }
     SerialDevice::Detach(FFd);
 }
 
@@ -117,6 +130,8 @@ void TPortState::FillLocked(bool ByThread) {
             break;
         }
     }
+    if (FConfig.DtrHandshake && FDtrUp && FQueue.Free() < FConfig.XOffLimit)
+        SetDtrLocked(false);
     if (events == 0)
         return;
     // Bytes the driver lost come to light with the bytes after them.
@@ -148,9 +163,28 @@ bool TPortState::WaitReadable(int TimeoutMs) {
     return woke;
 }
 
+// Also woken when DSR changes: a held line is never writable.
 bool TPortState::WaitWritable(int TimeoutMs) {
-    pollfd fds[] = {{FFd, POLLOUT, 0}, {FCloseFd, POLLIN, 0}};
-    return PollFor(fds, 2, TimeoutMs) && fds[1].revents == 0;
+    pollfd fds[] = {{FFd, POLLOUT, 0}, {FCloseFd, POLLIN, 0}, {FWriterFd, POLLIN, 0}};
+    const bool woke = PollFor(fds, 3, TimeoutMs);
+    if (fds[2].revents != 0) {
+        uint64_t value = 0;
+        [[maybe_unused]] const ssize_t n = ::read(FWriterFd, &value, sizeof value);
+    }
+    return woke && fds[1].revents == 0;
+}
+
+int TPortState::TakeLocked(uint8_t* Dest, int Size) {
+    const int n = FQueue.Take(Dest, Size);
+    if (FConfig.DtrHandshake && !FDtrUp && FQueue.Count() <= FConfig.XOnLimit)
+        SetDtrLocked(true);
+    return n;
+}
+
+void TPortState::SetDtrLocked(bool Up) {
+    FDtrUp = Up;
+    if (LineEvents && !FClosed.load())
+        LineEvents->SetDtr(FFd, Up);
 }
 
 int TPortState::Read(uint8_t* Dest, int Size, bool Wait) {
@@ -169,10 +203,10 @@ int TPortState::Read(uint8_t* Dest, int Size, bool Wait) {
             if (FErrorLatched)
                 return got;
             const int before = got;
-            got += FQueue.Take(Dest + got, Size - got);
+            got += TakeLocked(Dest + got, Size - got);
             if (got < Size) {
                 FillLocked(false);
-                got += FQueue.Take(Dest + got, Size - got);
+                got += TakeLocked(Dest + got, Size - got);
             }
             if (FParked && FQueue.Free() > 0) {
                 FParked = false;
@@ -191,7 +225,7 @@ int TPortState::Read(uint8_t* Dest, int Size, bool Wait) {
             std::lock_guard lock(FLock);
             FReaderWaiting = false;
             // What came in meanwhile still counts.
-            got += FQueue.Take(Dest + got, Size - got);
+            got += TakeLocked(Dest + got, Size - got);
             return got;
         }
     }
@@ -205,10 +239,16 @@ int TPortState::Write(const uint8_t* Source, int Size, bool Wait) {
                             t.WriteTotalTimeoutConstant);
     int written = 0;
     while (written < Size && !FClosed.load()) {
+        bool held = false;
         {
             std::lock_guard lock(FLock);
             if (FErrorLatched)
                 break;
+            held = FConfig.DsrFlow && OutputHeldLocked();
+        }
+        if (held) {
+            written += QueueOutput(Source + written, Size - written, Wait, limited, deadline);
+            break;
         }
         const ssize_t n = ::write(FFd, Source + written, static_cast<size_t>(Size - written));
         if (n > 0) {
@@ -235,12 +275,98 @@ int TPortState::Write(const uint8_t* Source, int Size, bool Wait) {
     return written;
 }
 
+// Bytes that DSR holds: they wait here and go out, in order, once it rises.
+// Without write time-outs the writer is not kept waiting for that; with them
+// it waits until its bytes are out or the time is up, and what has not gone
+// out by then is not sent.
+int TPortState::QueueOutput(const uint8_t* Source, int Size, bool Wait, bool Limited,
+                            TClock::time_point Deadline) {
+    int accepted = 0;
+    {
+        std::lock_guard lock(FLock);
+        const int room = FConfig.TransmitCapacity - static_cast<int>(FTxQueue.size());
+        accepted = std::clamp(room, 0, Size);
+        FTxQueue.insert(FTxQueue.end(), Source, Source + accepted);
+    }
+    Signal(FWakeFd); // DSR may have risen meanwhile
+    if (!Wait || !Limited)
+        return accepted;
+    for (;;) {
+        int timeout = 0;
+        {
+            std::lock_guard lock(FLock);
+            // This write's bytes are the last in the queue.
+            const int unsent = std::min(static_cast<int>(FTxQueue.size()), accepted);
+            if (unsent == 0)
+                return accepted;
+            timeout = Remaining(true, Deadline);
+            if (timeout == 0 || FClosed.load()) {
+                FTxQueue.resize(FTxQueue.size() - static_cast<size_t>(unsent));
+                return accepted - unsent;
+            }
+        }
+        pollfd fds[] = {{FWriterFd, POLLIN, 0}, {FCloseFd, POLLIN, 0}};
+        if (PollFor(fds, 2, timeout) && fds[0].revents != 0) {
+            uint64_t value = 0;
+            [[maybe_unused]] const ssize_t n = ::read(FWriterFd, &value, sizeof value);
+        }
+    }
+}
+
+bool TPortState::ServeOutput() {
+    if (!FConfig.DsrFlow)
+        return false;
+    if (FLinesChanged.exchange(false)) {
+        // A level the driver cannot tell counts as on.
+        int bits = 0;
+        const bool held =
+            LineEvents && LineEvents->ModemLines(FFd, bits) && (bits & TIOCM_DSR) == 0;
+        std::lock_guard lock(FLock);
+        if (held != FOutputHeld && !FClosed.load()) {
+            FOutputHeld = held;
+            // What the driver has already taken stops too.
+            SerialDevice::HoldOutput(FFd, held);
+            Signal(FWriterFd);
+        }
+    }
+    std::lock_guard lock(FLock);
+    if (FOutputHeld || FTxQueue.empty() || FClosed.load())
+        return false;
+    SendQueuedLocked();
+    return !FTxQueue.empty();
+}
+
+void TPortState::SendQueuedLocked() {
+    size_t sent = 0;
+    while (sent < FTxQueue.size()) {
+        const ssize_t n = ::write(FFd, FTxQueue.data() + sent, FTxQueue.size() - sent);
+        if (n > 0)
+            sent += static_cast<size_t>(n);
+        else if (n < 0 && errno == EINTR)
+            continue;
+        else {
+            if (n == 0 || errno != EAGAIN)
+                sent = FTxQueue.size(); // the device is gone: nothing will take them
+            break;
+        }
+    }
+    if (sent == 0)
+        return;
+    FTxQueue.erase(FTxQueue.begin(), FTxQueue.begin() + static_cast<std::ptrdiff_t>(sent));
+    if ((FConfig.EventMask & CommEvent::EV_TXEMPTY) != 0) {
+        FTxPending = true;
+        FTxLastCount = 0;
+        FTxDelay = 0;
+    }
+    Signal(FWriterFd);
+}
+
 int TPortState::OutputCount() {
     int count = 0;
     std::lock_guard lock(FLock);
     if (FClosed.load() || !FConfig.OutputQueue(FFd, count))
-        return 0;
-    return count;
+        count = 0;
+    return count + static_cast<int>(FTxQueue.size());
 }
 
 void TPortState::ClearError() {
@@ -248,10 +374,17 @@ void TPortState::ClearError() {
     FErrorLatched = false;
 }
 
+int TPortState::Status() {
+    ClearError();
+    return Count();
+}
+
 void TPortState::Post(uint32_t Events) {
     {
         std::lock_guard lock(FLock);
         FPending |= Events;
+        if (FConfig.DsrFlow && (Events & CommEvent::EV_DSR) != 0)
+            FLinesChanged.store(true);
         if (FConfig.AbortOnError && (Events & (CommEvent::EV_BREAK | CommEvent::EV_ERR)) != 0)
             FErrorLatched = true;
     }
@@ -273,8 +406,8 @@ bool TPortState::ArmReceive() {
 
 int TPortState::CheckTransmitter() {
     std::lock_guard lock(FLock);
-    if (!FTxPending || FClosed.load())
-        return -1;
+    if (!FTxPending || FClosed.load() || !FTxQueue.empty())
+        return -1; // bytes held for DSR: looked at once they are sent
     int count = 0;
     if (!FConfig.OutputQueue(FFd, count)) {
         FTxPending = false; // the driver cannot tell: never reported

@@ -6,11 +6,13 @@
 #include "serial/SerialDevice.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 class TSerial;
 
@@ -27,6 +29,15 @@ public:
         uint32_t EventMask = 0;
         uint32_t BaudRate = 9600;
         bool AbortOnError = false;
+        // DTR/DSR handshake: output is held while DSR is low; DTR drops when
+        // fewer than XOffLimit bytes of the queue are free and rises again
+        // when at most XOnLimit bytes are in it.
+        bool DsrFlow = false;
+        bool DtrHandshake = false;
+        int XOffLimit = 0;
+        int XOnLimit = 0;
+        // Bytes a write may leave waiting while DSR holds the output.
+        int TransmitCapacity = 4096;
         TCommTimeouts Timeouts;
         // Bytes still to go out; false when the driver cannot tell. Tests
         // stand in for a line held by flow control, which no pty can be.
@@ -43,7 +54,9 @@ public:
     TPortState& operator=(const TPortState&) = delete;
 
     // The descriptors could all be made.
-    bool Usable() const { return FWakeFd >= 0 && FCloseFd >= 0 && FReaderFd >= 0; }
+    bool Usable() const {
+        return FWakeFd >= 0 && FCloseFd >= 0 && FReaderFd >= 0 && FWriterFd >= 0;
+    }
     int Fd() const { return FFd; }
     const TConfig& Config() const { return FConfig; }
 
@@ -62,6 +75,8 @@ public:
     int OutputCount();
     // Clears the latched line error (AbortOnError), as the status query does.
     void ClearError();
+    // The receive count as the status query gives it: clears the error first.
+    int Status();
 
     // Events. Post may be called from any thread; it wakes the event thread.
     void Post(uint32_t Events);
@@ -75,6 +90,9 @@ public:
     // Milliseconds until the output queue should be looked at again for
     // EV_TXEMPTY, -1 when nothing is being sent.
     int CheckTransmitter();
+    // Follows DSR (DTR/DSR handshake) and sends what waited for it; true
+    // while bytes wait for the device to take more.
+    bool ServeOutput();
     void DrainWake();
     void MarkHungUp();
 
@@ -96,11 +114,19 @@ private:
     void Signal(int EventFd);
     bool WaitReadable(int TimeoutMs);
     bool WaitWritable(int TimeoutMs);
+    int QueueOutput(const uint8_t* Source, int Size, bool Wait, bool Limited,
+                    std::chrono::steady_clock::time_point Deadline);
+    bool OutputHeldLocked() const { return FOutputHeld || !FTxQueue.empty(); }
+    void SendQueuedLocked();
+    int TakeLocked(uint8_t* Dest, int Size);
+    void SetDtrLocked(bool Up);
+    void ReleaseDevice();
 
     int FFd;
     int FWakeFd = -1;   // pokes for the thread: events posted, queue space
     int FCloseFd = -1;  // readable for good once shut down
     int FReaderFd = -1; // pokes for a waiting reader: the thread queued data
+    int FWriterFd = -1; // pokes for a waiting writer: DSR changed, queued bytes went out
     TConfig FConfig;
 
     std::mutex FLock; // queue, pending events and flags below
@@ -112,6 +138,10 @@ private:
     int FTxLastCount = 0; // output queue at the last look
     int FTxDelay = 0;     // ms until the next look, grows while nothing goes out
     bool FErrorLatched = false;
+    bool FOutputHeld = false;      // DSR is low and the driver's output suspended
+    std::vector<uint8_t> FTxQueue; // written while held, in order
+    bool FDtrUp = true;            // Open raises DTR
+    std::atomic<bool> FLinesChanged{false};
     bool FOverrunsCounted = false; // the driver keeps an overrun count
     uint64_t FOverruns = 0;        // its value at the last look
     std::atomic<bool> FClosed{false};

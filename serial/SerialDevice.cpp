@@ -101,9 +101,10 @@ bool Apply(int Fd, const TDCB& Dcb) {
     if (!CharacterSize(Dcb.ByteSize, size) || Dcb.BaudRate == 0 || Dcb.StopBits > 2 ||
         Dcb.Parity > 4)
         return false;
-    const bool parityCheck = (Dcb.Flags & DCBFlag::fParity) != 0;
-    // Raw input; errors and breaks arrive in-band, marked (PARMRK).
-    tio.c_iflag = PARMRK | (parityCheck ? INPCK : 0) | ((Dcb.Flags & DCBFlag::fOutX) ? IXON : 0) |
+    // Raw input; errors and breaks arrive in-band, marked (PARMRK). Input
+    // checking stays on without parity too: a framing error is a line error
+    // in every setting, and without parity no parity error can occur.
+    tio.c_iflag = PARMRK | INPCK | ((Dcb.Flags & DCBFlag::fOutX) ? IXON : 0) |
                   ((Dcb.Flags & DCBFlag::fInX) ? IXOFF : 0);
     tio.c_oflag = 0;
     tio.c_lflag = 0;
@@ -122,6 +123,10 @@ bool Apply(int Fd, const TDCB& Dcb) {
     if (RtsControl(Dcb) != DCBFlag::ControlHandshake)
         SetLine(Fd, TIOCM_RTS, RtsControl(Dcb));
     return true;
+}
+
+void HoldOutput(int Fd, bool Held) {
+    ::ioctl(Fd, TCXONC, Held ? TCOOFF : TCOON);
 }
 
 bool OutputQueue(int Fd, int& Count) {

@@ -25,6 +25,10 @@ void Detach(int Fd);
 // sets the DTR/RTS lines. False when the settings are refused.
 bool Apply(int Fd, const TDCB& Dcb);
 
+// Suspends or resumes the output in the driver (DSR flow control, which
+// termios lacks); what it holds goes out once resumed.
+void HoldOutput(int Fd, bool Held);
+
 // Bytes still in the output queue; false when the driver cannot tell.
 bool OutputQueue(int Fd, int& Count);
 // Receive overruns the driver has counted (hardware and buffer); false when

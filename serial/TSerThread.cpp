@@ -55,8 +55,11 @@ void TSerThread::Execute() {
     const bool ready = epoll >= 0 && Watch(epoll, EPOLL_CTL_ADD, state.Fd(), EPOLLIN, kDevice) &&
                        Watch(epoll, EPOLL_CTL_ADD, state.WakeFd(), EPOLLIN, kWake) &&
                        Watch(epoll, EPOLL_CTL_ADD, state.CloseFd(), EPOLLIN, kClose);
+    // The DTR/DSR handshake follows DSR whether or not OnDsr is assigned.
+    const uint32_t lines =
+        state.Config().EventMask | (state.Config().DsrFlow ? CommEvent::EV_DSR : 0);
     if (ready && state.LineEvents)
-        state.LineEvents->Start(state.Fd(), state.Config().EventMask,
+        state.LineEvents->Start(state.Fd(), lines,
                                 [&state](uint32_t events) { state.Post(events); });
     while (ready && !Terminated() && !state.Closed()) {
         EventMask = WaitForEvents(epoll);
@@ -77,6 +80,7 @@ uint32_t TSerThread::WaitForEvents(int Epoll) {
     TPortState& state = *FState;
     uint32_t held = 0;
     for (;;) {
+        FSending = state.ServeOutput();
         int timeout = state.CheckTransmitter();
         held |= state.TakeEvents();
         if (state.Closed() || state.HungUp() || Terminated())
@@ -129,11 +133,15 @@ int TSerThread::SliceLeftMs(uint32_t Events) const {
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
 }
 
-void TSerThread::WatchDevice(int Epoll, bool Watched) {
-    if (Watched == FWatched)
+// Received data is watched for as Receive says; room for output while bytes
+// held for DSR wait to go out.
+void TSerThread::WatchDevice(int Epoll, bool Receive) {
+    const uint32_t events =
+        (Receive ? uint32_t{EPOLLIN} : 0u) | (FSending ? uint32_t{EPOLLOUT} : 0u);
+    if (events == FWatched)
         return;
-    Watch(Epoll, EPOLL_CTL_MOD, FState->Fd(), Watched ? uint32_t{EPOLLIN} : 0u, kDevice);
-    FWatched = Watched;
+    Watch(Epoll, EPOLL_CTL_MOD, FState->Fd(), events, kDevice);
+    FWatched = events;
 }
 
 // A handler that throws ends the dispatch of this wake-up only: the thread

@@ -39,14 +39,16 @@ private:
     uint32_t WaitForEvents(int Epoll);
     int SliceLeftMs(uint32_t Events) const;
     uint32_t HandOver(int Epoll, uint32_t Events);
-    void WatchDevice(int Epoll, bool Watched);
+    void WatchDevice(int Epoll, bool Receive);
     void HandleEvents();
     void DispatchEvents();
 
     std::shared_ptr<TPortState> FState;
-    // Whether the wait includes the device (not while the queue is full or a
-    // slice of a stream is being gathered).
-    bool FWatched = true;
+    // What the wait watches the device for: received data (not while the
+    // queue is full or a slice of a stream is being gathered), and room for
+    // output while bytes held for DSR wait to go out (FSending).
+    uint32_t FWatched = 0x001; // EPOLLIN
+    bool FSending = false;
     std::chrono::steady_clock::time_point FLastHandOver;
     int FLastSliceBytes = 0; // received data waiting at the last hand-over
 };

@@ -141,9 +141,17 @@ bool TSerial::Open() {
     }
     TPortState::TConfig config;
     config.Capacity = FBufSizeRec;
-    config.Queue = {FDCB.EvtChar, (FDCB.Flags & DCBFlag::fNull) != 0,
-                    (FDCB.Flags & DCBFlag::fErrorChar) != 0, FDCB.ErrorChar};
+    // The error character stands in for bytes with parity errors: without
+    // parity a byte with a framing error is delivered as received.
+    const bool errorChar =
+        (FDCB.Flags & DCBFlag::fErrorChar) != 0 && (FDCB.Flags & DCBFlag::fParity) != 0;
+    config.Queue = {FDCB.EvtChar, (FDCB.Flags & DCBFlag::fNull) != 0, errorChar, FDCB.ErrorChar};
     config.AbortOnError = (FDCB.Flags & DCBFlag::fAbortOnError) != 0;
+    config.DsrFlow = (FDCB.Flags & DCBFlag::fOutxDsrFlow) != 0;
+    config.DtrHandshake = DtrControl(FDCB) == DCBFlag::ControlHandshake;
+    config.XOffLimit = settings.XOffLimit;
+    config.XOnLimit = settings.XOnLimit;
+    config.TransmitCapacity = FBufSizeTrm;
     config.BaudRate = FDCB.BaudRate;
     config.Timeouts = FTimeouts;
     config.EventMask = FEventMask;
@@ -161,12 +169,14 @@ bool TSerial::Open() {
         FLastOpenError = errno != 0 ? errno : EIO;
         return false;
     }
-    if (FEventMask != 0 && LineEventSourceFactory)
+    // The DTR/DSR handshake needs the thread (it follows DSR) and the lines.
+    const bool threaded = FEventMask != 0 || config.DsrFlow;
+    if ((threaded || config.DtrHandshake) && LineEventSourceFactory)
         state->LineEvents = LineEventSourceFactory();
     FState.store(state);
     // Without its event thread the port could not report anything: a failure
     // to start one fails the Open like any other step.
-    if (FEventMask != 0 && !TSerThread::Launch(this, state)) {
+    if (threaded && !TSerThread::Launch(this, state)) {
         FState.store(nullptr);
         return false;
     }
@@ -238,9 +248,10 @@ void TSerial::Bind(TBinding Binding) {
     }
 }
 
+// The status query clears a latched line error, as the driver's does.
 int TSerial::RecCount() {
     const std::shared_ptr<TPortState> state = FState.load();
-    return state ? state->Count() : 0;
+    return state ? state->Status() : 0;
 }
 
 void TSerial::QueueStatus(int& RecCount, int& TrmCount) {
@@ -249,8 +260,7 @@ void TSerial::QueueStatus(int& RecCount, int& TrmCount) {
     const std::shared_ptr<TPortState> state = FState.load();
     if (!state)
         return;
-    state->ClearError();
-    RecCount = state->Count();
+    RecCount = state->Status();
     TrmCount = state->OutputCount();
 }
 
@@ -281,7 +291,7 @@ void TSerial::ReadStringWait(QByteArray& S) {
 
 void TSerial::ReadStringInto(QByteArray& S, bool Wait) {
     const std::shared_ptr<TPortState> state = FState.load();
-    const int n = state ? state->Count() : 0;
+    const int n = state ? state->Status() : 0;
     // Zero bytes stand in the tail if fewer bytes than counted arrive.
     S = QByteArray(n, '\0');
     if (n > 0)
@@ -307,7 +317,7 @@ int TSerial::ReadInto(void* Buffer, int Count, bool Wait) {
     const std::shared_ptr<TPortState> state = FState.load();
     if (!state || Count <= 0)
         return 0;
-    const int n = FSyncWait ? Count : std::min(state->Count(), Count);
+    const int n = FSyncWait ? Count : std::min(state->Status(), Count);
     return n > 0 ? state->Read(static_cast<uint8_t*>(Buffer), n, Wait) : 0;
 }
 

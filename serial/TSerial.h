@@ -122,7 +122,8 @@ public:
     virtual int WriteStringPlain(const QByteArray& S);
     virtual int WriteStringWait(const QByteArray& S);
 
-    // Bytes in the receive queue; 0 when closed.
+    // Bytes in the receive queue; 0 when closed. Like the driver's status
+    // query it clears a latched line error (AbortOnError).
     int RecCount() override;
     void QueueStatus(int& RecCount, int& TrmCount);
 

@@ -11,5 +11,6 @@ bool ProbeLine(int Fd, TLineProbe& Probe) {
     Probe.TwoStopBits = (tio.c_cflag & CSTOPB) != 0;
     Probe.XOnXOff = (tio.c_iflag & IXON) != 0;
     Probe.Marked = (tio.c_iflag & PARMRK) != 0;
+    Probe.Checked = (tio.c_iflag & INPCK) != 0;
     return true;
 }

@@ -9,6 +9,7 @@ struct TLineProbe {
     bool TwoStopBits = false;
     bool XOnXOff = false;
     bool Marked = false;
+    bool Checked = false; // input checking (INPCK): bytes with errors are marked
 };
 
 bool ProbeLine(int Fd, TLineProbe& Probe);

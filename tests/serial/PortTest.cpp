@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <fcntl.h>
+#include <linux/serial.h>
 #include <poll.h>
 #include <pthread.h>
 #include <stdexcept>
@@ -445,6 +446,158 @@ TEST_F(SerialPort, DriverOverrunIsALineError) {
         return state.Count() == 3;
     }));
     EXPECT_EQ(state.TakeEvents(), EV_RXCHAR) << "an overrun is reported once";
+}
+
+// With AbortOnError a line error stops reads and writes until the status
+// query clears it; RecCount is that query.
+TEST_F(SerialPort, LatchedErrorStopsTransfersUntilRecCount) {
+    auto s = MakeSerial();
+    s->SetAbortOnError(true);
+    s->SetSyncEventHandling(true);
+    int errors = 0;
+    s->OnError = [&](QObject*) { ++errors; };
+    ASSERT_TRUE(s->Open());
+    ASSERT_TRUE(WaitFor([&] { return Lines.Started(); }));
+    Pty.Send("ab");
+    ASSERT_TRUE(WaitFor([&] { return s->RecCount() == 2; }));
+    ASSERT_TRUE(Lines.Fire(EV_ERR));
+    ASSERT_TRUE(WaitFor([&] { return errors == 1; }));
+    char buf[4] = {};
+    EXPECT_EQ(s->ReadBuf(buf, 2), 0) << "latched";
+    EXPECT_EQ(s->WriteBuf("x", 1), 0) << "latched";
+    EXPECT_EQ(s->RecCount(), 2);
+    EXPECT_EQ(Take(*s, 2), "ab") << "cleared by RecCount";
+    EXPECT_EQ(s->WriteBuf("x", 1), 1);
+    EXPECT_EQ(Pty.Receive(1), "x");
+}
+
+// No pseudo-terminal receives a framing error or a break. With the marking
+// switched off behind the component's back, the gauge sends the bytes the
+// kernel marks them with: 0xFF 0 c for a byte c with an error, 0xFF 0 0 for
+// a break. Without parity the byte with a framing error is delivered as
+// received (the error character stands in for parity errors); with parity
+// it is replaced.
+TEST_F(SerialPort, FramingErrorsAndBreaksAreReportedOnceInEverySetting) {
+    const struct {
+        TParityBit Parity;
+        std::string Delivered;
+    } cases[] = {{TParityBit::none, "x"}, {TParityBit::even, "?"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.Parity));
+        auto s = MakeSerial();
+        s->SetParityBit(c.Parity);
+        s->SetUseErrorChar(true);
+        s->SetSyncEventHandling(true);
+        int errors = 0, breaks = 0;
+        std::string data;
+        s->OnError = [&](QObject*) { ++errors; };
+        s->OnBreak = [&](QObject*) { ++breaks; };
+        s->OnRxChar = [&](QObject*) { data += Take(*s, s->RecCount()); };
+        ASSERT_TRUE(s->Open());
+        TLineProbe line;
+        ASSERT_TRUE(ProbeLine(Pty.Slave, line));
+        EXPECT_TRUE(line.Marked);
+        EXPECT_TRUE(line.Checked) << "errors are marked whatever the parity";
+        termios raw{};
+        ASSERT_EQ(::tcgetattr(Pty.Slave, &raw), 0);
+        raw.c_iflag &= ~tcflag_t{PARMRK | INPCK};
+        ASSERT_EQ(::tcsetattr(Pty.Slave, TCSANOW, &raw), 0);
+        Pty.Send(std::string("\xff\x00x", 3));
+        ASSERT_TRUE(WaitFor([&] { return errors == 1 && !data.empty(); }));
+        EXPECT_EQ(data, c.Delivered);
+        Pty.Send(std::string("\xff\x00\x00", 3));
+        ASSERT_TRUE(WaitFor([&] { return breaks == 1; }));
+        testing_support::ProcessEventsFor(100);
+        EXPECT_EQ(breaks, 1);
+        EXPECT_EQ(errors, 1);
+        EXPECT_EQ(data, c.Delivered);
+    }
+    // The driver counts a break too; it is no modem-line change, or it would
+    // be reported again with the next one.
+    serial_icounter_struct before{}, after{};
+    after.brk = 1;
+    EXPECT_EQ(ModemLineChanges(before, after), 0u);
+    after.dsr = 1;
+    EXPECT_EQ(ModemLineChanges(before, after), EV_DSR);
+}
+
+// DTR/DSR handshake, the output side: while DSR is low nothing goes out. A
+// write without time-outs leaves its bytes queued and returns at once; they
+// go out when DSR rises. With time-outs, what has not gone out when they
+// expire is not sent. No handler for DSR is needed for that.
+TEST_F(SerialPort, LowDsrHoldsOutputUntilItRises) {
+    for (const int timeOut : {0, 100}) {
+        SCOPED_TRACE(timeOut);
+        auto s = MakeSerial();
+        s->SetHandshakeDtrDsr(true);
+        s->SetTrmTimeOut(timeOut);
+        std::atomic<int> received{0};
+        s->OnRxChar = [&](QObject*) {
+            received += static_cast<int>(Take(*s, s->RecCount()).size());
+        };
+        ASSERT_TRUE(s->Open());
+        ASSERT_TRUE(WaitFor([&] { return Lines.Started(); }));
+        ASSERT_TRUE(Lines.SetDsr(false));
+        // The thread follows DSR before it hands over what came after the change.
+        Pty.Send("!");
+        ASSERT_TRUE(WaitFor([&] { return received == 1; }));
+        if (timeOut == 0) {
+            EXPECT_EQ(s->WriteString("held"), 4);
+            int rec = 0, trm = 0;
+            s->QueueStatus(rec, trm);
+            EXPECT_EQ(trm, 4);
+            EXPECT_EQ(Pty.Receive(4, 300), "");
+            ASSERT_TRUE(Lines.SetDsr(true));
+            EXPECT_EQ(Pty.Receive(4), "held");
+        } else {
+            EXPECT_EQ(s->WriteString("late"), 0);
+            ASSERT_TRUE(Lines.SetDsr(true));
+            EXPECT_EQ(s->WriteString("ok"), 2);
+            EXPECT_EQ(Pty.Receive(2), "ok");
+        }
+        s->Close();
+        // The sources share the fake: the next one starts after this one stopped.
+        ASSERT_TRUE(WaitFor([&] { return !Lines.Started(); }));
+    }
+    // Closed while DSR holds it, the port leaves the line free for the next user.
+    auto s = MakeSerial();
+    s->SetHandshakeDtrDsr(true);
+    std::atomic<int> received{0};
+    s->OnRxChar = [&](QObject*) { received += static_cast<int>(Take(*s, s->RecCount()).size()); };
+    ASSERT_TRUE(s->Open());
+    ASSERT_TRUE(WaitFor([&] { return Lines.Started(); }));
+    ASSERT_TRUE(Lines.SetDsr(false));
+    Pty.Send("!");
+    ASSERT_TRUE(WaitFor([&] { return received == 1; }));
+    s->Close();
+    auto next = MakeSerial();
+    next->SetTrmTimeOut(500);
+    ASSERT_TRUE(next->Open());
+    EXPECT_EQ(next->WriteString("free"), 4);
+    EXPECT_EQ(Pty.Receive(4), "free");
+}
+
+// DTR/DSR handshake, the receive side: DTR drops when fewer than XOffLimit
+// bytes of the queue are free and rises again when at most XOnLimit bytes
+// are in it.
+TEST_F(SerialPort, DtrFollowsTheReceiveQueueLimits) {
+    auto s = MakeSerial();
+    s->SetHandshakeDtrDsr(true);
+    s->SetBufSizeRec(4096);
+    s->SetXOffLimit(1600);
+    s->SetXOnLimit(400);
+    ASSERT_TRUE(s->Open());
+    ASSERT_TRUE(WaitFor([&] { return Lines.Started(); }));
+    Pty.Send(std::string(4096 - 1600, 'a')); // exactly XOffLimit free
+    ASSERT_TRUE(WaitFor([&] { return s->RecCount() == 4096 - 1600; }));
+    EXPECT_EQ(Lines.Dtr(), -1) << "not dropped";
+    Pty.Send("b");
+    EXPECT_TRUE(WaitFor([&] { return Lines.Dtr() == 0; }));
+    EXPECT_EQ(Take(*s, 4096 - 1600 + 1 - 401).size(), size_t{4096 - 1600 + 1 - 401});
+    EXPECT_EQ(Lines.Dtr(), 0) << "401 bytes still queued";
+    EXPECT_EQ(Take(*s, 1), "a");
+    EXPECT_EQ(Lines.Dtr(), 1);
+    EXPECT_EQ(Lines.DtrChanges(), 2);
 }
 
 TEST_F(SerialPort, OnDataFiresOnlyWithEnoughBytesWaiting) {

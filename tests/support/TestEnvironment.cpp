@@ -6,7 +6,9 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QThread>
+#include <QTimer>
 
+#include <algorithm>
 #include <cstdlib>
 #include <unistd.h>
 
@@ -60,10 +62,22 @@ bool Deadline(qint64 startMs, int timeoutMs) {
 }
 
 bool ProcessEventsFor(int ms) {
-    if (QCoreApplication::instance() != nullptr)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, ms);
-    QThread::msleep(static_cast<unsigned long>(ms > 1 ? 1 : ms));
+    if (QCoreApplication::instance() == nullptr) {
+        QThread::msleep(static_cast<unsigned long>(std::max(ms, 0)));
+        return true;
+    }
+    // processEvents returns as soon as nothing is pending; a loop of its own
+    // runs until the time is up.
+    QEventLoop loop;
+    QTimer::singleShot(std::max(ms, 0), &loop, &QEventLoop::quit);
+    loop.exec();
     return true;
+}
+
+void PollEvents() {
+    if (QCoreApplication::instance() != nullptr)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    QThread::msleep(1);
 }
 
 } // namespace testing_support

@@ -17,7 +17,11 @@ void TearDownEnvironment();
 // Waits up to timeoutMs for cond, processing Qt events meanwhile.
 template <typename Cond> bool WaitFor(Cond cond, int timeoutMs = 10000);
 
+// Runs Qt's event loop for the whole of ms (sleeps without an application):
+// what a check that nothing happened waits with.
 bool ProcessEventsFor(int ms);
+// Serves the events pending now and pauses briefly: WaitFor's poll.
+void PollEvents();
 bool Deadline(qint64 startMs, int timeoutMs);
 qint64 NowMs();
 
@@ -26,7 +30,7 @@ template <typename Cond> bool WaitFor(Cond cond, int timeoutMs) {
     while (!cond()) {
         if (Deadline(start, timeoutMs))
             return cond();
-        ProcessEventsFor(5);
+        PollEvents();
     }
     return true;
 }
