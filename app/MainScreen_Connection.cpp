@@ -164,7 +164,21 @@ void TMainScreen::act_interface_disconnecedExecute(QObject*) {
     RefreshStatusBar();
 }
 
+TMainScreen::TLinkPause::TLinkPause(TMainScreen& window) : FWindow(window) {
+    if (FWindow.FLinkPauses == 0)
+        FWindow.ConnectHalt(true);
+    ++FWindow.FLinkPauses;
+}
+
+TMainScreen::TLinkPause::~TLinkPause() {
+    if (--FWindow.FLinkPauses == 0)
+        FWindow.RunGuarded([this] { FWindow.ConnectHalt(false); });
+}
+
 void TMainScreen::ConnectHalt(bool halt) {
+    // A resume while a pause is held would let readings in under its dialog.
+    if (!halt && FLinkPauses > 0)
+        return;
     // A port that vanished while paused cannot be taken up again: say so,
     // and wait for it to return.
     if (FConnection->Halt(halt, ChosenProfile(), State.PortAvailable))

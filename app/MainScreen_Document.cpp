@@ -21,21 +21,6 @@
 
 namespace {
 
-// Pauses the link for a modal command and resumes it however the command
-// ends.
-class THaltedLink {
-public:
-    explicit THaltedLink(TMainScreen& window) : FWindow(window) { FWindow.ConnectHalt(true); }
-    ~THaltedLink() {
-        FWindow.RunGuarded([this] { FWindow.ConnectHalt(false); });
-    }
-    THaltedLink(const THaltedLink&) = delete;
-    THaltedLink& operator=(const THaltedLink&) = delete;
-
-private:
-    TMainScreen& FWindow;
-};
-
 QString WithName(const char* germanId, const QString& name) {
     return Translated(germanId).replace(QStringLiteral("%s"), name);
 }
@@ -127,7 +112,7 @@ void TMainScreen::act_file_newExecute(QObject*) {
 }
 
 void TMainScreen::act_file_openExecute(QObject*) {
-    THaltedLink halted(*this);
+    const TLinkPause paused(*this);
     CheckFileSave();
     if (!FFileDialogs->ExecuteOpen(*OpenDialog))
         return;
@@ -145,7 +130,7 @@ void TMainScreen::act_file_saveExecute(QObject* Sender) {
 }
 
 void TMainScreen::act_file_saveasExecute(QObject*) {
-    THaltedLink halted(*this);
+    const TLinkPause paused(*this);
     if (!FFileDialogs->ExecuteSave(*SaveDialog))
         return;
     QString name = SaveDialog->FileName;
@@ -177,7 +162,7 @@ QPrinter& TMainScreen::Printer() {
 }
 
 void TMainScreen::act_file_printersetupExecute(QObject*) {
-    THaltedLink halted(*this);
+    const TLinkPause paused(*this);
     FFileDialogs->ExecutePrinterSetup(Printer());
 }
 
@@ -191,7 +176,7 @@ void TMainScreen::PrintClick(QObject*) {
 }
 
 void TMainScreen::PrintDocument(int indent) {
-    THaltedLink halted(*this);
+    const TLinkPause paused(*this);
     if (!FFileDialogs->ExecutePrint(Printer()))
         return;
     FInserter->Flush();

@@ -162,6 +162,20 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Pauses the link (ConnectHalt) while it lives. Pauses nest: the link
+    // resumes when the outermost one ends, however the command ends, so a
+    // dialog inside another never lets readings in under the outer one.
+    class TLinkPause {
+    public:
+        explicit TLinkPause(TMainScreen& window);
+        ~TLinkPause();
+        TLinkPause(const TLinkPause&) = delete;
+        TLinkPause& operator=(const TLinkPause&) = delete;
+
+    private:
+        TMainScreen& FWindow;
+    };
+
     // The form as designed: components, menus, tool bar, status bar.
     void BuildForm();
     void BuildActions();
@@ -315,6 +329,7 @@ private:
     TShell* FShell = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
+    int FLinkPauses = 0; // TLinkPause objects alive
     // The document came from a UTF-8 file, or holds text that needs one.
     bool FUtf8Document = false;
     std::unique_ptr<TFileDialogs> FQtFileDialogs;

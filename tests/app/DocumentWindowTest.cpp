@@ -300,6 +300,32 @@ TEST_F(DocumentWindowTest, NoPathLosesUnsavedReadings) {
     EXPECT_EQ(Contents(Path("long copy.txt")), readings);
 }
 
+// Save As inside Open's question pauses again; the link resumes only when
+// Open ends, also when the inner command fails.
+TEST_F(DocumentWindowTest, PausesNestAndTheOutermostResumes) {
+    Start();
+    Type("12,5 mm");
+    Answer({IDYES}, {Path("first"), Path("first.txt")});
+    Run("act_file_open");
+    EXPECT_EQ(Files.Shown, QStringList({"Save", "Open"}));
+    EXPECT_EQ(Seen, QStringList({"paused", "paused", "paused"})) << "question, Save, Open";
+    EXPECT_EQ(Contents(Path("first.txt")), "12,5 mm");
+    EXPECT_EQ(Window->windowTitle(), "first.txt - Brisquell");
+    EXPECT_TRUE(Linked());
+
+    Answer({IDNO});
+    Run("act_file_new");
+    Type("7 mm");
+    Seen.clear();
+    Answer({IDYES}, {Path("missing/x.txt")});
+    Run("act_file_open");
+    EXPECT_EQ(Seen, QStringList({"paused", "paused"}));
+    EXPECT_EQ(Dialogs.Exceptions.size(), 1);
+    EXPECT_TRUE(Linked());
+    EXPECT_EQ(Text(), "7 mm");
+    Editor()->document()->setModified(false);
+}
+
 TEST(FileDialogs, FilterByThePatternsWithoutRegardToCase) {
     const QString open = QString::fromUtf8("Text (*:TXT)|*.TXT|Alle Dateien (*.*)|*.*");
     const QString save = QString::fromUtf8("Text (*.TXT)|*.TXT|Alle Dateien (*.*)|*.*");
