@@ -98,12 +98,16 @@ void TMainScreen::PerformFileOpen(const QString& name) {
 }
 
 void TMainScreen::DropDownFileOpen(QObject* Sender) {
+    // The link runs on: what arrives while the question is up goes into the
+    // document this leaves.
+    const THeldInsertion held(*FInserter);
     const int index = Sender->property("Tag").toInt();
     if (index >= 0 && index < TRecentFiles::Count)
         PerformFileOpen(Settings.Files[static_cast<size_t>(index)]);
 }
 
 void TMainScreen::act_file_newExecute(QObject*) {
+    const THeldInsertion held(*FInserter); // as for the drop-down
     CheckFileSave();
     SetFileName(UntitledName(), false);
     Editor->clear();
@@ -112,6 +116,8 @@ void TMainScreen::act_file_newExecute(QObject*) {
 }
 
 void TMainScreen::act_file_openExecute(QObject*) {
+    // A paused link may still deliver (a converter's, an infrared peer's).
+    const THeldInsertion held(*FInserter);
     const TLinkPause paused(*this);
     CheckFileSave();
     if (!FFileDialogs->ExecuteOpen(*OpenDialog))
