@@ -188,6 +188,17 @@ void TMainScreen::ConnectHalt(bool halt) {
         ReconnectWhenBack();
 }
 
+void TMainScreen::RestartLinks(bool connect, bool listen) {
+    FLinksStopped = false;
+    if (listen)
+        OpenIrDAListener();
+    if (connect)
+        act_interface_conneced->trigger();
+    else if (FReconnect.Pending() && !ReconnectTime->isActive())
+        ReconnectTime->start(0); // the wait for a vanished port goes on
+    RefreshStatusBar();
+}
+
 void TMainScreen::Serial1COMRemoved(QObject*) {
     // A dead link must not go on showing "Verbunden...".
     if (ChosenProfile().Link != TLinkKind::Serial)

@@ -69,6 +69,14 @@ void TMainScreen::CheckFileSave() {
 }
 
 void TMainScreen::closeEvent(QCloseEvent* event) {
+    // The links stop before the question, as they do at the end: a reading
+    // that came after a Yes had saved would be in neither the file nor the
+    // journal, which a clean end removes. Cancel takes them up again.
+    const bool connected = FConnection->Connected();
+    const bool listening = State.IrDAReady;
+    FLinksStopped = true;
+    CloseIrDAListener();
+    act_interface_disconneced->trigger();
     bool mayClose = false;
     RunGuarded([&] {
         CheckFileSave();
@@ -76,6 +84,7 @@ void TMainScreen::closeEvent(QCloseEvent* event) {
     });
     if (!mayClose) {
         event->ignore();
+        RunGuarded([&] { RestartLinks(connected, listening); });
         return;
     }
     QMainWindow::closeEvent(event);

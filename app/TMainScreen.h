@@ -206,6 +206,9 @@ private:
     // The connected port vanished from the system.
     void Serial1COMRemoved(QObject* Sender);
 
+    // Takes the links up again as they were before a close was refused.
+    void RestartLinks(bool connect, bool listen);
+
     // Connecting again when the vanished port returns.
     void BuildReconnect();
     static void PortsChanged(void* window);
@@ -330,6 +333,8 @@ private:
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
     int FLinkPauses = 0; // TLinkPause objects alive
+    // Closing stopped the links: nothing connects by itself.
+    bool FLinksStopped = false;
     // The document came from a UTF-8 file, or holds text that needs one.
     bool FUtf8Document = false;
     std::unique_ptr<TFileDialogs> FQtFileDialogs;
