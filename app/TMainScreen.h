@@ -157,8 +157,8 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void customEvent(QEvent* event) override;
-    // Unsaved changes are offered for saving before anything shuts down;
-    // Cancel refuses the close.
+    // The links stop, then unsaved changes are offered for saving; Cancel
+    // refuses the close and takes the links up again.
     void closeEvent(QCloseEvent* event) override;
 
 private:
