@@ -8,6 +8,7 @@
 #include <QTextDocument>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -29,10 +30,12 @@ TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inse
     connect(document, &QTextDocument::modificationChanged, this,
             &TDocumentJournal::ModificationChanged);
     FInserter.SetInsertedHandler([this](QStringView text) { ReadingInserted(text); });
+    FInserter.SetHeldHandler([this](QStringView text) { HeldArrived(text); });
 }
 
 TDocumentJournal::~TDocumentJournal() {
     FInserter.SetInsertedHandler(nullptr);
+    FInserter.SetHeldHandler(nullptr);
     End();
 }
 
@@ -52,6 +55,10 @@ bool TDocumentJournal::SnapshotNow() {
 void TDocumentJournal::ReadingInserted(QStringView text) {
     if (FBroken)
         return;
+    if (std::exchange(FHeldJournaled, false)) {
+        SnapshotNow();
+        return;
+    }
     // The first change of the document: the snapshot already holds the reading.
     if (!FWriter.IsOpen()) {
         SnapshotNow();
@@ -63,6 +70,31 @@ void TDocumentJournal::ReadingInserted(QStringView text) {
     }
     if (!FSyncTimer.isActive())
         FSyncTimer.start();
+}
+
+void TDocumentJournal::HeldArrived(QStringView text) {
+    if (FBroken)
+        return;
+    FHeldJournaled = true;
+    // Without unsaved changes the editor's text is safe: what is held is all
+    // there is to keep.
+    if (!FWriter.IsOpen()) {
+        HoldOnlyHeld();
+        return;
+    }
+    if (!FWriter.Append(text, Now())) {
+        Failed();
+        return;
+    }
+    if (!FSyncTimer.isActive())
+        FSyncTimer.start();
+}
+
+void TDocumentJournal::HoldOnlyHeld() {
+    FSnapshotTimer.stop();
+    FSyncTimer.stop();
+    if (!FWriter.Rewrite(UnifyLineBreaks(FInserter.PendingText()), Now()))
+        Failed();
 }
 
 void TDocumentJournal::ContentsChanged() {
@@ -79,7 +111,12 @@ void TDocumentJournal::ContentsChanged() {
 }
 
 void TDocumentJournal::ModificationChanged(bool modified) {
-    if (!modified)
+    if (modified)
+        return;
+    // Saved or discarded while readings are held back: they are not safe yet.
+    if (!FBroken && FInserter.Held() && FInserter.Pending())
+        HoldOnlyHeld();
+    else
         End();
 }
 

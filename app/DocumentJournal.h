@@ -37,6 +37,9 @@ public:
 
 private:
     void ReadingInserted(QStringView text);
+    void HeldArrived(QStringView text);
+    // The journal keeps only the held text: the document's own is safe.
+    void HoldOnlyHeld();
     void ContentsChanged();
     void ModificationChanged(bool modified);
     void SyncDue();
@@ -51,4 +54,7 @@ private:
     QTimer FSnapshotTimer;
     QElapsedTimer FSinceSnapshot;
     bool FBroken = false;
+    // Text held back by the inserter was journaled as it arrived; when it
+    // goes in, a snapshot covers the document it went into.
+    bool FHeldJournaled = false;
 };

@@ -84,6 +84,11 @@ void TEditorInserter::Insert(const QString& text) {
     if (text.isEmpty())
         return;
     FPending += text;
+    if (FHolds > 0) {
+        if (FHeld)
+            FHeld(text);
+        return;
+    }
     ++FPieces;
     if (FPending.size() >= PendingLimit) {
         Flush();
@@ -98,7 +103,7 @@ void TEditorInserter::Insert(const QString& text) {
 
 void TEditorInserter::Flush() {
     FGather.stop();
-    if (FPending.isEmpty())
+    if (FPending.isEmpty() || FHolds > 0)
         return;
     const QString text = std::exchange(FPending, QString());
     const int changeStart = FEditor->textCursor().selectionStart();
@@ -180,4 +185,15 @@ bool TEditorInserter::eventFilter(QObject*, QEvent* event) {
     if (!FPending.isEmpty() && IsUserInput(event))
         Flush();
     return false;
+}
+
+void TEditorInserter::Hold() {
+    // What came before the hold belongs to the document as it is now.
+    Flush();
+    ++FHolds;
+}
+
+void TEditorInserter::Release() {
+    if (FHolds > 0 && --FHolds == 0)
+        Flush();
 }

@@ -44,6 +44,17 @@ public:
     // Whether received text waits to go in.
     bool Pending() const { return !FPending.isEmpty(); }
 
+    // While held, received text waits, and Flush leaves it waiting; it goes
+    // in when the last hold is released. A command whose question may
+    // discard the document holds it, so readings that arrive meanwhile go
+    // into the document the command leaves. Holds nest.
+    void Hold();
+    void Release();
+    bool Held() const { return FHolds > 0; }
+    const QString& PendingText() const { return FPending; }
+    // Told each text that arrives while held, as it arrives.
+    void SetHeldHandler(std::function<void(QStringView)> handler) { FHeld = std::move(handler); }
+
     // Told each text as it went in at the caret, once the document counts as
     // modified; every reading of every link passes. The document took CR LF,
     // a lone CR and LF each as one line break.
@@ -77,4 +88,18 @@ private:
     int FLoneCRPosition = -1;
     std::function<void(QStringView)> FInserted;
     bool FInserting = false;
+    int FHolds = 0;
+    std::function<void(QStringView)> FHeld;
+};
+
+// Holds the inserter while it lives.
+class THeldInsertion {
+public:
+    explicit THeldInsertion(TEditorInserter& inserter) : FInserter(inserter) { FInserter.Hold(); }
+    ~THeldInsertion() { FInserter.Release(); }
+    THeldInsertion(const THeldInsertion&) = delete;
+    THeldInsertion& operator=(const THeldInsertion&) = delete;
+
+private:
+    TEditorInserter& FInserter;
 };

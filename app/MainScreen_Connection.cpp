@@ -164,7 +164,21 @@ void TMainScreen::act_interface_disconnecedExecute(QObject*) {
     RefreshStatusBar();
 }
 
+TMainScreen::TLinkPause::TLinkPause(TMainScreen& window) : FWindow(window) {
+    if (FWindow.FLinkPauses == 0)
+        FWindow.ConnectHalt(true);
+    ++FWindow.FLinkPauses;
+}
+
+TMainScreen::TLinkPause::~TLinkPause() {
+    if (--FWindow.FLinkPauses == 0)
+        FWindow.RunGuarded([this] { FWindow.ConnectHalt(false); });
+}
+
 void TMainScreen::ConnectHalt(bool halt) {
+    // A resume while a pause is held would let readings in under its dialog.
+    if (!halt && FLinkPauses > 0)
+        return;
     // A port that vanished while paused cannot be taken up again: say so,
     // and wait for it to return.
     if (FConnection->Halt(halt, ChosenProfile(), State.PortAvailable))
@@ -172,6 +186,17 @@ void TMainScreen::ConnectHalt(bool halt) {
     act_interface_disconneced->trigger();
     if (ChosenProfile().Link == TLinkKind::Serial)
         ReconnectWhenBack();
+}
+
+void TMainScreen::RestartLinks(bool connect, bool listen) {
+    FLinksStopped = false;
+    if (listen)
+        OpenIrDAListener();
+    if (connect)
+        act_interface_conneced->trigger();
+    else if (FReconnect.Pending() && !ReconnectTime->isActive())
+        ReconnectTime->start(0); // the wait for a vanished port goes on
+    RefreshStatusBar();
 }
 
 void TMainScreen::Serial1COMRemoved(QObject*) {

@@ -21,21 +21,6 @@
 
 namespace {
 
-// Pauses the link for a modal command and resumes it however the command
-// ends.
-class THaltedLink {
-public:
-    explicit THaltedLink(TMainScreen& window) : FWindow(window) { FWindow.ConnectHalt(true); }
-    ~THaltedLink() {
-        FWindow.RunGuarded([this] { FWindow.ConnectHalt(false); });
-    }
-    THaltedLink(const THaltedLink&) = delete;
-    THaltedLink& operator=(const THaltedLink&) = delete;
-
-private:
-    TMainScreen& FWindow;
-};
-
 QString WithName(const char* germanId, const QString& name) {
     return Translated(germanId).replace(QStringLiteral("%s"), name);
 }
@@ -84,6 +69,14 @@ void TMainScreen::CheckFileSave() {
 }
 
 void TMainScreen::closeEvent(QCloseEvent* event) {
+    // The links stop before the question, as they do at the end: a reading
+    // that came after a Yes had saved would be in neither the file nor the
+    // journal, which a clean end removes. Cancel takes them up again.
+    const bool connected = FConnection->Connected();
+    const bool listening = State.IrDAReady;
+    FLinksStopped = true;
+    CloseIrDAListener();
+    act_interface_disconneced->trigger();
     bool mayClose = false;
     RunGuarded([&] {
         CheckFileSave();
@@ -91,6 +84,7 @@ void TMainScreen::closeEvent(QCloseEvent* event) {
     });
     if (!mayClose) {
         event->ignore();
+        RunGuarded([&] { RestartLinks(connected, listening); });
         return;
     }
     QMainWindow::closeEvent(event);
@@ -113,12 +107,16 @@ void TMainScreen::PerformFileOpen(const QString& name) {
 }
 
 void TMainScreen::DropDownFileOpen(QObject* Sender) {
+    // The link runs on: what arrives while the question is up goes into the
+    // document this leaves.
+    const THeldInsertion held(*FInserter);
     const int index = Sender->property("Tag").toInt();
     if (index >= 0 && index < TRecentFiles::Count)
         PerformFileOpen(Settings.Files[static_cast<size_t>(index)]);
 }
 
 void TMainScreen::act_file_newExecute(QObject*) {
+    const THeldInsertion held(*FInserter); // as for the drop-down
     CheckFileSave();
     SetFileName(UntitledName(), false);
     Editor->clear();
@@ -127,7 +125,9 @@ void TMainScreen::act_file_newExecute(QObject*) {
 }
 
 void TMainScreen::act_file_openExecute(QObject*) {
-    THaltedLink halted(*this);
+    // A paused link may still deliver (a converter's, an infrared peer's).
+    const THeldInsertion held(*FInserter);
+    const TLinkPause paused(*this);
     CheckFileSave();
     if (!FFileDialogs->ExecuteOpen(*OpenDialog))
         return;
@@ -145,7 +145,7 @@ void TMainScreen::act_file_saveExecute(QObject* Sender) {
 }
 
 void TMainScreen::act_file_saveasExecute(QObject*) {
-    THaltedLink halted(*this);
+    const TLinkPause paused(*this);
     if (!FFileDialogs->ExecuteSave(*SaveDialog))
         return;
     QString name = SaveDialog->FileName;
@@ -177,7 +177,7 @@ QPrinter& TMainScreen::Printer() {
 }
 
 void TMainScreen::act_file_printersetupExecute(QObject*) {
-    THaltedLink halted(*this);
+    const TLinkPause paused(*this);
     FFileDialogs->ExecutePrinterSetup(Printer());
 }
 
@@ -191,7 +191,7 @@ void TMainScreen::PrintClick(QObject*) {
 }
 
 void TMainScreen::PrintDocument(int indent) {
-    THaltedLink halted(*this);
+    const TLinkPause paused(*this);
     if (!FFileDialogs->ExecutePrint(Printer()))
         return;
     FInserter->Flush();

@@ -73,10 +73,12 @@ void TMainScreen::OfferOrphan(journal::TOrphan& orphan) {
                         .arg(contents.LostBytes);
     // The port scan may have connected already: no reading goes in while the
     // question is up.
-    ConnectHalt(true);
-    const int answer =
-        FDialogs.MessageBox(question, QString(), platform::MB_YESNO | platform::MB_ICONQUESTION);
-    ConnectHalt(false);
+    int answer = platform::IDNO;
+    {
+        const TLinkPause paused(*this);
+        answer = FDialogs.MessageBox(question, QString(),
+                                     platform::MB_YESNO | platform::MB_ICONQUESTION);
+    }
     if (answer != platform::IDYES) {
         orphan.KeepAside(QDateTime::currentDateTime()); // one click destroys nothing
         return;

@@ -109,9 +109,8 @@ void TMainScreen::RetranslateWindow() {
 }
 
 void TMainScreen::HelpAbout1Click(QObject*) {
-    ConnectHalt(true);
+    const TLinkPause paused(*this);
     FShell->Open(HelpFile());
-    ConnectHalt(false);
 }
 
 void TMainScreen::Hilfe1Click(QObject*) {}

@@ -66,6 +66,8 @@ void TMainScreen::UsbConverterLost() {
 }
 
 void TMainScreen::TryReconnect() {
+    if (FLinksStopped)
+        return; // the wait goes on if the close is refused
     const TReconnect::TTarget target = FReconnect.Target();
     if (!FReconnect.Pending() || target.Profile != Settings.Device ||
         target.Port != Settings.Port) {

@@ -77,7 +77,14 @@ void TMainScreen::FormCreate(QObject*) {
 void TMainScreen::FormShow(QObject*) {
     if (!State.Starting)
         return;
-    SwitchLanguage(this);
+    // A saved language whose catalog cannot be read costs one error box, not
+    // the rest of the start: without it no profile choice would connect.
+    std::exception_ptr languageFailure;
+    try {
+        SwitchLanguage(this);
+    } catch (...) {
+        languageFailure = std::current_exception();
+    }
     // Before any link connects: the question speaks the saved language.
     RecoverJournal();
     // The first item whose tag is the saved profile; separators count as
@@ -103,6 +110,8 @@ void TMainScreen::FormShow(QObject*) {
     if (Settings.AutoConnect)
         act_interface_conneced->trigger();
     State.Starting = false;
+    if (languageFailure)
+        std::rethrow_exception(languageFailure);
 }
 
 void TMainScreen::FormDestroy(QObject*) {

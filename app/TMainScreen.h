@@ -157,11 +157,25 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void customEvent(QEvent* event) override;
-    // Unsaved changes are offered for saving before anything shuts down;
-    // Cancel refuses the close.
+    // The links stop, then unsaved changes are offered for saving; Cancel
+    // refuses the close and takes the links up again.
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // Pauses the link (ConnectHalt) while it lives. Pauses nest: the link
+    // resumes when the outermost one ends, however the command ends, so a
+    // dialog inside another never lets readings in under the outer one.
+    class TLinkPause {
+    public:
+        explicit TLinkPause(TMainScreen& window);
+        ~TLinkPause();
+        TLinkPause(const TLinkPause&) = delete;
+        TLinkPause& operator=(const TLinkPause&) = delete;
+
+    private:
+        TMainScreen& FWindow;
+    };
+
     // The form as designed: components, menus, tool bar, status bar.
     void BuildForm();
     void BuildActions();
@@ -191,6 +205,9 @@ private:
     void act_interface_disconnecedExecute(QObject* Sender);
     // The connected port vanished from the system.
     void Serial1COMRemoved(QObject* Sender);
+
+    // Takes the links up again as they were before a close was refused.
+    void RestartLinks(bool connect, bool listen);
 
     // Connecting again when the vanished port returns.
     void BuildReconnect();
@@ -315,6 +332,9 @@ private:
     TShell* FShell = nullptr;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
+    int FLinkPauses = 0; // TLinkPause objects alive
+    // Closing stopped the links: nothing connects by itself.
+    bool FLinksStopped = false;
     // The document came from a UTF-8 file, or holds text that needs one.
     bool FUtf8Document = false;
     std::unique_ptr<TFileDialogs> FQtFileDialogs;

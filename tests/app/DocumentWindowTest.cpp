@@ -1,6 +1,7 @@
 // The document commands on the real window: a gauge's link on a
 // pseudo-terminal (to see where it is paused), scripted message boxes and
 // file dialogs, documents in a temporary folder.
+#include "app/EditorInserter.h"
 #include "app/PrintLayout.h"
 #include "app/TMainScreen.h"
 #include "serial/TSerial.h"
@@ -24,6 +25,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+
+#include <sys/ioctl.h>
 
 // Readable failures.
 void PrintTo(const QString& text, std::ostream* out) {
@@ -256,8 +259,8 @@ TEST_F(DocumentWindowTest, NoPathLosesUnsavedReadings) {
     EXPECT_EQ(Text(), "12,5 mm");
     EXPECT_EQ(Contents(Path("old.txt")), "old");
 
-    // Closing: Cancel, and Yes without a name, refuse the close before any
-    // shut-down step; the link and the settings are untouched.
+    // Closing: Cancel, and Yes without a name, refuse the close; the link
+    // comes back and the settings are untouched.
     Answer({IDCANCEL, IDYES}, {});
     EXPECT_FALSE(Window->close());
     EXPECT_FALSE(Window->close());
@@ -298,6 +301,72 @@ TEST_F(DocumentWindowTest, NoPathLosesUnsavedReadings) {
     Answer({}, {Path("long copy.txt")});
     Run("act_file_saveas");
     EXPECT_EQ(Contents(Path("long copy.txt")), readings);
+}
+
+// Closing stops the links before it asks: nothing arrives after a Yes has
+// saved (the end removes the journal); Cancel takes them up again.
+TEST_F(DocumentWindowTest, ClosingStopsTheLinksBeforeItAsks) {
+    Start();
+    const QObject* listener = Window->findChild<QObject*>("IrDAListener");
+    ASSERT_NE(listener, nullptr);
+    const auto listening = [&] { return listener->property("ListenSocket").toInt() > 0; };
+    ASSERT_TRUE(listening());
+    Dialogs.WhileShown = [&] {
+        Seen << (Linked() ? "running" : "stopped") << (listening() ? "listening" : "closed");
+    };
+    Files.WhileShown = Dialogs.WhileShown;
+    Type("12,5 mm");
+    Answer({IDCANCEL});
+    EXPECT_FALSE(Window->close());
+    EXPECT_EQ(Seen, QStringList({"stopped", "closed"}));
+    EXPECT_TRUE(Linked());
+    EXPECT_TRUE(listening());
+    Gauge.Send("34 mm\r\n");
+    EXPECT_TRUE(testing_support::WaitFor([&] {
+        Window->Inserter().Flush();
+        return Text().contains("34 mm");
+    }));
+
+    Seen.clear();
+    Answer({IDYES}, {Path("exit")});
+    EXPECT_TRUE(Window->close());
+    EXPECT_EQ(Seen, QStringList({"stopped", "closed", "stopped", "closed"}));
+    EXPECT_FALSE(Linked());
+    // What the gauge sends now stays on its line, for the next run.
+    Gauge.Send("56 mm\r\n");
+    EXPECT_TRUE(testing_support::WaitFor([&] {
+        int waiting = 0;
+        return ::ioctl(Gauge.Slave, FIONREAD, &waiting) == 0 && waiting >= 7;
+    }));
+    EXPECT_FALSE(Modified());
+    Window.reset();
+    EXPECT_EQ(Contents(Path("exit.txt")), "12,5 mm34 mm\r\n");
+}
+
+// Save As inside Open's question pauses again; the link resumes only when
+// Open ends, also when the inner command fails.
+TEST_F(DocumentWindowTest, PausesNestAndTheOutermostResumes) {
+    Start();
+    Type("12,5 mm");
+    Answer({IDYES}, {Path("first"), Path("first.txt")});
+    Run("act_file_open");
+    EXPECT_EQ(Files.Shown, QStringList({"Save", "Open"}));
+    EXPECT_EQ(Seen, QStringList({"paused", "paused", "paused"})) << "question, Save, Open";
+    EXPECT_EQ(Contents(Path("first.txt")), "12,5 mm");
+    EXPECT_EQ(Window->windowTitle(), "first.txt - Brisquell");
+    EXPECT_TRUE(Linked());
+
+    Answer({IDNO});
+    Run("act_file_new");
+    Type("7 mm");
+    Seen.clear();
+    Answer({IDYES}, {Path("missing/x.txt")});
+    Run("act_file_open");
+    EXPECT_EQ(Seen, QStringList({"paused", "paused"}));
+    EXPECT_EQ(Dialogs.Exceptions.size(), 1);
+    EXPECT_TRUE(Linked());
+    EXPECT_EQ(Text(), "7 mm");
+    Editor()->document()->setModified(false);
 }
 
 TEST(FileDialogs, FilterByThePatternsWithoutRegardToCase) {

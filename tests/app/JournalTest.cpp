@@ -252,6 +252,56 @@ TEST_F(JournalWindowTest, NoKeepsItAsideAndSaveLeavesNothingToOffer) {
     EXPECT_TRUE(Questions(second, "ordnungsgemäß").isEmpty());
 }
 
+// Readings that arrive while New's or the drop-down's question is up go
+// into the document the command leaves, and into its journal.
+TEST_F(JournalWindowTest, ReadingsDuringTheSaveQuestionGoIntoTheDocumentLeft) {
+    const QTemporaryDir documents;
+    const QString named = documents.filePath("named.txt");
+    const QString other = documents.filePath("other.txt");
+    WriteFile(named, "alt\r\n");
+    WriteFile(other, "b\r\n");
+    struct TCase {
+        const char* command;
+        int answer;
+        QString text; // the editor's afterwards, and its journal's
+        QByteArray named;
+    };
+    const TCase cases[] = {
+        {"act_file_new", platform::IDNO, "2\n", "alt\r\n"},
+        {"act_file_new", platform::IDYES, "2\n", "1\r\n"},
+        {"act_file_new", platform::IDCANCEL, "1\n2\n", "alt\r\n"},
+        // The opened file's caret is at its start.
+        {"File2", platform::IDNO, "2\nb\n", "alt\r\n"},
+        {"File2", platform::IDCANCEL, "1\n2\n", "alt\r\n"},
+    };
+    for (const TCase& c : cases) {
+        const std::string name = std::string(c.command) + " " + std::to_string(c.answer);
+        TInstance& instance = Start();
+        instance.Window->SetFileName(other, true);
+        instance.Window->SetFileName(named, true);
+        instance.Window->AddReceivedText("1\r\n");
+        ASSERT_TRUE(testing_support::WaitFor([&] { return Files("capture-*.brqj").size() == 1; }));
+        const QString own = Files("capture-*.brqj").front();
+        bool journaled = false; // while the question is still up
+        instance.Dialogs.WhileShown = [&] {
+            instance.Window->AddReceivedText("2\r\n");
+            journaled = testing_support::WaitFor([&] { return OnDisk(own) == "1\n2\n"; });
+        };
+        instance.Dialogs.Answers = {c.answer};
+        instance.Window->findChild<QAction*>(c.command)->trigger();
+        EXPECT_EQ(instance.Dialogs.Messages.size(), 1) << name;
+        EXPECT_TRUE(journaled) << name;
+        EXPECT_EQ(instance.Text(), c.text) << name;
+        EXPECT_TRUE(instance.Editor()->document()->isModified()) << name;
+        EXPECT_EQ(ReadFile(named), c.named) << name;
+        EXPECT_TRUE(testing_support::WaitFor([&] { return OnDisk(own) == c.text; }))
+            << name << ": " << OnDisk(own).toStdString();
+        EXPECT_EQ(Files("capture-*"), QStringList{own}) << name;
+        WriteFile(named, "alt\r\n");
+        Windows.clear();
+    }
+}
+
 // Two running instances each keep their own journal; a third start offers
 // neither of them.
 TEST_F(JournalWindowTest, RunningInstancesKeepTheirOwnJournals) {

@@ -2,13 +2,16 @@
 // program's catalogs (carried by this test program as the program carries
 // them), switched from the Help menu, with the texts set at run time left
 // alone; the help file and the about box.
+#include "app/CaptureJournal.h"
 #include "app/EditorInserter.h"
 #include "app/TMainScreen.h"
 #include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
+#include "serial/TSerial.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/FakeFileDialogs.h"
 #include "tests/app/FakeShell.h"
+#include "tests/serial/PtyPort.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
@@ -204,8 +207,8 @@ TEST_F(TranslationTest, EachAboutBoxIsAFreshTranslatedInstance) {
     EXPECT_EQ(Shell.Opened, QStringList(2, "mailto:post@kalvex.example?subject=Brisquell"));
 }
 
-TEST_F(TranslationTest, DamagedStartCatalogCostsOneBoxAndSwitchingStillWorks) {
-    QTemporaryDir folder;
+// Catalogs in the folder: a sound English one and a damaged German one.
+void BindDamagedGerman(const QTemporaryDir& folder) {
     const QString good = QStringLiteral(BRISQUELL_CATALOGS "/locale/en/LC_MESSAGES/default.mo");
     ASSERT_TRUE(QDir().mkpath(folder.filePath("de/LC_MESSAGES")));
     ASSERT_TRUE(QDir().mkpath(folder.filePath("en/LC_MESSAGES")));
@@ -215,6 +218,11 @@ TEST_F(TranslationTest, DamagedStartCatalogCostsOneBoxAndSwitchingStillWorks) {
     damaged.write(QByteArray(64, '\x7f'));
     damaged.close();
     gnugettext::GlobalEngine->BindDomain("default", folder.path());
+}
+
+TEST_F(TranslationTest, DamagedStartCatalogCostsOneBoxAndSwitchingStillWorks) {
+    QTemporaryDir folder;
+    BindDamagedGerman(folder);
     gnugettext::SelectLanguage("de");
     WriteSettings("[System]\nLanguage=de\n");
 
@@ -227,6 +235,40 @@ TEST_F(TranslationTest, DamagedStartCatalogCostsOneBoxAndSwitchingStillWorks) {
     Choose("LanguageGerman");
     EXPECT_EQ(MenuTitle(), "Datei");
     EXPECT_EQ(Dialogs.Exceptions.size(), 1) << Dialogs.Exceptions.join("\n").toStdString();
+}
+
+// Only the saved language's catalog is damaged: the first show's switch
+// fails, and the start is finished all the same.
+TEST_F(TranslationTest, DamagedSavedCatalogStillFinishesTheStart) {
+    QTemporaryDir folder;
+    BindDamagedGerman(folder);
+    gnugettext::SelectLanguage("en");
+    const TTestManager module;
+    const TPtyPort gauge{5};
+    ASSERT_FALSE(gauge.Path.isEmpty());
+    WriteSettings("[Config]\nAutoConnect=0\nPort=5\n[System]\nLanguage=de\n");
+    const QString journals = testing_support::StateHome() + "/Brisquell";
+    QDir(journals).removeRecursively();
+    ASSERT_TRUE(QDir().mkpath(journals));
+    QFile orphan(journals + "/capture-crashed.brqj");
+    ASSERT_TRUE(orphan.open(QIODevice::WriteOnly));
+    orphan.write(journal::EncodeHeader(1) +
+                 journal::EncodeRecord(journal::TRecordKind::Snapshot, 1, u"1,5\n"));
+    orphan.close();
+
+    Dialogs.Answers = {platform::IDYES};
+    StartShown();
+    EXPECT_EQ(Dialogs.Exceptions.size(), 1) << Dialogs.Exceptions.join("\n").toStdString();
+    EXPECT_EQ(Dialogs.Messages.size(), 1) << "the journal is offered";
+    EXPECT_EQ(Find<QPlainTextEdit>("Editor")->toPlainText(), "1,5\n");
+    auto* serial = Find<TSerial>("Serial1");
+    EXPECT_FALSE(serial->Active());
+    Choose("Profile3"); // after the start, a profile choice connects
+    EXPECT_TRUE(serial->Active());
+    EXPECT_EQ(serial->Baudrate(), 9600);
+    Find<QPlainTextEdit>("Editor")->document()->setModified(false);
+    Window.reset();
+    QDir(journals).removeRecursively();
 }
 
 // The untitled name follows the language, and the document stays untitled:
