@@ -1,8 +1,8 @@
 // The document commands on the real window: a gauge's link on a
 // pseudo-terminal (to see where it is paused), scripted message boxes and
 // file dialogs, documents in a temporary folder.
-#include "app/PrintLayout.h"
-#include "app/TMainScreen.h"
+#include "app/document/PrintLayout.h"
+#include "app/window/TMainScreen.h"
 #include "serial/TSerial.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/FakeFileDialogs.h"
