@@ -12,7 +12,10 @@ public:
     // True when the link is connected afterwards.
     virtual bool Connect() = 0;
     virtual void Disconnect() = 0;
-    // Around modal work: the link lets go of its device and takes it up again.
+    // Around modal work. What a pause does is the link's own: the serial
+    // port lets go of its device and takes it up again; the USB converter
+    // stays open (its readings keep arriving); the infrared listener keeps
+    // its peer and refuses new ones.
     virtual void Pause() = 0;
     // False when the link could not be taken up again (its device vanished).
     virtual bool Resume() = 0;

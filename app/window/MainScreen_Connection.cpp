@@ -113,7 +113,7 @@ void TMainScreen::SetupDevice(QObject* Sender) {
 void TMainScreen::ApplyProfile(const TProfile& profile) {
     if (profile.Tag < 0)
         return; // a tag without a profile changes nothing
-    EnableComMenu(static_cast<int>(profile.Link));
+    EnableComMenu(profile.Link);
     if (profile.Baudrate == TProfile::BaudSetting)
         Serial1->SetBaudrate(Settings.Baud);
     else if (profile.Baudrate != TProfile::BaudUnchanged)
@@ -127,16 +127,17 @@ void TMainScreen::ApplyProfile(const TProfile& profile) {
     }
 }
 
-void TMainScreen::EnableComMenu(int kind) {
-    Infrarot1->setEnabled(kind == 1);
-    Infrarot1->setChecked(kind == 1);
-    USB1->setEnabled(kind == 2);
-    USB1->setChecked(kind == 2);
+void TMainScreen::EnableComMenu(TLinkKind kind) {
+    const bool serial = kind == TLinkKind::Serial;
+    Infrarot1->setEnabled(kind == TLinkKind::Infrared);
+    Infrarot1->setChecked(kind == TLinkKind::Infrared);
+    USB1->setEnabled(kind == TLinkKind::Usb);
+    USB1->setChecked(kind == TLinkKind::Usb);
     const QList<QAction*> items = Schnittstelle1->actions();
     for (qsizetype i = kFirstComItem; i < items.size(); ++i) {
         QAction* item = items[i];
-        item->setEnabled(kind == 0);
-        if (kind != 0)
+        item->setEnabled(serial);
+        if (!serial)
             item->setChecked(false);
         else if (item->property("Tag").toInt() == Settings.Port)
             item->setChecked(true);

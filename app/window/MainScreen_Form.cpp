@@ -267,6 +267,8 @@ void TMainScreen::BuildMenus() {
     HelpAbout1 = MakeItem(Hilfe1, "HelpAbout1", "Hilfe zu Brisquell");
     HelpAbout1->setEnabled(false); // enabled once a language with a help file is chosen
     Hilfe1->addSeparator();
+    // The submenu's object name is "Lanuage", spelt as the form has always
+    // named it: object names are how tests and tools find the components.
     Lanuage = MakeMenu(Hilfe1, "Lanuage", "Sprache");
     Hilfe1->addMenu(Lanuage);
     LanguageGerman = MakeItem(Lanuage, "LanguageGerman", "Deutsch", 0);

@@ -18,5 +18,5 @@ void TMainScreen::ShowSerialDialog() {
     FSerialDialogSeam->ShowModal(*SerialDialog);
     Settings.Baud = Serial1->Baudrate();
     Settings.Port = Serial1->COMPort();
-    EnableComMenu(0);
+    EnableComMenu(TLinkKind::Serial);
 }

@@ -62,9 +62,13 @@ public:
 
 // The main window: the editor that collects the readings, its menus, tool
 // bar and status bar, the settings of the run and the reception of readings.
-// It is a switchboard: the work is done by the plain classes it holds (line
-// reception, editor insertion, settings, recent files, profile table); its
-// components are its own, and tests find them by object name.
+// It is a large class: it owns every component of the window, the run-time
+// state and the documented handlers, and its implementation is split into
+// files by concern (window/MainScreen_*.cpp, one room each). The rules that
+// need no widget live in the plain classes it holds (line reception, editor
+// insertion, connection control, prompt cycle, reconnect, journal, settings,
+// recent files, profile table); tests drive those without a window and find
+// the window's components by object name.
 class TMainScreen : public QMainWindow, private TReceptionSink, private TPromptCycleSink {
     Q_OBJECT
 public:
@@ -113,8 +117,9 @@ public:
     void CheckComPort();
     // The clicked Device menu item chooses the instrument profile.
     void SetupDevice(QObject* Sender);
-    // The port menu's link items for a link kind: 0 serial, 1 infrared, 2 USB.
-    void EnableComMenu(int kind);
+    // Enables the port menu's items of a link kind (the kinds' codes 0
+    // serial, 1 infrared, 2 USB) and checks the one in use.
+    void EnableComMenu(TLinkKind kind);
     // The clicked COM item chooses the port and connects it.
     void ChangeComPort(QObject* Sender);
     // Pauses (true) or resumes (false) the link around modal work.
