@@ -7,6 +7,11 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+TFileDialogInfo::TFileDialogInfo(const QString& name, const QString& filter, QObject* owner)
+    : QObject(owner), Filter(filter) {
+    setObjectName(name);
+}
+
 QStringList NameFilters(const QString& filter) {
     const QStringList parts = filter.split(QLatin1Char('|'));
     QStringList filters;

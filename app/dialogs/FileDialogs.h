@@ -1,12 +1,25 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
 class QFileDialog;
 class QPrinter;
 class QWidget;
-class TFileDialogInfo;
+
+// The state of a common file dialog between two showings: its filter, the
+// folder it starts in and the name chosen last.
+class TFileDialogInfo : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(QString Filter MEMBER Filter)
+public:
+    TFileDialogInfo(const QString& name, const QString& filter, QObject* owner);
+    QString Filter;
+    QString InitialDir; // not a design text: kept out of the translation walk
+    QString FileName;
+};
+
 
 // The main window's file, print and printer set-up dialogs go through this
 // seam: the real one shows Qt dialogs, tests script the answers, so no test

@@ -46,11 +46,6 @@ QMenu* MakeMenu(QWidget* parent, const char* name, const char* caption) {
 
 } // namespace
 
-TFileDialogInfo::TFileDialogInfo(const QString& name, const QString& filter, QObject* owner)
-    : QObject(owner), Filter(filter) {
-    setObjectName(name);
-}
-
 void TMainScreen::BuildForm() {
     setObjectName(QStringLiteral("MainScreen"));
     setWindowTitle(QStringLiteral("Brisquell"));

@@ -48,18 +48,6 @@ namespace journal {
 class TOrphan;
 }
 
-// The state of a common file dialog between two showings: its filter, the
-// folder it starts in and the name chosen last.
-class TFileDialogInfo : public QObject {
-    Q_OBJECT
-    Q_PROPERTY(QString Filter MEMBER Filter)
-public:
-    TFileDialogInfo(const QString& name, const QString& filter, QObject* owner);
-    QString Filter;
-    QString InitialDir; // not a design text: kept out of the translation walk
-    QString FileName;
-};
-
 // The main window: the editor that collects the readings, its menus, tool
 // bar and status bar, the settings of the run and the reception of readings.
 // It is a large class: it owns every component of the window, the run-time
