@@ -3,7 +3,7 @@
 // loading the saved bytes gives the same text.
 #include "fuzz/FuzzSupport.h"
 
-#include "app/DocumentFile.h"
+#include "app/document/DocumentFile.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -6,7 +6,7 @@
 // a line is shown at the end of the event that completed it.)
 #include "fuzz/FuzzSupport.h"
 
-#include "app/LineReception.h"
+#include "app/capture/LineReception.h"
 #include "tests/app/FakeByteSource.h"
 #include "tests/app/LineReceptionReference.h"
 

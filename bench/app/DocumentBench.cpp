@@ -1,8 +1,8 @@
 // Opening and saving a document of 1,000,000 readings (about 12 MB) in the
 // shown window, through the Open and Save As commands; and the file format's
 // decoding and encoding alone.
-#include "app/DocumentFile.h"
-#include "app/TMainScreen.h"
+#include "app/document/DocumentFile.h"
+#include "app/window/TMainScreen.h"
 #include "bench/app/BenchSupport.h"
 #include "tests/app/FakeFileDialogs.h"
 

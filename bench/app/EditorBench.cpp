@@ -1,8 +1,8 @@
 // Readings streaming into the shown editor at the line rate of 921,600 baud:
 // CPU time per line including painting, with a short and a long document, and
 // the resident memory each line costs.
-#include "app/EditorInserter.h"
-#include "app/TMainScreen.h"
+#include "app/capture/EditorInserter.h"
+#include "app/window/TMainScreen.h"
 #include "bench/app/BenchSupport.h"
 
 #include <QApplication>

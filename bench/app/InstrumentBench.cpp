@@ -4,7 +4,7 @@
 // and memory cost it drains a gauge that sends without pause, the CPU a
 // connected quiet link costs, and the time from nothing to a shown,
 // connected window.
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 #include "bench/app/BenchSupport.h"
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"

@@ -2,8 +2,8 @@
 // line rate of 921,600 baud with and without the journal (CPU share of the
 // main thread, the journal's queued bytes, disk syncs per second), and a gauge
 // sending one reading a second (disk syncs).
-#include "app/DocumentJournal.h"
-#include "app/EditorInserter.h"
+#include "app/journal/DocumentJournal.h"
+#include "app/capture/EditorInserter.h"
 #include "bench/app/BenchSupport.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,5 @@
 // The line assembly alone: gauge lines read in bulk from memory.
-#include "app/LineReception.h"
+#include "app/capture/LineReception.h"
 #include "serial/TByteSource.h"
 
 #include <benchmark/benchmark.h>

@@ -1,6 +1,6 @@
 // A language switch of the real main window: the engine changes language and
 // the window is retranslated from its remembered German texts.
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 
 #include "bench/app/BenchSupport.h"
 #include "i18n/gnugettext.h"

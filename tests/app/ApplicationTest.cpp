@@ -1,6 +1,6 @@
 // The one place that catches what escapes an event handler.
-#include "app/Abort.h"
-#include "app/TApplication.h"
+#include "app/window/Abort.h"
+#include "app/window/TApplication.h"
 #include "tests/app/FakeDialogs.h"
 
 #include <QEvent>

@@ -1,10 +1,10 @@
 // The prompt cycle, the status state it shows, and the connection control,
 // without a window: ticks are calls, links are fakes.
-#include "app/ConnectFailure.h"
-#include "app/ConnectionControl.h"
-#include "app/ConnectionStatus.h"
-#include "app/Links.h"
-#include "app/PromptCycle.h"
+#include "app/capture/ConnectFailure.h"
+#include "app/capture/ConnectionControl.h"
+#include "app/window/ConnectionStatus.h"
+#include "app/capture/Links.h"
+#include "app/capture/PromptCycle.h"
 
 #include <QTimer>
 

@@ -1,7 +1,7 @@
 // The document file format, safe saving and the line-printer layout, without
 // a window.
-#include "app/DocumentFile.h"
-#include "app/PrintLayout.h"
+#include "app/document/DocumentFile.h"
+#include "app/document/PrintLayout.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The document commands on the real window: a gauge's link on a
 // pseudo-terminal (to see where it is paused), scripted message boxes and
 // file dialogs, documents in a temporary folder.
-#include "app/EditorInserter.h"
-#include "app/PrintLayout.h"
-#include "app/TMainScreen.h"
+#include "app/capture/EditorInserter.h"
+#include "app/document/PrintLayout.h"
+#include "app/window/TMainScreen.h"
 #include "serial/TSerial.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/FakeFileDialogs.h"

@@ -1,4 +1,4 @@
-#include "app/EditorInserter.h"
+#include "app/capture/EditorInserter.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>

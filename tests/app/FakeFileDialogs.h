@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/FileDialogs.h"
-#include "app/TMainScreen.h"
+#include "app/dialogs/FileDialogs.h"
+#include "app/window/TMainScreen.h"
 
 #include <QPrinter>
 #include <QStringList>

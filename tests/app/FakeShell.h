@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/Shell.h"
+#include "app/dialogs/Shell.h"
 
 #include <QDialog>
 #include <QStringList>

@@ -1,7 +1,7 @@
 // Infrared gauges end to end: the gauge simulator connecting to the IrCOMM
 // service socket of the real main window (offscreen), in this test program's
 // own runtime folder.
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/WindowProbe.h"
 #include "tests/support/ChildProcess.h"

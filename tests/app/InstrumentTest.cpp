@@ -1,7 +1,7 @@
 // Instruments end to end: the gauge simulator on a pseudo-terminal, the
 // real main window offscreen, the port manager over the test's own ports
 // folder (no real port of the machine is ever seen).
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"

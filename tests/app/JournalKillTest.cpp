@@ -1,8 +1,8 @@
 // The real program killed in the middle of a stream of readings from the
 // gauge simulator; the next start, in this process over the same folders,
 // offers every reading that reached the journal, in order.
-#include "app/CaptureJournal.h"
-#include "app/TMainScreen.h"
+#include "app/journal/CaptureJournal.h"
+#include "app/window/TMainScreen.h"
 #include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
 #include "tests/app/FakeDialogs.h"

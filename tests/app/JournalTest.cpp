@@ -1,9 +1,9 @@
 // The capture journal: its records cut off or damaged anywhere, and the
 // main window keeping it, offering it back after a crash, and leaving it
 // alone while its instance runs.
-#include "app/CaptureJournal.h"
-#include "app/EditorInserter.h"
-#include "app/TMainScreen.h"
+#include "app/journal/CaptureJournal.h"
+#include "app/capture/EditorInserter.h"
+#include "app/window/TMainScreen.h"
 #include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
 #include "tests/app/FakeDialogs.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/LineReception.h"
+#include "app/capture/LineReception.h"
 
 #include <QByteArray>
 #include <QList>

@@ -1,4 +1,4 @@
-#include "app/LineReception.h"
+#include "app/capture/LineReception.h"
 #include "tests/app/FakeByteSource.h"
 #include "tests/app/LineReceptionReference.h"
 

@@ -1,5 +1,5 @@
 // The reconnect policy on its own, with a clock of our own.
-#include "app/Reconnect.h"
+#include "app/capture/Reconnect.h"
 
 #include <gtest/gtest.h>
 

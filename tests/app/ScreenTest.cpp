@@ -2,9 +2,9 @@
 // its pixels read back from the server (never the window's own rendering).
 // Run by run-under-window-manager.sh, which provides the server and a window
 // manager.
-#include "app/EditorInserter.h"
-#include "app/Snapshot.h"
-#include "app/TMainScreen.h"
+#include "app/capture/EditorInserter.h"
+#include "app/demo/Snapshot.h"
+#include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/TestEnvironment.h"
 

@@ -1,6 +1,6 @@
 // A gauge on a pseudo-terminal: its readings travel through Serial1, its
 // event thread and the reception into the main window's editor.
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"

@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "app/window/Settings.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QDir>

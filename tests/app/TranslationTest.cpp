@@ -2,9 +2,9 @@
 // program's catalogs (carried by this test program as the program carries
 // them), switched from the Help menu, with the texts set at run time left
 // alone; the help file and the about box.
-#include "app/CaptureJournal.h"
-#include "app/EditorInserter.h"
-#include "app/TMainScreen.h"
+#include "app/journal/CaptureJournal.h"
+#include "app/capture/EditorInserter.h"
+#include "app/window/TMainScreen.h"
 #include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
 #include "serial/TSerial.h"

@@ -1,7 +1,7 @@
 // The USB profile end to end on the converter library over the kernel's
 // ttys: a gauge on a pseudo-terminal that a fake sysfs tree presents as the
 // ftdi_sio port of a "Velmarod K65"; no other converter library anywhere.
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 #include "serial/TSerial.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/PrivateSerialModule.h"

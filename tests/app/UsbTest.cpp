@@ -1,6 +1,6 @@
 // The USB converter profile in the real window, against the simulated
 // converter library found through LD_LIBRARY_PATH.
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/WindowProbe.h"
 #include "tests/support/ChildProcess.h"

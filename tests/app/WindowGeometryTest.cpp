@@ -1,7 +1,7 @@
 // The main window's saved outer rectangle under a real window manager, whose
 // frame arrives only after the window is mapped. Run by
 // run-under-window-manager.sh, which provides the X server and the manager.
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/TestEnvironment.h"
 

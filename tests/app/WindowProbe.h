@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/TestEnvironment.h"

@@ -3,7 +3,7 @@
 // What the stress tests of the three links share: the real window started
 // over a private serial module, the readings they send, and what they measure
 // of this process (memory, threads, sockets).
-#include "app/TMainScreen.h"
+#include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/WindowProbe.h"
 #include "tests/support/PrivateSerialModule.h"

@@ -1,0 +1,199 @@
+#include "app/capture/EditorInserter.h"
+
+#include "app/document/DocumentFile.h"
+#include "platform/CodePage.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Events through which the user can look at or change the text, the caret or
+// the scroll position.
+bool IsUserInput(const QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::InputMethod:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+        return true;
+    case QEvent::MouseMove:
+        // Only a drag selects or scrolls; hovering leaves the frame alone.
+        return static_cast<const QMouseEvent*>(event)->buttons() != Qt::NoButton;
+    default:
+        return false;
+    }
+}
+
+// Where the line holding position begins. Text going into a line may move
+// words between its wrapped rows, the first row included.
+int LineStart(const QTextDocument& doc, int position) {
+    const QTextBlock block = doc.findBlock(position);
+    const int offset = position - block.position();
+    if (offset <= 0)
+        return block.position();
+    const qsizetype separator = block.text().lastIndexOf(QChar::LineSeparator, offset - 1);
+    return block.position() + static_cast<int>(separator + 1);
+}
+
+} // namespace
+
+TEditorInserter::TEditorInserter(QPlainTextEdit* editor) : QObject(editor), FEditor(editor) {
+    FGather.setSingleShot(true);
+    connect(&FGather, &QTimer::timeout, this, &TEditorInserter::Flush);
+    // Input reaches the editor, its viewport, its scroll bars and the
+    // window's shortcuts; watching the application sees all of them.
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+void TEditorInserter::InsertAnsi(QByteArrayView bytes) {
+    if (!bytes.contains('\0')) {
+        Insert(platform::AnsiToUnicode(bytes));
+        return;
+    }
+    QByteArray kept;
+    kept.reserve(bytes.size());
+    for (char c : bytes)
+        if (c != '\0')
+            kept.append(c);
+    Insert(platform::AnsiToUnicode(kept));
+}
+
+void TEditorInserter::Insert(const QString& text) {
+    if (text.isEmpty())
+        return;
+    FPending += text;
+    if (FHolds > 0) {
+        if (FHeld)
+            FHeld(text);
+        return;
+    }
+    ++FPieces;
+    if (FPending.size() >= PendingLimit) {
+        Flush();
+        return;
+    }
+    if (FGather.isActive())
+        return;
+    const bool stream =
+        FLastBatchPieces > 1 && FSinceBatch.isValid() && FSinceBatch.elapsed() < StreamMs;
+    FGather.start(stream ? StreamMs : FrameMs);
+}
+
+void TEditorInserter::Flush() {
+    FGather.stop();
+    if (FPending.isEmpty() || FHolds > 0)
+        return;
+    const QString text = std::exchange(FPending, QString());
+    const int changeStart = FEditor->textCursor().selectionStart();
+    // Hold the layout's notices while the text goes in: on each one the
+    // editor would lay out the lines at the bottom again to fit its scroll
+    // range, costing time and memory per line.
+    QAbstractTextDocumentLayout* layout = FEditor->document()->documentLayout();
+    const bool wasBlocked = layout->blockSignals(true);
+    InsertNow(text);
+    layout->blockSignals(wasBlocked);
+    ShowInsertion(changeStart);
+    FLastBatchPieces = std::exchange(FPieces, 0);
+    FSinceBatch.start();
+}
+
+void TEditorInserter::InsertNow(const QString& text) {
+    QTextDocument* doc = FEditor->document();
+    QTextCursor cursor = FEditor->textCursor();
+    QStringView piece = text;
+    if (piece.front() == u'\n' && !cursor.hasSelection() && cursor.position() == FLoneCRPosition)
+        piece = piece.mid(1);
+    FInserting = true;
+    // With undo off the document keeps no copy of the change, and turning it
+    // on again clears the history, as the non-undoable replace does.
+    doc->setUndoRedoEnabled(false);
+    {
+        // Inside an edit block the cursor leaves its block unlaid-out; laying
+        // out every new line as it arrives would cost time and memory per line.
+        QTextCursor block(doc);
+        block.beginEditBlock();
+        if (cursor.hasSelection())
+            cursor.removeSelectedText();
+        if (!piece.isEmpty())
+            // A stream's lines are grouped as an opened file's are; the
+            // batch's last line end stays a paragraph end, so a reading on
+            // its own stays a paragraph of its own.
+            cursor.insertText(
+                GroupLines(UnifyLineBreaks(piece),
+                           static_cast<int>(cursor.block().text().count(QChar::LineSeparator))));
+        block.endEditBlock();
+    }
+    doc->setUndoRedoEnabled(true);
+    doc->setModified(true);
+    if (FInserted && !piece.isEmpty())
+        FInserted(piece);
+    FInserting = false;
+    // The editor's own cursor sat where the text went in, so the document
+    // moved it behind the text.
+    FLoneCRPosition = text.back() == u'\r' ? cursor.position() : -1;
+}
+
+void TEditorInserter::ShowInsertion(int changeStart) {
+    // One notice of the final size lets the editor fit its scroll range to
+    // the text's end.
+    QTextDocument* doc = FEditor->document();
+    QAbstractTextDocumentLayout* layout = doc->documentLayout();
+    emit layout->documentSizeChanged(layout->documentSize());
+    FEditor->ensureCursorVisible();
+    // The held notices also told the viewport what to repaint. Everything
+    // from the changed line down may have changed or moved; the lines above
+    // stay as they are. Asked for after scrolling, so the rows are where the
+    // lines now show.
+    // A line that begins above the view is not laid out to find its row:
+    // a stream would keep a layout of a block gone from view for every
+    // batch. The change then reaches the top.
+    const int lineStart = LineStart(*doc, changeStart);
+    int top = 0;
+    if (lineStart > FEditor->cursorForPosition(QPoint(0, 0)).position()) {
+        QTextCursor cursor(doc);
+        cursor.setPosition(lineStart);
+        top = std::max(0, FEditor->cursorRect(cursor).top());
+    }
+    QWidget* viewport = FEditor->viewport();
+    if (top < viewport->height())
+        viewport->update(0, top, viewport->width(), viewport->height() - top);
+}
+
+bool TEditorInserter::eventFilter(QObject*, QEvent* event) {
+    if (!FPending.isEmpty() && IsUserInput(event))
+        Flush();
+    return false;
+}
+
+void TEditorInserter::Hold() {
+    // What came before the hold belongs to the document as it is now.
+    Flush();
+    ++FHolds;
+}
+
+void TEditorInserter::Release() {
+    if (FHolds > 0 && --FHolds == 0)
+        Flush();
+}

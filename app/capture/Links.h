@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QString>
+
+class TSerial;
+
+// One of the program's links (serial port, USB converter, infrared
+// listener) as the connection control drives it.
+class TLink {
+public:
+    virtual ~TLink() = default;
+    // True when the link is connected afterwards.
+    virtual bool Connect() = 0;
+    virtual void Disconnect() = 0;
+    // Around modal work. What a pause does is the link's own: the serial
+    // port lets go of its device and takes it up again; the USB converter
+    // stays open (its readings keep arriving); the infrared listener keeps
+    // its peer and refuses new ones.
+    virtual void Pause() = 0;
+    // False when the link could not be taken up again (its device vanished).
+    virtual bool Resume() = 0;
+    // After a failed Connect: why, in plain words; empty when unknown.
+    virtual QString FailureNote() const { return {}; }
+};
+
+// The serial port: connected while it is open.
+class TSerialLink : public TLink {
+public:
+    explicit TSerialLink(TSerial& serial) : FSerial(serial) {}
+
+    bool Connect() override;
+    void Disconnect() override;
+    void Pause() override;
+    bool Resume() override;
+    QString FailureNote() const override;
+
+private:
+    TSerial& FSerial;
+};

@@ -1,0 +1,306 @@
+#include "app/journal/CaptureJournal.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QStringEncoder>
+#include <QtEndian>
+
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+namespace journal {
+namespace {
+
+constexpr char Magic[4] = {'B', 'R', 'Q', 'J'};
+constexpr qint64 KeepDays = 14;
+const QString JournalPrefix = QStringLiteral("capture-");
+const QString KeptPrefix = QStringLiteral("kept-");
+const QString NewSuffix = QStringLiteral(".new");
+const QString DateFormat = QStringLiteral("yyyyMMdd-HHmmss");
+
+template <typename T> void Put(QByteArray& out, T value) {
+    char bytes[sizeof(T)];
+    qToLittleEndian(value, bytes);
+    out.append(bytes, sizeof(T));
+}
+
+template <typename T> T Get(const char* at) {
+    return qFromLittleEndian<T>(at);
+}
+
+quint32 Crc(QByteArrayView bytes) {
+    return static_cast<quint32>(
+        ::crc32(0L, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+// The path still names the file that is open: a journal replaced or removed
+// by its instance between our open and our lock is not an orphan.
+bool SameFile(const QFile& file, const QString& path) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(file.handle(), &opened) == 0 &&
+           ::stat(QFile::encodeName(path).constData(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
+}
+
+bool LockExclusive(const QFile& file) {
+    return ::flock(file.handle(), LOCK_EX | LOCK_NB) == 0;
+}
+
+// A rename reaches the disk with its folder.
+void SyncFolder(const QString& folder) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+QString FolderOf(const QString& path) {
+    return QFileInfo(path).absolutePath();
+}
+
+} // namespace
+
+QByteArray EncodeHeader(qint64 createdMs) {
+    QByteArray out(Magic, sizeof Magic);
+    Put<quint32>(out, Version);
+    Put<qint64>(out, createdMs);
+    return out;
+}
+
+// One record onto the end of out, encoded in place: a reading costs its own
+// bytes and no buffer of its own. With lineBreaks, CR LF and a lone CR become
+// LF, as the editor takes them.
+void AppendRecord(QByteArray& out, TRecordKind kind, qint64 timeMs, QStringView text,
+                  bool lineBreaks) {
+    const qsizetype start = out.size();
+    out.resize(start + RecordOverhead + text.size() * 3);
+    char* record = out.data() + start;
+    record[0] = static_cast<char>(kind);
+    qToLittleEndian<qint64>(timeMs, record + 5);
+    char* const payload = record + RecordOverhead - 4;
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    char* end = encoder.appendToBuffer(payload, text);
+    if (lineBreaks) {
+        char* kept = payload;
+        for (const char* at = payload; at < end; ++at) {
+            if (*at != '\r')
+                *kept++ = *at;
+            else if (at + 1 == end || at[1] != '\n')
+                *kept++ = '\n';
+        }
+        end = kept;
+    }
+    const auto size = static_cast<quint32>(end - payload);
+    qToLittleEndian<quint32>(size, record + 1);
+    qToLittleEndian<quint32>(Crc(QByteArrayView(record, RecordOverhead - 4 + size)), end);
+    out.truncate(start + RecordOverhead + size);
+}
+
+QByteArray EncodeRecord(TRecordKind kind, qint64 timeMs, QStringView text) {
+    QByteArray out;
+    AppendRecord(out, kind, timeMs, text, false);
+    return out;
+}
+
+int TContents::Lines() const {
+    if (Text.isEmpty())
+        return 0;
+    return static_cast<int>(Text.count(QLatin1Char('\n'))) +
+           (Text.endsWith(QLatin1Char('\n')) ? 0 : 1);
+}
+
+TContents Decode(QByteArrayView bytes) {
+    TContents contents;
+    if (bytes.size() < HeaderSize || !bytes.startsWith(QByteArrayView(Magic, sizeof Magic)) ||
+        Get<quint32>(bytes.data() + 4) != Version) {
+        contents.State = TContents::TState::Unreadable;
+        return contents;
+    }
+    qsizetype at = HeaderSize;
+    while (at < bytes.size()) {
+        const qsizetype left = bytes.size() - at;
+        const char* record = bytes.data() + at;
+        const quint32 size = left >= 5 ? Get<quint32>(record + 1) : 0;
+        if (left < RecordOverhead || size > static_cast<quint64>(left - RecordOverhead) ||
+            Get<quint32>(record + RecordOverhead - 4 + size) !=
+                Crc(QByteArrayView(record, RecordOverhead - 4 + size))) {
+            contents.State = TContents::TState::Damaged;
+            contents.LostBytes = left;
+            break;
+        }
+        const auto kind = static_cast<TRecordKind>(static_cast<quint8>(record[0]));
+        const QString text = QString::fromUtf8(record + 13, size);
+        if (kind == TRecordKind::Snapshot)
+            contents.Text = text;
+        else if (kind == TRecordKind::Reading)
+            contents.Text += text;
+        // An intact record of a kind this version does not know adds nothing.
+        contents.LastMs = Get<qint64>(record + 5);
+        ++contents.Records;
+        at += RecordOverhead + size;
+    }
+    return contents;
+}
+
+QString Folder() {
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (state.isEmpty() || QDir::isRelativePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    return state + QStringLiteral("/Brisquell");
+}
+
+bool MakeFolder(const QString& folder, QString& error) {
+    if (!QDir(folder).exists()) {
+        if (!QDir().mkpath(folder)) {
+            error = QStringLiteral("%1: cannot be created").arg(folder);
+            return false;
+        }
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    return true;
+}
+
+QString NewJournalPath(const QString& folder) {
+    return QStringLiteral("%1/%2%3-%4-%5.brqj")
+        .arg(folder, JournalPrefix, QDateTime::currentDateTime().toString(DateFormat))
+        .arg(::getpid())
+        .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+}
+
+TWriter::TWriter(QString path) : FPath(std::move(path)) {}
+
+TWriter::~TWriter() = default;
+
+bool TWriter::Fail(const QString& what) {
+    FError = QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
+    FFile.reset();
+    FPending.clear();
+    return false;
+}
+
+bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs) {
+    const QString fresh = FPath + NewSuffix;
+    QFile::remove(fresh); // a half-written one of ours, or nothing
+    auto file = std::make_unique<QFile>(fresh);
+    if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
+                    QFile::ReadOwner | QFile::WriteOwner))
+        return Fail(fresh);
+    if (!LockExclusive(*file)) {
+        file->remove();
+        return Fail(fresh);
+    }
+    const QByteArray bytes =
+        EncodeHeader(timeMs) + EncodeRecord(TRecordKind::Snapshot, timeMs, snapshot);
+    if (file->write(bytes) != bytes.size() || ::fdatasync(file->handle()) != 0 ||
+        ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(FPath).constData()) != 0) {
+        const int saved = errno;
+        file->remove();
+        errno = saved;
+        return Fail(FPath);
+    }
+    SyncFolder(FolderOf(FPath));
+    ++FSyncs;
+    FFile = std::move(file); // the old journal's lock goes with its handle
+    FPending.clear();
+    return true;
+}
+
+bool TWriter::Append(QStringView reading, qint64 timeMs) {
+    if (!IsOpen())
+        return false;
+    if (FPending.capacity() < 2 * MaxPending)
+        FPending.reserve(2 * MaxPending);
+    AppendRecord(FPending, TRecordKind::Reading, timeMs, reading, true);
+    return FPending.size() < MaxPending || Flush(false);
+}
+
+bool TWriter::Flush(bool sync) {
+    if (!IsOpen())
+        return false;
+    if (!FPending.isEmpty()) {
+        if (FFile->write(FPending) != FPending.size())
+            return Fail(FPath);
+        FPending.clear();
+    }
+    if (!sync)
+        return true;
+    if (::fdatasync(FFile->handle()) != 0)
+        return Fail(FPath);
+    ++FSyncs;
+    return true;
+}
+
+void TWriter::Remove() {
+    if (FFile)
+        ::unlink(QFile::encodeName(FPath).constData()); // still locked while it goes
+    FFile.reset();
+    FPending.clear();
+}
+
+TOrphan::TOrphan(QString path, std::unique_ptr<QFile> file)
+    : FPath(std::move(path)), FFile(std::move(file)) {}
+
+std::optional<TOrphan> TOrphan::Claim(const QString& path) {
+    auto file = std::make_unique<QFile>(path);
+    if (!file->open(QIODevice::ReadOnly) || !LockExclusive(*file) || !SameFile(*file, path))
+        return std::nullopt;
+    return TOrphan(path, std::move(file));
+}
+
+TContents TOrphan::Read() const {
+    FFile->seek(0);
+    return Decode(FFile->readAll());
+}
+
+QString TOrphan::KeepAside(const QDateTime& now) {
+    const QFileInfo info(FPath);
+    const QString kept =
+        QStringLiteral("%1/%2%3-%4")
+            .arg(info.absolutePath(), KeptPrefix, now.toString(DateFormat), info.fileName());
+    if (::rename(QFile::encodeName(FPath).constData(), QFile::encodeName(kept).constData()) != 0)
+        return {};
+    return kept;
+}
+
+void TOrphan::Remove() {
+    ::unlink(QFile::encodeName(FPath).constData());
+    SyncFolder(FolderOf(FPath));
+}
+
+std::vector<TOrphan> ClaimOrphans(const QString& folder) {
+    std::vector<TOrphan> orphans;
+    const QFileInfoList files = QDir(folder).entryInfoList(
+        {JournalPrefix + QStringLiteral("*.brqj")}, QDir::Files, QDir::Time);
+    for (const QFileInfo& file : files)
+        if (auto orphan = TOrphan::Claim(file.absoluteFilePath()))
+            orphans.push_back(std::move(*orphan));
+    return orphans;
+}
+
+void Prune(const QString& folder, const QDateTime& now) {
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList({KeptPrefix + QLatin1Char('*')}, QDir::Files)) {
+        const QDateTime kept =
+            QDateTime::fromString(name.mid(KeptPrefix.size(), DateFormat.size()), DateFormat);
+        if (kept.isValid() && kept.daysTo(now) > KeepDays)
+            QFile::remove(dir.filePath(name));
+    }
+    for (const QString& name :
+         dir.entryList({JournalPrefix + QLatin1Char('*') + NewSuffix}, QDir::Files)) {
+        QFile file(dir.filePath(name));
+        // A snapshot being written this minute may not be locked yet.
+        if (QFileInfo(file).lastModified().secsTo(now) < 60)
+            continue;
+        if (file.open(QIODevice::ReadOnly) && LockExclusive(file))
+            QFile::remove(file.fileName());
+    }
+}
+
+} // namespace journal

@@ -1,0 +1,145 @@
+#include "app/journal/DocumentJournal.h"
+
+#include "app/document/DocumentFile.h"
+#include "app/capture/EditorInserter.h"
+
+#include <QDateTime>
+#include <QPlainTextEdit>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+qint64 Now() {
+    return QDateTime::currentMSecsSinceEpoch();
+}
+
+} // namespace
+
+TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inserter, QString path)
+    : FEditor(editor), FInserter(inserter), FWriter(std::move(path)) {
+    FSyncTimer.setSingleShot(true);
+    FSyncTimer.setInterval(SyncMs);
+    connect(&FSyncTimer, &QTimer::timeout, this, &TDocumentJournal::SyncDue);
+    FSnapshotTimer.setSingleShot(true);
+    connect(&FSnapshotTimer, &QTimer::timeout, this, &TDocumentJournal::SnapshotDue);
+    QTextDocument* document = FEditor->document();
+    connect(document, &QTextDocument::contentsChanged, this, &TDocumentJournal::ContentsChanged);
+    connect(document, &QTextDocument::modificationChanged, this,
+            &TDocumentJournal::ModificationChanged);
+    FInserter.SetInsertedHandler([this](QStringView text) { ReadingInserted(text); });
+    FInserter.SetHeldHandler([this](QStringView text) { HeldArrived(text); });
+}
+
+TDocumentJournal::~TDocumentJournal() {
+    FInserter.SetInsertedHandler(nullptr);
+    FInserter.SetHeldHandler(nullptr);
+    End();
+}
+
+bool TDocumentJournal::SnapshotNow() {
+    if (FBroken)
+        return false;
+    FSnapshotTimer.stop();
+    FSyncTimer.stop();
+    if (!FWriter.Rewrite(UngroupLines(FEditor->document()->toRawText()), Now())) {
+        Failed();
+        return false;
+    }
+    FSinceSnapshot.start();
+    return true;
+}
+
+void TDocumentJournal::ReadingInserted(QStringView text) {
+    if (FBroken)
+        return;
+    if (std::exchange(FHeldJournaled, false)) {
+        SnapshotNow();
+        return;
+    }
+    // The first change of the document: the snapshot already holds the reading.
+    if (!FWriter.IsOpen()) {
+        SnapshotNow();
+        return;
+    }
+    if (!FWriter.Append(text, Now())) {
+        Failed();
+        return;
+    }
+    if (!FSyncTimer.isActive())
+        FSyncTimer.start();
+}
+
+void TDocumentJournal::HeldArrived(QStringView text) {
+    if (FBroken)
+        return;
+    FHeldJournaled = true;
+    // Without unsaved changes the editor's text is safe: what is held is all
+    // there is to keep.
+    if (!FWriter.IsOpen()) {
+        HoldOnlyHeld();
+        return;
+    }
+    if (!FWriter.Append(text, Now())) {
+        Failed();
+        return;
+    }
+    if (!FSyncTimer.isActive())
+        FSyncTimer.start();
+}
+
+void TDocumentJournal::HoldOnlyHeld() {
+    FSnapshotTimer.stop();
+    FSyncTimer.stop();
+    if (!FWriter.Rewrite(UnifyLineBreaks(FInserter.PendingText()), Now()))
+        Failed();
+}
+
+void TDocumentJournal::ContentsChanged() {
+    if (FBroken || FInserter.Inserting())
+        return;
+    // A hand edit. The first one is journaled as soon as the document counts
+    // as modified (it may learn so only after this notice); later ones
+    // wait for the next snapshot, at most SnapshotMs after the last.
+    if (!FWriter.IsOpen())
+        FSnapshotTimer.start(0);
+    else if (!FSnapshotTimer.isActive())
+        FSnapshotTimer.start(
+            static_cast<int>(std::max<qint64>(0, SnapshotMs - FSinceSnapshot.elapsed())));
+}
+
+void TDocumentJournal::ModificationChanged(bool modified) {
+    if (modified)
+        return;
+    // Saved or discarded while readings are held back: they are not safe yet.
+    if (!FBroken && FInserter.Held() && FInserter.Pending())
+        HoldOnlyHeld();
+    else
+        End();
+}
+
+void TDocumentJournal::SyncDue() {
+    if (FWriter.IsOpen() && !FWriter.Flush(true))
+        Failed();
+}
+
+void TDocumentJournal::SnapshotDue() {
+    if (FEditor->document()->isModified())
+        SnapshotNow();
+}
+
+void TDocumentJournal::End() {
+    FSyncTimer.stop();
+    FSnapshotTimer.stop();
+    FWriter.Remove();
+}
+
+void TDocumentJournal::Failed() {
+    const QString reason = FWriter.Error();
+    FBroken = true;
+    End();
+    if (OnFailure)
+        OnFailure(reason);
+}

@@ -1,0 +1,60 @@
+#pragma once
+
+#include "app/journal/CaptureJournal.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+
+class QPlainTextEdit;
+class TEditorInserter;
+
+// Keeps the capture journal of the editor's document while it holds unsaved
+// changes: a snapshot when the changes begin, each reading appended as it is
+// inserted, a fresh snapshot at most every SnapshotMs while the user edits
+// by hand, the data on disk at most SyncMs after it arrived. When the
+// document is saved or discarded (no longer modified) the journal goes.
+class TDocumentJournal : public QObject {
+    Q_OBJECT
+public:
+    static constexpr int SyncMs = 1000;
+    static constexpr int SnapshotMs = 30000;
+
+    TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inserter, QString path);
+    // A clean end: the journal is removed.
+    ~TDocumentJournal() override;
+    TDocumentJournal(const TDocumentJournal&) = delete;
+    TDocumentJournal& operator=(const TDocumentJournal&) = delete;
+
+    // Covers the editor's whole text now; false when the journal is off.
+    bool SnapshotNow();
+    const journal::TWriter& Writer() const { return FWriter; }
+    // Told once, with the reason, when the journal cannot be written; it is
+    // off for the rest of the run.
+    std::function<void(const QString&)> OnFailure;
+
+private:
+    void ReadingInserted(QStringView text);
+    void HeldArrived(QStringView text);
+    // The journal keeps only the held text: the document's own is safe.
+    void HoldOnlyHeld();
+    void ContentsChanged();
+    void ModificationChanged(bool modified);
+    void SyncDue();
+    void SnapshotDue();
+    void End();
+    void Failed();
+
+    QPlainTextEdit* FEditor;
+    TEditorInserter& FInserter;
+    journal::TWriter FWriter;
+    QTimer FSyncTimer;
+    QTimer FSnapshotTimer;
+    QElapsedTimer FSinceSnapshot;
+    bool FBroken = false;
+    // Text held back by the inserter was journaled as it arrived; when it
+    // goes in, a snapshot covers the document it went into.
+    bool FHeldJournaled = false;
+};

@@ -1,0 +1,209 @@
+// Instrument profiles, the port menu, connect, disconnect, pause and resume.
+#include "app/window/TMainScreen.h"
+
+#include "app/texts/Texts.h"
+#include "platform/Dialogs.h"
+#include "serial/TCOMManager.h"
+#include "serial/TSerial.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QTimer>
+
+namespace {
+
+// The port menu's fixed items (connect, disconnect, separator, infrared,
+// USB) come before the COM items.
+constexpr int kFirstComItem = 5;
+
+} // namespace
+
+void TMainScreen::CheckComPort() {
+    State.PortAvailable = false;
+    QAction* first = nullptr;
+    bool savedFound = false;
+    // Only the low byte of MaxPort counts here; the manager lists up to 99.
+    const int highest = COMManager != nullptr ? Settings.MaxPort & 0xFF : 0;
+    if (COMManager != nullptr)
+        COMManager->Scan(Settings.MaxPort);
+    for (int port = 1; port <= highest; ++port) {
+        if (!COMManager->HasPort(port))
+            continue;
+        Serial1->SetCOMPort(port);
+        if (!Serial1->Open())
+            continue; // another program holds it
+        State.PortAvailable = true;
+        QAction* item = MakeComItem(port);
+        if (port == Settings.Port) {
+            item->setChecked(true);
+            savedFound = true;
+        }
+        Schnittstelle1->addAction(item);
+        if (first == nullptr)
+            first = item;
+        Serial1->Close();
+    }
+    if (first == nullptr) {
+        FDialogs.MessageBox(Translated("Keine Schnittstelle frei / vorhanden !!!"), QString(),
+                            platform::MB_OK);
+        Settings.Port = 0;
+    } else if (savedFound) {
+        Serial1->SetCOMPort(Settings.Port);
+    } else {
+        first->trigger(); // chooses that port and connects it
+    }
+}
+
+QAction* TMainScreen::MakeComItem(int port) {
+    const QString name = QStringLiteral("COM%1").arg(port);
+    auto* item = new QAction(name, this);
+    item->setObjectName(name);
+    item->setProperty("Tag", port);
+    item->setCheckable(true);
+    item->setProperty("gnugettextIgnore", QStringList{QStringLiteral("*")}); // not a design text
+    auto* group = findChild<QActionGroup*>(QStringLiteral("ComGroup"));
+    if (group == nullptr) {
+        group = new QActionGroup(Schnittstelle1);
+        group->setObjectName(QStringLiteral("ComGroup"));
+        // A link item of another kind leaves no COM item checked.
+        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    }
+    group->addAction(item);
+    connect(item, &QAction::triggered, this,
+            [this, item] { RunGuarded([&] { ChangeComPort(item); }); });
+    return item;
+}
+
+void TMainScreen::ChangeComPort(QObject* Sender) {
+    auto* item = qobject_cast<QAction*>(Sender);
+    if (item == nullptr)
+        return;
+    act_interface_disconneced->trigger();
+    Settings.Port = item->property("Tag").toInt();
+    Serial1->SetCOMPort(Settings.Port);
+    act_interface_conneced->trigger();
+}
+
+void TMainScreen::SetupDevice(QObject* Sender) {
+    auto* item = qobject_cast<QAction*>(Sender);
+    if (item == nullptr)
+        return;
+    const int tag = item->property("Tag").toInt();
+    // At start the saved profile is applied quietly and always.
+    bool changed = State.Starting;
+    if (!State.Starting)
+        act_interface_disconneced->trigger();
+    if (tag != Settings.Device) {
+        State.DeviceMenuIndex = static_cast<int>(Device1->actions().indexOf(item));
+        Settings.Device = tag;
+        changed = true;
+    }
+    // Also when "Manuell" was already chosen: it reconnects with new settings.
+    if (!State.Starting && tag == 0)
+        ShowSerialDialog();
+    State.EchoBack = ChosenProfile().Echo;
+    if (changed)
+        ApplyProfile(ChosenProfile());
+    RefreshStatusBar();
+    if (!State.Starting)
+        act_interface_conneced->trigger();
+}
+
+void TMainScreen::ApplyProfile(const TProfile& profile) {
+    if (profile.Tag < 0)
+        return; // a tag without a profile changes nothing
+    EnableComMenu(profile.Link);
+    if (profile.Baudrate == TProfile::BaudSetting)
+        Serial1->SetBaudrate(Settings.Baud);
+    else if (profile.Baudrate != TProfile::BaudUnchanged)
+        Serial1->SetBaudrate(profile.Baudrate);
+    if (profile.Link == TLinkKind::Usb && !State.USBReady) {
+        FDialogs.MessageBox(QStringLiteral("USB Error"), QString(), platform::MB_OK);
+        USB1->setChecked(false);
+    } else if (profile.Link == TLinkKind::Infrared && !State.IrDAReady) {
+        FDialogs.MessageBox(QStringLiteral("IrDA Error"), QString(), platform::MB_OK);
+        Infrarot1->setChecked(false);
+    }
+}
+
+void TMainScreen::EnableComMenu(TLinkKind kind) {
+    const bool serial = kind == TLinkKind::Serial;
+    Infrarot1->setEnabled(kind == TLinkKind::Infrared);
+    Infrarot1->setChecked(kind == TLinkKind::Infrared);
+    USB1->setEnabled(kind == TLinkKind::Usb);
+    USB1->setChecked(kind == TLinkKind::Usb);
+    const QList<QAction*> items = Schnittstelle1->actions();
+    for (qsizetype i = kFirstComItem; i < items.size(); ++i) {
+        QAction* item = items[i];
+        item->setEnabled(serial);
+        if (!serial)
+            item->setChecked(false);
+        else if (item->property("Tag").toInt() == Settings.Port)
+            item->setChecked(true);
+    }
+}
+
+void TMainScreen::act_interface_connecedExecute(QObject*) {
+    // Choosing a profile or a port, or connecting by hand, ends the wait
+    // for a vanished port.
+    if (!FAutoConnecting) {
+        FReconnect.Cancel();
+        ReconnectTime->stop();
+    }
+    // The link stays silent about a failure; the tooltip says why.
+    if (FConnection->Connect(ChosenProfile()))
+        ClearStatusNote(TStatusNote::ConnectFailure);
+    else
+        ShowStatusNote(TStatusNote::ConnectFailure, FConnection->FailureNote(ChosenProfile()));
+    RefreshStatusBar();
+}
+
+void TMainScreen::act_interface_disconnecedExecute(QObject*) {
+    FConnection->Disconnect(ChosenProfile());
+    FReception.PromptCancelled();
+    RefreshStatusBar();
+}
+
+TMainScreen::TLinkPause::TLinkPause(TMainScreen& window) : FWindow(window) {
+    if (FWindow.FLinkPauses == 0)
+        FWindow.ConnectHalt(true);
+    ++FWindow.FLinkPauses;
+}
+
+TMainScreen::TLinkPause::~TLinkPause() {
+    if (--FWindow.FLinkPauses == 0)
+        FWindow.RunGuarded([this] { FWindow.ConnectHalt(false); });
+}
+
+void TMainScreen::ConnectHalt(bool halt) {
+    // A resume while a pause is held would let readings in under its dialog.
+    if (!halt && FLinkPauses > 0)
+        return;
+    // A port that vanished while paused cannot be taken up again: say so,
+    // and wait for it to return.
+    if (FConnection->Halt(halt, ChosenProfile(), State.PortAvailable))
+        return;
+    act_interface_disconneced->trigger();
+    if (ChosenProfile().Link == TLinkKind::Serial)
+        ReconnectWhenBack();
+}
+
+void TMainScreen::RestartLinks(bool connect, bool listen) {
+    FLinksStopped = false;
+    if (listen)
+        OpenIrDAListener();
+    if (connect)
+        act_interface_conneced->trigger();
+    else if (FReconnect.Pending() && !ReconnectTime->isActive())
+        ReconnectTime->start(0); // the wait for a vanished port goes on
+    RefreshStatusBar();
+}
+
+void TMainScreen::Serial1COMRemoved(QObject*) {
+    // A dead link must not go on showing "Verbunden...".
+    if (ChosenProfile().Link != TLinkKind::Serial)
+        return;
+    act_interface_disconneced->trigger();
+    ReconnectWhenBack();
+}

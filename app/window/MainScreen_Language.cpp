@@ -1,0 +1,122 @@
+// Language switching, the help file and the about box.
+#include "app/window/TMainScreen.h"
+
+#include "app/capture/EditorInserter.h"
+
+#include "app/dialogs/InfoDlg.h"
+#include "app/dialogs/Shell.h"
+#include "app/texts/Texts.h"
+#include "i18n/gnugettext.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenu>
+
+#include <array>
+#include <exception>
+
+namespace {
+
+struct TLanguage {
+    const char* Code;
+    const char* HelpFile;
+};
+
+// In the order of the language items and of the comparison.
+constexpr std::array<TLanguage, 3> kLanguages{{
+    {"de", "BRQDEU.CHM"},
+    {"en", "BRQENG.CHM"},
+    {"fr", "BRQFRA.CHM"},
+}};
+
+// The help file belongs to the application, as the language does.
+constexpr const char* kHelpFileProperty = "HelpFile";
+
+} // namespace
+
+void TMainScreen::BindHelpMenu() {
+    connect(Hilfe1, &QMenu::aboutToShow, this,
+            [this] { RunGuarded([this] { Hilfe1Click(Hilfe1); }); });
+    Bind(HelpAbout1, &TMainScreen::HelpAbout1Click);
+    HelpAbout1->setEnabled(false); // until a language with a help file is chosen
+    for (QAction* item : LanguageItems())
+        Bind(item, &TMainScreen::SwitchLanguage);
+    Bind(Info1, &TMainScreen::Info1Click);
+}
+
+std::array<QAction*, 3> TMainScreen::LanguageItems() const {
+    return {LanguageGerman, LanguageEnglish, LanguageFrench};
+}
+
+void TMainScreen::SetShell(TShell* shell) {
+    FShell = shell != nullptr ? shell : FDesktopShell.get();
+}
+
+QString TMainScreen::HelpFile() {
+    return qApp->property(kHelpFileProperty).toString();
+}
+
+void TMainScreen::SwitchLanguage(QObject* Sender) {
+    // Retranslating walks the window; the readings go in before it.
+    FInserter->Flush();
+    const std::array<QAction*, 3> items = LanguageItems();
+    for (QAction* item : items)
+        item->setChecked(false);
+    for (size_t i = 0; i < items.size(); ++i)
+        if (Sender == items[i])
+            Settings.Language = QString::fromLatin1(kLanguages[i].Code);
+    QString helpFile;
+    for (size_t i = 0; i < items.size(); ++i)
+        if (Settings.Language == QLatin1String(kLanguages[i].Code)) {
+            items[i]->setChecked(true);
+            helpFile = QString::fromLatin1(kLanguages[i].HelpFile);
+            break;
+        }
+    qApp->setProperty(kHelpFileProperty, helpFile);
+
+    // A catalog that cannot be read is reported once, but the status bar
+    // and the link are still looked after.
+    std::exception_ptr failure;
+    HelpAbout1->setEnabled(!helpFile.isEmpty());
+    if (!helpFile.isEmpty()) {
+        try {
+            gnugettext::SelectLanguage(Settings.Language);
+            FQtTranslations.Select(Settings.Language);
+            RetranslateWindow();
+            // An untitled document shows the untitled name of the new
+            // language; any other name stays as the program last set it.
+            if (FUntitled) {
+                CurrentFileName = UntitledName();
+                UpdateCaption();
+            }
+        } catch (...) {
+            failure = std::current_exception();
+        }
+    }
+    RefreshStatusBar();
+    ConnectHalt(false);
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TMainScreen::RetranslateWindow() {
+    // A window whose first translation failed (a damaged catalog) carries no
+    // mark; it is translated afresh instead of refusing every later switch.
+    if (gnugettext::IsTranslated(this))
+        gnugettext::RetranslateComponent(this);
+    else
+        gnugettext::TranslateComponent(this);
+}
+
+void TMainScreen::HelpAbout1Click(QObject*) {
+    const TLinkPause paused(*this);
+    FShell->Open(HelpFile());
+}
+
+void TMainScreen::Hilfe1Click(QObject*) {}
+
+void TMainScreen::Info1Click(QObject*) {
+    auto* about = new TAbout(*FShell, this);
+    gnugettext::RetranslateComponent(about);
+    FShell->ShowModal(*about);
+}
