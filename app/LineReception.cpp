@@ -2,6 +2,8 @@
 
 #include "serial/TByteSource.h"
 
+#include <string_view>
+
 namespace {
 
 constexpr char kHex[] = "0123456789ABCDEF";
@@ -102,15 +104,19 @@ void TLineReception::WatchForAnswer(unsigned char c) {
     }
 }
 
+// Lines are short and many: the standard library's inline searches cost less
+// per line than the out-of-line ones of QByteArray.
 void TLineReception::FinishLine(TPass& pass, bool forced) {
     QByteArray& line = FState.LineBuffer;
-    const qsizetype micro = line.indexOf("um");
-    if (micro >= 0)
-        line[micro] = '\xB5';
-    const qsizetype point = line.lastIndexOf('.');
-    if (point >= 0 && point + 1 < line.size() && line[point + 1] >= '0' && line[point + 1] <= '9' &&
-        !line.contains(':'))
-        line[point] = Separator(pass);
+    char* text = line.data();
+    const std::string_view view(text, static_cast<std::size_t>(line.size()));
+    const std::size_t micro = view.find("um");
+    if (micro != std::string_view::npos)
+        text[micro] = '\xB5';
+    const std::size_t point = view.rfind('.');
+    if (point != std::string_view::npos && point + 1 < view.size() && text[point + 1] >= '0' &&
+        text[point + 1] <= '9' && view.find(':') == std::string_view::npos)
+        text[point] = Separator(pass);
     // A forced finish is not a line end the instrument sent: show it even
     // while a prompt answer is expected, or the limit would drop it.
     if (!FState.SuppressLine || forced)
