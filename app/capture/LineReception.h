@@ -22,17 +22,18 @@ public:
 // the instrument's prompt answer, dumps codes in debug mode, echoes, writes
 // the micro sign and the user's decimal separator.
 //
-// The prompt answer is recognised in the received bytes, whatever debug codes
-// stand between them. When it arrives behind a reading that a line feed has
-// already completed (one burst), the reading is shown and only the answer is
-// dropped; text held back as a possible answer is dropped with it.
+// Each line is finished on its own when its line feed arrives, and text after
+// the last line feed waits for its own: what is shown, echoed and held never
+// depends on how the received bytes were split into receive events; it is
+// always what handling them one byte per event gives. The prompt answer is
+// recognised in the received bytes, whatever debug codes stand between them.
 //
-// It reads in bulk (everything waiting in one call) and then works byte by
-// byte in memory; what it shows is byte for byte what reading one byte per
-// pass gives. Two deliberate differences from a naive loop: a NUL byte is
-// dropped and the bytes behind it are still handled, and a line that grows
-// past MaxLineLength without a line feed is shown as if one had come, so a
-// device sending garbage can neither hang a reading nor grow memory unbounded.
+// It reads in bulk (everything waiting in one call), works byte by byte in
+// memory and shows the lines of one read in one insertion. Two deliberate
+// differences from a naive loop: a NUL byte is dropped and the bytes behind
+// it are still handled, and a line that grows past MaxLineLength without a
+// line feed is shown as if one had come, so a device sending garbage can
+// neither hang a reading nor grow memory unbounded.
 class TLineReception {
 public:
     static constexpr qsizetype MaxLineLength = 64 * 1024;
@@ -49,10 +50,13 @@ public:
         QByteArray LineBuffer;      // received characters not yet shown (ANSI bytes)
         bool SuppressLine = false;  // the line being received may be a prompt answer
         bool PromptPending = false; // a prompt went out, its answer not yet recognised
-        bool LineComplete = false;  // a line end arrived; the buffer is due to be shown
+        bool LineComplete = false;  // a line feed ended the line, which is being finished
     };
 
-    explicit TLineReception(TReceptionSink& sink) : FSink(sink) {}
+    // maxLineLength other than MaxLineLength lets a harness reach the limit
+    // with short inputs.
+    explicit TLineReception(TReceptionSink& sink, qsizetype maxLineLength = MaxLineLength)
+        : FSink(sink), FMaxLineLength(maxLineLength) {}
 
     // Handles everything the port has waiting (the receive event).
     void Receive(TByteSource& port, const TOptions& options);
@@ -73,29 +77,30 @@ private:
     // answer. It looks at the bytes, not at LineBuffer, so the debug codes
     // between them cannot hide the answer, and costs one comparison per byte.
     struct TAnswerWatch {
-        int Matched = 0;             // answer bytes ending the received bytes so far
-        bool Found = false;          // the line's received bytes hold the whole answer
-        qsizetype Start = 0;         // where the (first) answer begins in LineBuffer
-        bool CompleteBefore = false; // a line feed had completed the line before it
+        int Matched = 0;    // answer bytes ending the received bytes so far
+        bool Found = false; // the line's received bytes hold the whole answer
     };
 
-    // One receive event: the port it reads and the echo not yet sent.
+    // One receive event: the port it reads and the separator, asked for once
+    // per event when first needed.
     struct TPass {
         TByteSource& Port;
         const TOptions& Options;
-        QByteArray Echo;
-        void FlushEcho();
+        char Separator = 0;
     };
 
     void ProcessByte(unsigned char c, TPass& pass);
-    void WatchForAnswer(unsigned char c, qsizetype start);
-    void DropAnswer(TPass& pass);
-    void ShowLine(TPass& pass, bool forced);
-    void FinishLine(bool forced);
+    void WatchForAnswer(unsigned char c);
+    void FinishLine(TPass& pass, bool forced);
     void EmptyLine();
+    void Flush(TPass& pass);
+    char Separator(TPass& pass);
 
     TLineState FState;
     TReceptionSink& FSink;
+    qsizetype FMaxLineLength;
     QByteArray FChunk;
+    QByteArray FEcho;  // echo of this event not yet sent
+    QByteArray FShown; // lines of this event finished, not yet shown
     TAnswerWatch FAnswer;
 };

@@ -3,32 +3,30 @@
 #include "app/capture/LineReception.h"
 
 #include <QByteArray>
-#include <QList>
 
 #include <cctype>
-#include <utility>
 
-// The reading algorithm as it reads: one byte per pass, the prompt restart
-// per byte. The prompt answer is looked for in the received bytes, not in the
-// text with its debug codes; an answer that arrives after a line feed has
-// completed a line first lets that line be shown. The bulk reception must give
-// the same text byte for byte.
+// The reading algorithm as it reads with one byte per receive event: each
+// byte is handled on its own and a line is finished as soon as its line
+// feed has made it complete. The prompt answer is looked for in the received
+// bytes, not in the text with its debug codes. The bulk reception must give
+// the same text byte for byte, however the bytes are split into events.
 struct TReference {
+    explicit TReference(qsizetype maxLineLength = TLineReception::MaxLineLength)
+        : MaxLineLength(maxLineLength) {}
+
+    qsizetype MaxLineLength;
     TLineReception::TLineState State;
-    QByteArray Received;        // the bytes behind LineBuffer, without debug codes
-    QList<qsizetype> Starts;    // where each received byte begins in LineBuffer
-    QList<bool> CompleteBefore; // LineComplete as each received byte arrived
+    QByteArray Received; // the bytes behind LineBuffer, without debug codes
     QByteArray Shown;
     QByteArray Echo;
     char Separator = ',';
-    qsizetype Answer = -1; // where the first answer begins in Received
+    bool AnswerSeen = false; // Received holds the prompt answer
 
     void Empty() {
         State.LineBuffer.clear();
-        Answer = -1;
         Received.clear();
-        Starts.clear();
-        CompleteBefore.clear();
+        AnswerSeen = false;
     }
 
     void Finish(bool forced) {
@@ -47,47 +45,43 @@ struct TReference {
         State.LineComplete = false;
     }
 
-    void Receive(QByteArray& queue, TLineReception::TOptions options) {
-        for (const char byte : std::as_const(queue)) {
-            unsigned char c = static_cast<unsigned char>(byte);
-            if (c == 0)
-                continue;
-            QByteArray& line = State.LineBuffer;
-            Received.append(static_cast<char>(c));
-            Starts.append(line.size());
-            CompleteBefore.append(State.LineComplete);
-            line.append(static_cast<char>(c));
-            if (options.Debug)
-                line.append(QByteArray("(0x") +
-                            QByteArray::number(c, 16).toUpper().rightJustified(2, '0') + ")");
-            if (!State.PromptPending && State.SuppressLine)
-                State.PromptPending = true;
-            if (State.SuppressLine && line[0] != '\r')
-                State.SuppressLine = false;
-            // Received only grows until emptied: a first answer stays first,
-            // and a new one can only end at the byte just received.
-            if (Answer < 0 && Received.endsWith("\r\n> "))
-                Answer = Received.size() - 4;
-            const qsizetype answer = Answer;
-            if (State.PromptPending && answer >= 0) {
-                if (CompleteBefore[answer]) {
-                    line.truncate(Starts[answer]);
-                    Finish(false);
-                }
-                Empty();
-                State.SuppressLine = false;
-                State.PromptPending = false;
-                c = 0;
-            }
-            if (!State.SuppressLine && c == '\n')
-                State.LineComplete = true;
-            if (c != 0 && options.EchoBack && !State.SuppressLine)
-                Echo.append(static_cast<char>(c));
-            if (line.size() > TLineReception::MaxLineLength)
-                Finish(true);
+    // One receive event that finds one byte waiting.
+    void ReceiveByte(unsigned char c, TLineReception::TOptions options) {
+        if (c == 0)
+            return;
+        QByteArray& line = State.LineBuffer;
+        Received.append(static_cast<char>(c));
+        line.append(static_cast<char>(c));
+        if (options.Debug) {
+            const char code[] = {
+                '(', '0', 'x', "0123456789ABCDEF"[c / 16], "0123456789ABCDEF"[c % 16], ')'};
+            line.append(code, sizeof code);
         }
-        queue.clear();
-        if (State.LineComplete)
+        if (!State.PromptPending && State.SuppressLine)
+            State.PromptPending = true;
+        if (State.SuppressLine && line[0] != '\r')
+            State.SuppressLine = false;
+        // Received only grows until emptied: an answer can only end at the
+        // byte just received.
+        AnswerSeen = AnswerSeen || Received.endsWith(TLineReception::PromptAnswer);
+        if (State.PromptPending && AnswerSeen) {
+            Empty();
+            State.SuppressLine = false;
+            State.PromptPending = false;
+            c = 0;
+        }
+        if (!State.SuppressLine && c == '\n')
+            State.LineComplete = true;
+        if (c != 0 && options.EchoBack && !State.SuppressLine)
+            Echo.append(static_cast<char>(c));
+        if (line.size() > MaxLineLength)
+            Finish(true);
+        if (State.LineComplete) // the queue is empty after every byte
             Finish(false);
+    }
+
+    void Receive(const QByteArray& bytes, TLineReception::TOptions options) {
+        for (const char byte : bytes)
+            ReceiveByte(static_cast<unsigned char>(byte), options);
     }
 };

@@ -2,6 +2,8 @@
 #include "tests/app/FakeByteSource.h"
 #include "tests/app/LineReceptionReference.h"
 
+#include <QList>
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -111,9 +113,6 @@ TEST_F(LineReceptionTest, ReadingBesideThePromptAnswerIsShownAndNextLineIsSuspec
         {"2.5 um\r\n\r\n> ", false, "2,5 \xB5m\r\n"},
         {"2.5\n\r\n> 3.5\n", false, "2,5\n3,5\n"},
         {"2\r\n\r\n> ", true, "2(0x32)\r(0x0D)\n(0x0A)"},
-        // The answer's own line feed completes nothing: the text before it
-        // goes with the answer.
-        {"2.5\r\n> ", false, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Burst.toStdString());
@@ -126,6 +125,16 @@ TEST_F(LineReceptionTest, ReadingBesideThePromptAnswerIsShownAndNextLineIsSuspec
         EXPECT_FALSE(State.SuppressLine);
         EXPECT_FALSE(State.PromptPending);
     }
+}
+
+TEST_F(LineReceptionTest, ReadingEndedByTheAnswersLineFeedIsShownAsItArrives) {
+    // The line feed completes the reading before the answer can be whole;
+    // the rest of the answer starts the next line, as byte by byte.
+    Reception.PromptRequested();
+    Receive("2.5\r\n> ");
+    EXPECT_EQ(Sink.Shown, QByteArray("2,5\r\n"));
+    EXPECT_EQ(State.LineBuffer, QByteArray("> "));
+    EXPECT_TRUE(State.PromptPending);
 }
 
 TEST_F(LineReceptionTest, ReadingStartingWithCarriageReturnIsHeldUntilTheAnswer) {
@@ -143,9 +152,33 @@ TEST_F(LineReceptionTest, ReadingStartingWithCarriageReturnIsHeldUntilTheAnswer)
     EXPECT_TRUE(Port.Written.isEmpty());
 }
 
-TEST_F(LineReceptionTest, TwoLinesInOneBurstAreShownTogether) {
-    Receive("1.5 um\r\n2.5 um\r\n");
-    EXPECT_EQ(Sink.Shown, QByteArray("1.5 \xB5m\r\n2,5 um\r\n"));
+TEST_F(LineReceptionTest, LinesArrivingTogetherAreEachConverted) {
+    const struct {
+        QList<QByteArray> Events;
+        QByteArray Shown;
+        QByteArray Held;
+    } cases[] = {
+        {{"  12.5 um\r\n  12.5 um\r\n"}, "  12,5 \xB5m\r\n  12,5 \xB5m\r\n", ""},
+        {{"11.1 mm\r\n22.2 mm\r\n33.3 mm\r\n  7.5 um\r\n"},
+         "11,1 mm\r\n22,2 mm\r\n33,3 mm\r\n  7,5 \xB5m\r\n",
+         ""},
+        {{"1.5\r\n2.", "5\r\n"}, "1,5\r\n2,5\r\n", ""},
+        // Each line keeps its own rules: a colon or a micro sign stays in
+        // its line, and a line without its line feed waits.
+        {{"t: 1.5 um\n2.5 um\n3.", "5"}, "t: 1.5 \xB5m\n2,5 \xB5m\n", "3.5"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Events.join('|').toStdString());
+        TRecordingSink sink;
+        TFakeByteSource port;
+        TLineReception reception(sink);
+        for (const QByteArray& event : c.Events) {
+            port.Feed(event);
+            reception.Receive(port, {});
+        }
+        EXPECT_EQ(sink.Shown, c.Shown);
+        EXPECT_EQ(reception.State().LineBuffer, c.Held);
+    }
 }
 
 TEST_F(LineReceptionTest, EchoSendsEveryByteButNulAndSuppressedAnswer) {
@@ -187,38 +220,93 @@ TEST_F(LineReceptionTest, HeldTextPastTheLimitIsShownNotDropped) {
     EXPECT_EQ(Sink.Shown.size() + State.LineBuffer.size(), held.size());
 }
 
-TEST(LineReceptionEquivalence, BulkReadingEqualsOneBytePerPass) {
+// The reception, its events split as a test chooses, beside the model that
+// reads one byte per event.
+struct TSplitRun {
+    explicit TSplitRun(qsizetype limit = TLineReception::MaxLineLength)
+        : Reception(Sink, limit), Reference(limit) {}
+    TRecordingSink Sink;
+    TFakeByteSource Port;
+    TLineReception Reception;
+    TReference Reference;
+
+    void Receive(const QByteArray& bytes, TLineReception::TOptions options) {
+        Reference.Receive(bytes, options);
+        Port.Feed(bytes);
+        Reception.Receive(Port, options);
+    }
+    void PromptRequested() {
+        Reception.PromptRequested();
+        Reference.State.SuppressLine = true;
+    }
+    ::testing::AssertionResult MatchesReference() const {
+        const TLineReception::TLineState& state = Reception.State();
+        if (Sink.Shown != Reference.Shown)
+            return ::testing::AssertionFailure()
+                   << "shown " << Sink.Shown.toPercentEncoding().toStdString() << " instead of "
+                   << Reference.Shown.toPercentEncoding().toStdString();
+        if (Port.Written != Reference.Echo)
+            return ::testing::AssertionFailure() << "echo differs";
+        if (state.LineBuffer != Reference.State.LineBuffer ||
+            state.SuppressLine != Reference.State.SuppressLine ||
+            state.PromptPending != Reference.State.PromptPending ||
+            state.LineComplete != Reference.State.LineComplete)
+            return ::testing::AssertionFailure() << "held state differs";
+        return ::testing::AssertionSuccess();
+    }
+};
+
+TEST(LineReceptionSplits, RandomSplitsGiveWhatOneBytePerEventGives) {
     std::mt19937 random(20261207);
     const QByteArray alphabet = QByteArray("0123456789.: um\r\n> x\0", 21);
     for (int round = 0; round < 300; ++round) {
         TLineReception::TOptions options{.Debug = round % 7 == 0, .EchoBack = round % 3 == 0};
-        TReference reference;
-        TRecordingSink sink;
-        TFakeByteSource port;
-        TLineReception reception(sink);
-        const TLineReception::TLineState& state = reception.State();
+        // A short limit now and then, so lines past it come up too.
+        TSplitRun run(round % 5 == 0 ? 1 + static_cast<qsizetype>(random() % 24)
+                                     : TLineReception::MaxLineLength);
         for (int burst = 0; burst < 40; ++burst) {
             if (random() % 16 == 0) // the user switches the code dump mid-line
                 options.Debug = !options.Debug;
-            if (random() % 5 == 0) { // a prompt request went out
-                reception.PromptRequested();
-                reference.State.SuppressLine = true;
-            }
+            if (random() % 5 == 0) // a prompt request went out
+                run.PromptRequested();
             QByteArray bytes;
-            const int length = static_cast<int>(random() % 12);
+            // Mostly a few bytes, sometimes several lines in one event.
+            const int length = static_cast<int>(random() % (random() % 4 == 0 ? 60 : 12));
             for (int i = 0; i < length; ++i)
                 bytes.append(alphabet[static_cast<qsizetype>(random() % alphabet.size())]);
             if (random() % 4 == 0) // the answer, with bytes before and after it
                 bytes.insert(static_cast<qsizetype>(random() % (bytes.size() + 1)), "\r\n> ");
-            QByteArray queue = bytes;
-            reference.Receive(queue, options);
-            port.Feed(bytes);
-            reception.Receive(port, options);
-            ASSERT_EQ(sink.Shown, reference.Shown) << "round " << round << " burst " << burst;
-            ASSERT_EQ(port.Written, reference.Echo);
-            ASSERT_EQ(state.LineBuffer, reference.State.LineBuffer);
-            ASSERT_EQ(state.SuppressLine, reference.State.SuppressLine);
-            ASSERT_EQ(state.PromptPending, reference.State.PromptPending);
+            run.Receive(bytes, options);
+            ASSERT_TRUE(run.MatchesReference()) << "round " << round << " burst " << burst;
+        }
+    }
+}
+
+TEST(LineReceptionSplits, AStreamCutAtEveryByteGivesTheSameDocument) {
+    // Readings, a prompt answer with a reading behind it, a colon, a NUL.
+    static const char kStream[] = "  12.5 um\r\n11.1 mm\r\n\r\n> 7.5 um\r\nt: 1.5\r\n3.\0"
+                                  "25\r\n4.5";
+    const QByteArray stream(kStream, sizeof kStream - 1);
+    for (const bool debug : {false, true}) {
+        for (const bool echo : {false, true}) {
+            const TLineReception::TOptions options{.Debug = debug, .EchoBack = echo};
+            QByteArray whole;
+            for (qsizetype cut = 0; cut <= stream.size(); ++cut) {
+                SCOPED_TRACE(testing::Message()
+                             << "debug " << debug << " echo " << echo << " cut at " << cut);
+                TSplitRun run;
+                run.PromptRequested();
+                run.Receive(stream.left(cut), options);
+                run.Receive(stream.mid(cut), options);
+                ASSERT_TRUE(run.MatchesReference());
+                if (cut == 0)
+                    whole = run.Sink.Shown;
+                EXPECT_EQ(run.Sink.Shown, whole);
+            }
+            if (!debug) {
+                EXPECT_EQ(whole, QByteArray("  12,5 \xB5m\r\n11,1 mm\r\n7,5 \xB5m\r\n"
+                                            "t: 1.5\r\n3,25\r\n"));
+            }
         }
     }
 }

@@ -12,11 +12,13 @@
 #include <QDir>
 #include <QFile>
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 
 namespace {
 
@@ -68,6 +70,71 @@ TEST_F(SerialReceptionTest, EchoProfileSendsEveryByteBack) {
     ASSERT_TRUE(testing_support::WaitFor([&] { return Text() == "7,25\n"; }))
         << Text().toStdString();
     EXPECT_EQ(Gauge.Receive(6), "7.25\r\n");
+}
+
+// One reading as the gauge sends it and as the editor must show it.
+struct TReading {
+    std::string Sent;
+    QString Shown;
+};
+
+TReading Reading(int i) {
+    const QString micro = QStringLiteral("\u00B5");
+    switch (i % 4) {
+    case 0:
+        return {QStringLiteral("  %1.%2 um\r\n").arg(i).arg(i % 10).toStdString(),
+                QStringLiteral("  %1,%2 %3m").arg(i).arg(i % 10).arg(micro)};
+    case 1:
+        return {QStringLiteral("%1.05 mm\r\n").arg(i).toStdString(),
+                QStringLiteral("%1,05 mm").arg(i)};
+    case 2: // the first "um" of the line is the one in the word
+        return {QStringLiteral("Maximum %1.5 um\r\n").arg(i).toStdString(),
+                QStringLiteral("Maxim%1m %2,5 um").arg(micro).arg(i)};
+    default: // a colon keeps the point
+        return {QStringLiteral("12:%1.5\r\n").arg(i).toStdString(),
+                QStringLiteral("12:%1.5").arg(i)};
+    }
+}
+
+// A gauge's memory dump: many lines in one write, so the serial thread hands
+// several over at once, then lines cut between writes, the second part sent
+// only once the lines before the cut are shown. Each line is converted on
+// its own, however the bytes were handed over.
+TEST_F(SerialReceptionTest, EveryLineIsConvertedHoweverTheStreamIsHandedOver) {
+    Start("[Config]\nDevice=3\n");
+    QStringList expected;
+    const auto lines = [&] { return static_cast<int>(Text().count('\n')); };
+    std::string dump;
+    for (int i = 0; i < 400; ++i) {
+        const TReading reading = Reading(i);
+        dump += reading.Sent;
+        expected << reading.Shown;
+    }
+    // Compares the editor's lines with the readings sent so far.
+    const auto checkLines = [&] {
+        const QStringList shown = Text().split('\n');
+        ASSERT_EQ(shown.size(), expected.size() + 1) << Text().toStdString();
+        for (qsizetype i = 0; i < expected.size(); ++i)
+            EXPECT_EQ(shown[i].toStdString(), expected[i].toStdString()) << "line " << i;
+        EXPECT_EQ(shown.last(), "") << "no partial line is shown";
+    };
+    Gauge.Send(dump);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return lines() >= expected.size(); }))
+        << lines() << " lines";
+    checkLines();
+    for (int i = 400; i < 440; i += 2) {
+        const TReading first = Reading(i);
+        const TReading second = Reading(i + 1);
+        const std::size_t cut = 1 + static_cast<std::size_t>(i) % (second.Sent.size() - 1);
+        expected << first.Shown;
+        Gauge.Send(first.Sent + second.Sent.substr(0, cut));
+        ASSERT_TRUE(testing_support::WaitFor([&] { return lines() >= expected.size(); }));
+        checkLines();
+        expected << second.Shown;
+        Gauge.Send(second.Sent.substr(cut));
+    }
+    ASSERT_TRUE(testing_support::WaitFor([&] { return lines() >= expected.size(); }));
+    checkLines();
 }
 
 TEST(SerialDesignValues, GiveTheDocumentedSettingsString) {
