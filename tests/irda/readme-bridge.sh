@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The infrared bridge as the README shows it: its socat command, read out of
-# README.md, copies what a serial device receives into the IrCOMM socket of a
+# The infrared bridge as the user documentation shows it: its socat command,
+# read out of the Markdown file that holds it (README.md or docs/), copies what a serial device receives into the IrCOMM socket of a
 # running Brisquell (offscreen, private XDG folders, the infrared instrument
 # connected). A pseudo-terminal stands in for the device: in the command only
 # the device path is replaced. A reading written to the pseudo-terminal must
@@ -10,7 +10,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build}
-readme=README.md
 device=/dev/ttyUSB0
 reading="IR K7X: +4.210 mm"
 deadline=60 # seconds for each thing to happen
@@ -18,8 +17,9 @@ deadline=60 # seconds for each thing to happen
 fail() { echo "readme-bridge: $*" >&2; exit 1; }
 
 # --- The command, exactly as documented ----------------------------------
-mapfile -t commands < <(grep -E '^[[:space:]]*socat .*UNIX-CONNECT:' "$readme" | sed -E 's/^[[:space:]]+//')
-((${#commands[@]} == 1)) || fail "expected one socat bridge command in $readme, found ${#commands[@]}"
+mapfile -t commands < <(grep -hE '^[[:space:]]*socat .*UNIX-CONNECT:' README.md docs/*.md |
+    sed -E 's/^[[:space:]]+//')
+((${#commands[@]} == 1)) || fail "expected one socat bridge command in the documentation, found ${#commands[@]}"
 documented=${commands[0]}
 [[ $documented == *"$device"* ]] || fail "the documented command does not read $device: $documented"
 
