@@ -25,6 +25,11 @@ namespace {
 
 constexpr std::array<uint8_t, 6> kIrCOMMParameters = {0x00, 0x01, 0x06, 0x01, 0x01, 0x01};
 constexpr std::string_view kIasAttribute = "Parameters";
+// The service's socket file: without the colon of the service name, which
+// tools that take addresses (socat among them) would split the path at.
+constexpr std::string_view kServiceFile = "IrCOMM";
+// The name older versions gave it.
+constexpr std::string_view kOldServiceFile = "IrDA:IrCOMM";
 constexpr uint16_t kHighestVersion = MAKEWORD(2, 2);
 
 thread_local int tLastError = 0;
@@ -268,12 +273,26 @@ int SetIas(TSocket& socket, const void* value, int length) {
     return 0;
 }
 
+// A socket file of an older version goes once no instance of it runs: the
+// lock beside it is free. One held, or a file that is not a socket, stays.
+void RemoveOldServiceFile(const std::string& folder) {
+    const std::string path = folder + "/" + std::string(kOldServiceFile);
+    struct stat existing {};
+    if (::lstat(path.c_str(), &existing) != 0 || !S_ISSOCK(existing.st_mode))
+        return;
+    const TFile lock(::open((path + ".lock").c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    // No lock file: no instance ever held one.
+    if (lock.Get() < 0 ? errno != ENOENT : ::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0)
+        return;
+    ::unlink(path.c_str());
+}
+
 // Takes the service's lock and makes its socket file; the error code, or 0.
 int BindService(TSocket& socket) {
     const std::string folder = ServiceFolder();
     if (folder.empty())
         return WSAEACCES;
-    const std::string path = folder + "/" + std::string(IrCOMMService);
+    const std::string path = folder + "/" + std::string(kServiceFile);
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.size() >= sizeof address.sun_path)
@@ -286,6 +305,7 @@ int BindService(TSocket& socket) {
         return WSAEACCES;
     if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0)
         return WSAEADDRINUSE;
+    RemoveOldServiceFile(folder);
     struct stat existing {};
     if (::lstat(path.c_str(), &existing) == 0) {
         if (!S_ISSOCK(existing.st_mode))

@@ -2,9 +2,9 @@
 
 // The socket calls of the infrared listener, with the calls, values and
 // records of the Windows socket interface. Linux has no IrDA stack: the
-// IrCOMM service offered here is a Unix-domain stream socket named after the
-// service in the user's runtime folder, which an IrDA bridge or the gauge
-// simulator connects to. Main thread only.
+// IrCOMM service offered here is a Unix-domain stream socket "IrCOMM" in the
+// user's runtime folder, which an IrDA bridge or the gauge simulator connects
+// to. Main thread only.
 
 #include <QEvent>
 #include <QPointer>

@@ -2,8 +2,7 @@
 
 #include "usb/D2XXUnit.h"
 
-TUsbLink::TUsbLink(TD2xxUnit& d2xx, TUSBReceiveThread::TTextEvent onText,
-                   TUSBReceiveThread::TLostEvent onLost)
+TUsbLink::TUsbLink(TD2xxUnit& d2xx, TUSBReceiveThread::TTextEvent onText, TLostEvent onLost)
     : FD2xx(d2xx), FOnText(std::move(onText)), FOnLost(std::move(onLost)) {}
 
 TUsbLink::~TUsbLink() {
@@ -11,11 +10,19 @@ TUsbLink::~TUsbLink() {
 }
 
 bool TUsbLink::Connect() {
+    ++FConnection;
     USBHandle = nullptr;
     // From the first connect on, the library's failures are only returned.
     FD2xx.D2xxReportErrors = false;
-    const bool connected =
-        FD2xx.Open_USB_Device_By_Device_Description(USBHandle, Description) == d2xx::FT_OK;
+    if (FD2xx.Open_USB_Device_By_Device_Description(USBHandle, Description) != d2xx::FT_OK) {
+        // A library may leave a handle behind a failed open. A link that is
+        // not connected is never disconnected, so a thread started on it
+        // would run on past the library: the handle is closed here instead.
+        if (USBHandle != nullptr)
+            FD2xx.D2xx_Close(USBHandle);
+        USBHandle = nullptr;
+        return false;
+    }
     if (USBHandle != nullptr) {
         // A setting the converter refuses leaves it as it is: not checked.
         FD2xx.D2xx_SetLatencyTimer(USBHandle, 10);
@@ -24,9 +31,12 @@ bool TUsbLink::Connect() {
         FD2xx.D2xx_SetDataCharacteristics(USBHandle, 8, 0, 0); // 8 data bits, 1 stop bit, no parity
         FD2xx.D2xx_SetFlowControl(USBHandle, 0, 0x11, 0x13);
         FD2xx.D2xx_SetTimeouts(USBHandle, 50, 50);
-        USBThread = std::make_unique<TUSBReceiveThread>(FD2xx, USBHandle, FOnText, FOnLost);
+        TUSBReceiveThread::TLostEvent lost;
+        if (FOnLost)
+            lost = [this, connection = FConnection] { FOnLost(connection); };
+        USBThread = std::make_unique<TUSBReceiveThread>(FD2xx, USBHandle, FOnText, lost);
     }
-    return connected;
+    return true;
 }
 
 void TUsbLink::Disconnect() {

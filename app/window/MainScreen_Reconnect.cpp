@@ -58,8 +58,10 @@ void TMainScreen::ReconnectWhenBack() {
         ReconnectTime->start(kUsbLookMs);
 }
 
-void TMainScreen::UsbConverterLost() {
-    if (ChosenProfile().Link != TLinkKind::Usb || !FConnection->Connected())
+void TMainScreen::UsbConverterLost(uint64_t connection) {
+    // The user may have connected again before this notice came through.
+    if (connection != FUsbLink->Connection() || ChosenProfile().Link != TLinkKind::Usb ||
+        !FConnection->Connected())
         return;
     act_interface_disconneced->trigger(); // "Getrennt", not a dead "Verbunden..."
     ReconnectWhenBack();

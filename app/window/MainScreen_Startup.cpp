@@ -122,6 +122,9 @@ void TMainScreen::FormDestroy(QObject*) {
     FInserter->Flush();
     FJournal.reset(); // a clean end leaves no journal behind
     PutIniParam();
+    // The disconnect above is not offered while nothing is connected; no
+    // receive thread may still run in the library when it goes.
+    FUsbLink->Disconnect();
     FD2xx->D2xx_Unload();
 }
 

@@ -11,11 +11,12 @@ void TMainScreen::BuildUsb() {
     // Runs on the main thread, while the receive thread waits for it.
     FUsbLink = std::make_unique<TUsbLink>(
         *FD2xx, [this](const QByteArray& text) { RunGuarded([&] { AddReceivedText(text); }); },
-        [this] {
+        [this](uint64_t connection) {
             // Not while the thread waits for this call: the disconnect waits
             // for the thread.
             QMetaObject::invokeMethod(
-                this, [this] { RunGuarded([this] { UsbConverterLost(); }); }, Qt::QueuedConnection);
+                this, [this, connection] { RunGuarded([&] { UsbConverterLost(connection); }); },
+                Qt::QueuedConnection);
         });
     FConnection->SetLink(TLinkKind::Usb, FUsbLink.get());
 }

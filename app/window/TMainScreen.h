@@ -207,8 +207,9 @@ private:
     static void PortsChanged(void* window);
     void ReconnectWhenBack();
     void TryReconnect();
-    // The connected USB converter was pulled out.
-    void UsbConverterLost();
+    // The USB converter of the link's connect number connection was pulled
+    // out; a notice about an earlier connect is dropped.
+    void UsbConverterLost(uint64_t connection);
 
     // Edit commands that act on the editor and its clipboard.
     void act_edit_undoExecute(QObject* Sender);

@@ -75,7 +75,7 @@ protected:
     bool WaitForText(const QString& text) const {
         return WaitFor([&] { return Text() == text; }, 30000);
     }
-    static QString SocketPath() { return testing_support::RuntimeDir() + "/Brisquell/IrDA:IrCOMM"; }
+    static QString SocketPath() { return testing_support::RuntimeDir() + "/Brisquell/IrCOMM"; }
 };
 
 TEST_F(InfraredTest, AGaugeDeliversWithTheInfraredProfileUntilItIsReplacedOrLeaves) {

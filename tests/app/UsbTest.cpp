@@ -1,6 +1,7 @@
 // The USB converter profile in the real window, against the simulated
 // converter library found through LD_LIBRARY_PATH.
 #include "app/window/TMainScreen.h"
+#include "platform/TThread.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/WindowProbe.h"
 #include "tests/support/ChildProcess.h"
@@ -19,9 +20,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 using testing_support::WaitFor;
 
@@ -146,6 +149,68 @@ TEST_F(UsbTest, PauseAndResumeKeepTheConverterOpen) {
     promptTime->start();
     Window->ConnectHalt(true);
     EXPECT_TRUE(promptTime->isActive()) << "nothing is paused without a COM port";
+}
+
+// A library that leaves a handle behind a failed open: the link stays
+// disconnected with the handle closed and no receive thread, and the
+// converter is free for the next connect. At the end the library sees its
+// last call before it is unloaded: a thread left running would have its close
+// go nowhere.
+TEST_F(UsbTest, AFailedOpenThatLeavesAHandleClosesItAndStartsNoThread) {
+    const std::string failedOpen = "FT_OpenEx(Velmarod K65,2)\nFT_Close\n";
+    for (const bool connectAgain : {false, true}) {
+        SCOPED_TRACE(connectAgain ? "then connected" : "then ended");
+        Stop();
+        Sim.Reset();
+        Sim.FailNextOpenLeavingHandle(4);
+        Start("[Config]\nDevice=2\n");
+        EXPECT_EQ(Panel(0), "Getrennt");
+        EXPECT_TRUE(Boxes().isEmpty());
+        EXPECT_EQ(Sim.Journal(), failedOpen) << "neither configured nor read";
+        EXPECT_EQ(Sim.Feed("1.5\r\n"), 0u) << "the converter was closed";
+        std::string expected = failedOpen;
+        if (connectAgain) {
+            Action("act_interface_conneced")->trigger();
+            EXPECT_EQ(Panel(0), "Verbunden...");
+            expected += kConnectCalls + kDisconnectCalls;
+            ASSERT_TRUE(JournalIs(failedOpen + kConnectCalls)) << Sim.Journal();
+            Sim.Feed("2.5\r\n");
+            ASSERT_TRUE(WaitFor([&] { return Text() == "2.5\n"; })) << Text().toStdString();
+        }
+        Stop();
+        const std::string journal = Sim.Journal();
+        EXPECT_TRUE(journal.ends_with("FT_Close\n")) << journal;
+        EXPECT_EQ(journal, expected);
+    }
+}
+
+// A converter pulled out and connected again before the notice of its loss
+// came through: the notice belongs to the earlier connection and leaves the
+// new one alone.
+TEST_F(UsbTest, ANoticeOfALostConverterNeverEndsALaterConnection) {
+    Start("[Config]\nDevice=2\nAutoReconnect=0\n");
+    ASSERT_TRUE(JournalIs(kConnectCalls)) << Sim.Journal();
+    Sim.Unplug();
+    // The receive thread hands its notice over; the window's events, among
+    // them the notice it queued, wait.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    bool handedOver = false;
+    while (!(handedOver = platform::CheckSynchronize()) &&
+           std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(handedOver);
+    EXPECT_EQ(Panel(0), "Verbunden...");
+
+    Sim.Plug();
+    Action("act_interface_disconneced")->trigger();
+    Action("act_interface_conneced")->trigger();
+    ASSERT_EQ(Panel(0), "Verbunden...");
+    QCoreApplication::sendPostedEvents(); // the notice of the earlier connection
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Panel(0), "Verbunden...");
+    Sim.Feed("3.5\r\n");
+    EXPECT_TRUE(WaitFor([&] { return Text() == "3.5\n"; })) << Text().toStdString();
+    EXPECT_EQ(Sim.Journal(), kConnectCalls + kDisconnectCalls + kConnectCalls);
 }
 
 // The gauge simulator drives the simulated converter through its channel.

@@ -14,8 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <string>
+#include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -38,7 +40,7 @@ QByteArray Padded(const char* text, int size) {
 }
 
 std::string ServicePath() {
-    return ServiceFolder() + "/IrDA:IrCOMM";
+    return ServiceFolder() + "/IrCOMM";
 }
 
 // A gauge's end of a connection.
@@ -238,6 +240,64 @@ TEST_F(SocketLayerTest, TheServiceSocketIsPrivateAndHeldByOneInstance) {
     EXPECT_EQ(ServiceFolder(), "");
     TIrDAListener fourth({});
     EXPECT_FALSE(fourth.Open(&window));
+}
+
+// The socket file older versions made ("IrDA:IrCOMM") goes when no instance
+// of theirs holds its lock; a live one's, or a file that is no socket, stays.
+TEST_F(SocketLayerTest, AnOlderVersionsSocketFileGoesOnlyWhenNoInstanceHoldsIt) {
+    const std::string old = ServiceFolder() + "/IrDA:IrCOMM";
+    struct TCase {
+        const char* Name;
+        bool Socket;   // else a plain file
+        bool LockFile; // its lock file exists
+        bool Held;     // an instance of the older version holds the lock and listens
+        bool Removed;
+    };
+    const TCase cases[] = {
+        {"left by a crash", true, true, false, true},
+        {"left without a lock file", true, false, false, true},
+        {"an older instance still runs", true, true, true, false},
+        {"a file that is no socket", false, true, false, false},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        int lock = -1;
+        if (c.LockFile)
+            lock = ::open((old + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+        if (c.Held) {
+            ASSERT_EQ(::flock(lock, LOCK_EX | LOCK_NB), 0);
+        }
+        int file = -1;
+        if (c.Socket) {
+            file = ::socket(AF_UNIX, ::SOCK_STREAM | SOCK_CLOEXEC, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            std::strncpy(address.sun_path, old.c_str(), sizeof address.sun_path - 1);
+            ASSERT_EQ(::bind(file, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+            ASSERT_EQ(::listen(file, 1), 0);
+        } else {
+            file = ::open(old.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        }
+        ASSERT_GE(file, 0);
+        if (!c.Held) {
+            ::close(file);
+            file = -1;
+        }
+
+        TIrDAListener listener({});
+        QObject window;
+        EXPECT_TRUE(listener.Open(&window));
+        struct stat info {};
+        EXPECT_EQ(::lstat(old.c_str(), &info) != 0, c.Removed);
+        EXPECT_EQ(::lstat(ServicePath().c_str(), &info), 0);
+        listener.Close();
+
+        ::unlink(old.c_str());
+        ::unlink((old + ".lock").c_str());
+        for (const int fd : {file, lock})
+            if (fd >= 0)
+                ::close(fd);
+    }
 }
 
 TEST_F(SocketLayerTest, TheListenerFollowsItsPeers) {

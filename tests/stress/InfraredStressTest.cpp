@@ -28,8 +28,7 @@ using testing_support::WaitFor;
 class TIrPeer {
 public:
     TIrPeer() {
-        const QByteArray path =
-            (testing_support::RuntimeDir() + "/Brisquell/IrDA:IrCOMM").toLocal8Bit();
+        const QByteArray path = (testing_support::RuntimeDir() + "/Brisquell/IrCOMM").toLocal8Bit();
         sockaddr_un address{};
         address.sun_family = AF_UNIX;
         if (path.size() >= static_cast<qsizetype>(sizeof address.sun_path))

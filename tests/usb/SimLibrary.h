@@ -25,6 +25,8 @@ public:
         FFailNext = Find<TFTSim_FailNext>("FTSim_FailNext");
         FJournal = Find<TFTSim_Journal>("FTSim_Journal");
         FBlockedReads = Find<TFTSim_BlockedReads>("FTSim_BlockedReads");
+        FFailNextOpenLeavingHandle =
+            Find<TFTSim_FailNextOpenLeavingHandle>("FTSim_FailNextOpenLeavingHandle");
         Reset();
     }
     ~TSimLibrary() {
@@ -34,7 +36,10 @@ public:
     TSimLibrary(const TSimLibrary&) = delete;
     TSimLibrary& operator=(const TSimLibrary&) = delete;
 
-    bool Loaded() const { return FHandle != nullptr && FBlockedReads != nullptr; }
+    bool Loaded() const {
+        return FHandle != nullptr && FBlockedReads != nullptr &&
+               FFailNextOpenLeavingHandle != nullptr;
+    }
     void Reset() { FReset(); }
     unsigned Feed(const QByteArray& bytes) {
         return FFeed(bytes.constData(), static_cast<unsigned>(bytes.size()));
@@ -50,6 +55,7 @@ public:
         return text;
     }
     unsigned BlockedReads() const { return FBlockedReads(); }
+    void FailNextOpenLeavingHandle(unsigned status) { FFailNextOpenLeavingHandle(status); }
 
 private:
     template <typename F> F Find(const char* name) {
@@ -64,4 +70,5 @@ private:
     TFTSim_FailNext FFailNext = nullptr;
     TFTSim_Journal FJournal = nullptr;
     TFTSim_BlockedReads FBlockedReads = nullptr;
+    TFTSim_FailNextOpenLeavingHandle FFailNextOpenLeavingHandle = nullptr;
 };

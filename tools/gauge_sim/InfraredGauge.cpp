@@ -23,7 +23,7 @@ std::string IrCOMMSocketPath() {
     const std::string folder = runtime != nullptr && runtime[0] == '/'
                                    ? std::string(runtime) + "/Brisquell"
                                    : "/tmp/brisquell-" + std::to_string(::getuid());
-    return folder + "/IrDA:IrCOMM";
+    return folder + "/IrCOMM";
 }
 
 TInfraredGauge::TInfraredGauge(TSimOptions options, std::ostream& out)

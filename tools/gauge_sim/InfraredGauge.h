@@ -10,7 +10,7 @@
 #include <string_view>
 
 // The IrCOMM service socket of the program: $XDG_RUNTIME_DIR/Brisquell/
-// IrDA:IrCOMM when that is an absolute path, else /tmp/brisquell-<uid>/...
+// IrCOMM when that is an absolute path, else /tmp/brisquell-<uid>/...
 std::string IrCOMMSocketPath();
 
 // A gauge with an infrared port: it connects to the program's IrCOMM service

@@ -89,7 +89,7 @@ answered with CR LF "> ".
   --ready-file PATH   write "COMn /dev/pts/X" to PATH once registered
   --verbose           report traffic on standard error
   --infrared          a gauge with an infrared port: connect to Brisquell's
-                      IrCOMM service ($XDG_RUNTIME_DIR/Brisquell/IrDA:IrCOMM)
+                      IrCOMM service ($XDG_RUNTIME_DIR/Brisquell/IrCOMM)
                       and send the readings there; "!unplug" and "!plug"
                       leave and come back, --ready-file and standard output
                       say "IrDA <socket>", "disconnected IrDA" when the

@@ -155,3 +155,6 @@ FTSIM_EXPORT unsigned FTSim_Journal(char* buffer, unsigned size) {
 FTSIM_EXPORT unsigned FTSim_BlockedReads() {
     return Converter().BlockedReads();
 }
+FTSIM_EXPORT void FTSim_FailNextOpenLeavingHandle(unsigned status) {
+    Converter().FailNextOpenLeavingHandle(status);
+}

@@ -19,4 +19,7 @@ using TFTSim_FailNext = void (*)(const char* entry, unsigned status, unsigned re
 using TFTSim_Journal = unsigned (*)(char* buffer, unsigned size);
 // FT_Read calls waiting for bytes right now.
 using TFTSim_BlockedReads = unsigned (*)();
+// The next FT_OpenEx that finds the converter opens it and stores its handle,
+// yet answers status: a library that leaves a handle behind a failed open.
+using TFTSim_FailNextOpenLeavingHandle = void (*)(unsigned status);
 }

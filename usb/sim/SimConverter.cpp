@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -109,7 +110,7 @@ FT_STATUS TSimConverter::OpenEx(void* arg, DWORD flags, FT_HANDLE* handle) {
     FReceivedLatch = false;
     FReadTimeoutMs = 0;
     *handle = Handle();
-    return FT_OK;
+    return std::exchange(FOpenLeavingHandle, std::nullopt).value_or(FT_OK);
 }
 
 FT_STATUS TSimConverter::Close(FT_HANDLE handle) {
@@ -250,6 +251,7 @@ void TSimConverter::Reset() {
     FEventMask = 0;
     FEvent = nullptr;
     FFailures.clear();
+    FOpenLeavingHandle.reset();
     FJournal.clear();
     FChanged.notify_all();
 }
@@ -286,6 +288,11 @@ void TSimConverter::Plug() {
 void TSimConverter::FailNext(const std::string& entry, FT_STATUS status, DWORD readCount) {
     std::lock_guard lock(FLock);
     FFailures[entry] = TFailure{status, readCount};
+}
+
+void TSimConverter::FailNextOpenLeavingHandle(FT_STATUS status) {
+    std::lock_guard lock(FLock);
+    FOpenLeavingHandle = status;
 }
 
 std::string TSimConverter::Journal() const {

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -64,6 +65,9 @@ public:
     // The next call of entry fails with status; a failing FT_Read reports
     // readCount bytes read (a library may store any count on failure).
     void FailNext(const std::string& entry, d2xx::FT_STATUS status, d2xx::DWORD readCount);
+    // The next FT_OpenEx that finds the converter opens it and stores its
+    // handle, yet answers status.
+    void FailNextOpenLeavingHandle(d2xx::FT_STATUS status);
     // Every call but the polling ones (FT_Read, FT_GetStatus,
     // FT_GetQueueStatus), one per line, e.g. "FT_SetBaudRate(1200)".
     std::string Journal() const;
@@ -100,6 +104,7 @@ private:
     d2xx::EVENT_HANDLE* FEvent = nullptr;
     unsigned FBlockedReads = 0;
     std::map<std::string, TFailure, std::less<>> FFailures;
+    std::optional<d2xx::FT_STATUS> FOpenLeavingHandle;
     std::vector<std::string> FJournal;
 
     // The channel: started once, stopped when the library goes.
