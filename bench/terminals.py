@@ -13,22 +13,27 @@ script writes to the master side:
              gtkterm insists on, with an ioctl shim (built with cc) that
              answers its modem-line queries, which a pty refuses
   brisquell  the program (--brisquell), profile 3 (prompt cycle on) on COM5
-             of a private ports folder and private XDG folders, on Qt's
-             offscreen platform (or the same Xvfb); the script answers the
-             prompt request before the stream as a gauge does, and checks
-             afterwards that the capture journal holds every line sent
+             of a private ports folder and private XDG folders, on the same
+             Xvfb through Qt's xcb platform, as users run it (or on Qt's
+             offscreen platform with --brisquell-offscreen); the script
+             answers the prompt request before the stream as a gauge does,
+             and checks afterwards that the capture journal holds every
+             line sent
 
-Two measurements, each on a freshly started contender:
+Three measurements, each on a freshly started contender:
 
   drain      SIZE MB written as fast as the contender reads them: MB/s until
              the pseudo-terminal is empty, MB/s until the contender's CPU is
              quiet again, CPU seconds per MB, peak resident memory, and the
              growth of resident memory per line
-  line rate  one line per write at the 921,600-baud line rate (8,400 lines a
-             second) for SECONDS: the contender's CPU share of one core
+  line rate  the 921,600-baud line rate (8,400 lines a second) for SECONDS,
+             one line per write: the contender's CPU share of one core
+  chunked    the same bytes at the same rate, written in chunks every 5 ms
+             (42 lines a write), as a USB converter's latency timer or a
+             UART's FIFO delivers them: the CPU share again
 
 The X server's CPU is given beside the X contenders' own: they draw through
-it, Brisquell on the offscreen platform does not. Each contender is measured
+it (Brisquell on the offscreen platform does not). Each contender is measured
 in turn, the whole round repeated REPEAT times; the median and the range are
 reported. Nothing is installed here: bench/install-terminals installs cutecom,
 gtkterm, Xvfb and xdotool for this benchmark only.
@@ -54,6 +59,8 @@ import zlib
 LINE = b"  12.5 um\r\n"  # the gauge line of bench/app/InstrumentBench.cpp
 PROMPT_REQUEST, PROMPT_ANSWER = b"\x05", b"\r\n> "  # profile 3's prompt cycle
 LINE_RATE = 8400  # lines a second at 921,600 baud, 10 bits a byte
+CHUNK_INTERVAL = 0.005  # a USB converter's latency timer, a UART FIFO's time-out
+PACINGS = (("line", None), ("chunk", CHUNK_INTERVAL))  # (result key, interval)
 TICK = os.sysconf("SC_CLK_TCK")
 CONTENDERS = ("pty", "cutecom", "gtkterm", "brisquell")
 INSTALL_LINE = "apt-get install -y cutecom gtkterm xvfb xauth xdotool  (or bench/install-terminals)"
@@ -444,9 +451,9 @@ def start_cutecom(setup, line, home):
 
 
 def start_brisquell(setup, line, home):
-    env = setup.private_env(home, {"QT_QPA_PLATFORM": "xcb" if setup.options.brisquell_on_xvfb
-                                   else "offscreen"})
-    if not setup.options.brisquell_on_xvfb:
+    on_x = not setup.options.brisquell_offscreen
+    env = setup.private_env(home, {"QT_QPA_PLATFORM": "xcb" if on_x else "offscreen"})
+    if not on_x:
         env.pop("DISPLAY", None)
     ports = f"{home}/config/Brisquell/ports"
     os.makedirs(ports)
@@ -456,8 +463,7 @@ def start_brisquell(setup, line, home):
     os.symlink(line.path, f"{ports}/COM5")
     with open(f"{home}/config/Brisquell/BSave.ini", "w") as f:
         f.write("[Config]\nDevice=3\nPort=5\nAutoConnect=1\n")
-    return Child("brisquell", [setup.options.brisquell], env, cwd=f"{home}/home"), \
-        bool(setup.options.brisquell_on_xvfb)
+    return Child("brisquell", [setup.options.brisquell], env, cwd=f"{home}/home"), on_x
 
 
 STARTERS = {"pty": start_pty, "cutecom": start_cutecom, "gtkterm": start_gtkterm,
@@ -487,7 +493,19 @@ def journal_lines(home):
     return None
 
 
-# --- The two measurements -------------------------------------------------------
+def check_journal(name, child, home, lines):
+    """Brisquell's capture journal shows every line the program took in; it
+    is written a moment after the readings are shown."""
+    if name != "brisquell":
+        return
+    with contextlib.suppress(Failure):
+        wait_until(lambda: (journal_lines(home) or 0) >= lines, 10, "", child, 0.2)
+    got = journal_lines(home)
+    if got is not None and got != lines:
+        raise Failure(f"brisquell took in {got} of {lines} lines (capture journal)")
+
+
+# --- The measurements -------------------------------------------------------------
 
 
 @contextlib.contextmanager
@@ -548,36 +566,43 @@ def measure_drain(setup, name):
             "peak": memory_kb(child.pid, "VmHWM") / 1024,
             "growth": (memory_kb(child.pid, "VmRSS") - rss_before) * 1024 / (size // len(LINE)),
         }
-        if name == "brisquell":
-            # The capture journal shows every line the program took in; it is
-            # written a moment after the readings are shown.
-            lines = size // len(LINE)
-            with contextlib.suppress(Failure):
-                wait_until(lambda: (journal_lines(home) or 0) >= lines, 10, "", child, 0.2)
-            got = journal_lines(home)
-            if got is not None and got != lines:
-                raise Failure(f"brisquell took in {got} of {lines} lines (capture journal)")
+        check_journal(name, child, home, size // len(LINE))
         return result
 
 
-def measure_line_rate(setup, name):
+def schedule(lines, interval):
+    """When each write is due (seconds from the start) and how many lines it
+    carries: one line per write at the line rate, or, with an interval, the
+    lines that arrived in each interval written together at its end."""
+    if not interval:
+        return [(i / LINE_RATE, 1) for i in range(lines)]
+    writes, sent, tick = [], 0, 1
+    while sent < lines:
+        due = min(lines, round(tick * interval * LINE_RATE))
+        writes.append((tick * interval, due - sent))
+        sent, tick = due, tick + 1
+    return writes
+
+
+def measure_line_rate(setup, name, interval):
     lines = int(setup.options.seconds * LINE_RATE)
     with contender(setup, name) as (child, line, xserver, home):
         cpu_before, x_before = cpu_seconds(child.pid), xserver and cpu_seconds(xserver)
         start = time.monotonic()
         deadline = start + setup.options.seconds + setup.options.timeout
-        for i in range(lines):
-            due = start + i / LINE_RATE
-            if (delay := due - time.monotonic()) > 0:
+        for due, count in schedule(lines, interval):
+            if (delay := start + due - time.monotonic()) > 0:
                 line.pause(delay)
-            line.write_all(LINE, deadline, child)
+            line.write_all(LINE * count, deadline, child)
         end = line.wait_empty(deadline, child)
         wall = end - start
-        return {
+        result = {
             "share": (cpu_seconds(child.pid) - cpu_before) / wall * 100,
             "xshare": (cpu_seconds(xserver) - x_before) / wall * 100 if xserver else None,
             "rate": lines / wall,
         }
+        check_journal(name, child, home, lines)
+        return result
 
 
 # --- The run and its table -------------------------------------------------------
@@ -605,7 +630,8 @@ def xvfb():
 
 def missing_tools(options):
     needed = {"pty": ["dd"], "cutecom": ["cutecom", "xdotool", "Xvfb"],
-              "gtkterm": ["gtkterm", "Xvfb", "unshare", "cc"], "brisquell": ["Xvfb"] if options.brisquell_on_xvfb else []}
+              "gtkterm": ["gtkterm", "Xvfb", "unshare", "cc"],
+              "brisquell": [] if options.brisquell_offscreen else ["Xvfb"]}
     return sorted({tool for name in options.only for tool in needed[name] if not shutil.which(tool)})
 
 
@@ -619,37 +645,52 @@ def spread(values, digits):
     return f"{median:.{digits}f} ({min(values):.{digits}f}–{max(values):.{digits}f})"
 
 
-def median(results, name, key):
-    values = [r[key] for r in results.get(name, []) if r.get(key) is not None]
+def median(results, name, kind, key):
+    values = [r[kind][key] for r in results.get(name, []) if r.get(kind) and r[kind].get(key) is not None]
     return statistics.median(values) if values else None
 
 
-def table(options, drains, rates):
-    rows = [("contender", "drain MB/s", "MB/s until quiet", "CPU s/MB", "X server CPU s/MB",
-             "peak RSS MB", "RSS growth B/line", "CPU % at line rate", "X server CPU %")]
-    for name in options.only:
-        d, r = drains.get(name, []), rates.get(name, [])
-        label = name if name != "brisquell" or not options.brisquell_on_xvfb else "brisquell (xcb)"
-        rows.append((label, spread([x["drain"] for x in d], 2), spread([x["done"] for x in d], 2),
-                     spread([x["cpu"] for x in d], 3), spread([x["xcpu"] for x in d], 3),
-                     spread([x["peak"] for x in d], 0), spread([x["growth"] for x in d], 0),
-                     spread([x["share"] for x in r], 1), spread([x["xshare"] for x in r], 1)))
-    print("| " + " | ".join(rows[0]) + " |")
-    print("|" + "---|" * len(rows[0]))
-    for row in rows[1:]:
+def print_table(header, rows):
+    print("| " + " | ".join(header) + " |")
+    print("|" + "---|" * len(header))
+    for row in rows:
         print("| " + " | ".join(row) + " |")
     print()
+
+
+def label(options, name):
+    if name != "brisquell":
+        return name
+    return "brisquell (offscreen)" if options.brisquell_offscreen else "brisquell (xcb)"
+
+
+def table(options, results):
+    def column(name, kind, key, digits):
+        return spread([r[kind][key] for r in results.get(name, []) if kind in r], digits)
+
+    print_table(("contender", "drain MB/s", "MB/s until quiet", "CPU s/MB", "X server CPU s/MB",
+                 "peak RSS MB", "RSS growth B/line"),
+                [(label(options, name), column(name, "drain", "drain", 2), column(name, "drain", "done", 2),
+                  column(name, "drain", "cpu", 3), column(name, "drain", "xcpu", 3),
+                  column(name, "drain", "peak", 0), column(name, "drain", "growth", 0))
+                 for name in options.only])
+    if options.seconds > 0:
+        print_table(("contender", "CPU %, one line per write", "X server CPU %",
+                     f"CPU %, a write every {CHUNK_INTERVAL * 1000:g} ms", "X server CPU %"),
+                    [(label(options, name), column(name, "line", "share", 1), column(name, "line", "xshare", 1),
+                      column(name, "chunk", "share", 1), column(name, "chunk", "xshare", 1))
+                     for name in options.only])
     b = "brisquell"
     for other in ("cutecom", "gtkterm"):
         if b not in options.only or other not in options.only:
             continue
         parts = []
-        for key, label in (("drain", "drain rate"), ("done", "rate until quiet"), ("cpu", "CPU per MB"),
-                           ("share", "CPU at line rate")):
-            mine = median(drains if key != "share" else rates, b, key)
-            theirs = median(drains if key != "share" else rates, other, key)
+        for kind, key, what in (("drain", "drain", "drain rate"), ("drain", "done", "rate until quiet"),
+                                ("drain", "cpu", "CPU per MB"), ("line", "share", "CPU at line rate"),
+                                ("chunk", "share", "CPU at line rate in chunks")):
+            mine, theirs = median(results, b, kind, key), median(results, other, kind, key)
             if mine is not None and theirs:
-                parts.append(f"{label} {mine / theirs:.2f}x")
+                parts.append(f"{what} {mine / theirs:.2f}x")
         if parts:
             print(f"brisquell / {other}: " + ", ".join(parts))
 
@@ -658,7 +699,8 @@ def parse_options():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser(
         description=__doc__,
-        epilog="Example: bench/terminals.py --repeat 3   (about two minutes a round)",
+        epilog="Example: bench/terminals.py --repeat 3   (about three minutes a round)\n"
+               "Quick look: bench/terminals.py --repeat 1 --size 1 --seconds 1",
         formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--brisquell", default=os.path.join(here, "..", "build", "brisquell"),
                         help="the Brisquell program to measure (default: build/brisquell of this tree)")
@@ -666,19 +708,32 @@ def parse_options():
                         help=f"contenders to measure, comma-separated (default: {','.join(CONTENDERS)})")
     parser.add_argument("--size", type=float, default=10, help="MB for the drain (default 10)")
     parser.add_argument("--seconds", type=float, default=10,
-                        help="seconds at the line rate (default 10; 0 leaves it out)")
+                        help="seconds at the line rate, for each pacing (default 10; 0 leaves both out)")
     parser.add_argument("--repeat", type=int, default=3, help="rounds; medians are reported (default 3)")
     parser.add_argument("--timeout", type=float, default=300,
                         help="seconds a contender may take to drain before it counts as stuck (default 300)")
-    parser.add_argument("--brisquell-on-xvfb", action="store_true",
-                        help="run Brisquell on the Xvfb display (xcb) instead of the offscreen platform")
+    where = parser.add_mutually_exclusive_group()
+    where.add_argument("--brisquell-offscreen", action="store_true",
+                       help="run Brisquell on Qt's offscreen platform instead of the Xvfb display (xcb)")
+    where.add_argument("--brisquell-on-xvfb", action="store_true",
+                       help="run Brisquell on the Xvfb display (xcb): the default")
     options = parser.parse_args()
     options.only = [n.strip() for n in options.only.split(",") if n.strip()]
     unknown = [n for n in options.only if n not in CONTENDERS]
     if unknown:
         parser.error(f"unknown contender {unknown[0]} (known: {', '.join(CONTENDERS)})")
+    if options.repeat < 1:
+        parser.error("--repeat must be at least 1")
     options.brisquell = os.path.abspath(options.brisquell)
     return options
+
+
+def load_average():
+    """The machine's load average over 1, 5 and 15 minutes: the benchmark
+    shares the cores with whatever else runs."""
+    with contextlib.suppress(OSError), open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
+    return "unknown"
 
 
 def run(options):
@@ -687,28 +742,36 @@ def run(options):
         raise Failure(f"missing {', '.join(missing)}: {INSTALL_LINE}")
     if "brisquell" in options.only and not os.access(options.brisquell, os.X_OK):
         raise Failure(f"no program at {options.brisquell} (build it, or give --brisquell PATH)")
-    needs_x = any(n in options.only for n in ("cutecom", "gtkterm")) or options.brisquell_on_xvfb
-    drains, rates = {}, {}
+    needs_x = any(n in options.only for n in ("cutecom", "gtkterm")) or \
+        ("brisquell" in options.only and not options.brisquell_offscreen)
+    results, load_before = {}, load_average()
     with (xvfb() if needs_x else contextlib.nullcontext((None, None))) as (display, server), \
             tempfile.TemporaryDirectory(prefix="brq-terms-") as work:
         setup = Setup(options, display, server, work)
         for round_ in range(1, options.repeat + 1):
             for name in options.only:
-                result = measure_drain(setup, name)
-                drains.setdefault(name, []).append(result)
-                print(f"round {round_} {name:9} drain {result['drain']:7.2f} MB/s, "
-                      f"{result['cpu']:.3f} CPU s/MB, peak {result['peak']:.0f} MB", file=sys.stderr)
-                if options.seconds > 0:
-                    rate = measure_line_rate(setup, name)
-                    rates.setdefault(name, []).append(rate)
-                    print(f"round {round_} {name:9} line rate {rate['rate']:.0f} lines/s, "
+                result = {"drain": measure_drain(setup, name)}
+                results.setdefault(name, []).append(result)
+                print(f"round {round_} {name:9} drain {result['drain']['drain']:7.2f} MB/s, "
+                      f"{result['drain']['cpu']:.3f} CPU s/MB, peak {result['drain']['peak']:.0f} MB",
+                      file=sys.stderr)
+                if options.seconds <= 0:
+                    continue
+                for kind, interval in PACINGS:
+                    rate = result[kind] = measure_line_rate(setup, name, interval)
+                    pacing = f"a write every {interval * 1000:g} ms" if interval else "one line per write"
+                    print(f"round {round_} {name:9} line rate, {pacing}: {rate['rate']:.0f} lines/s, "
                           f"{rate['share']:.1f} % CPU", file=sys.stderr)
     print(f"{options.size:g} MB of {len(LINE)}-byte lines; line rate {LINE_RATE} lines/s for "
-          f"{options.seconds:g} s; {options.repeat} rounds, median (min–max)")
-    print(f"brisquell: {options.brisquell}, "
-          f"{'xcb on Xvfb' if options.brisquell_on_xvfb else 'offscreen platform'}")
+          f"{options.seconds:g} s, one line per write and a write every {CHUNK_INTERVAL * 1000:g} ms; "
+          f"{options.repeat} rounds, median (min–max)")
+    if "brisquell" in options.only:
+        print(f"brisquell: {options.brisquell}, "
+              f"{'offscreen platform' if options.brisquell_offscreen else 'xcb on Xvfb'}")
+    print(f"load average (1, 5, 15 min) at the start: {load_before}, at the end: {load_average()} "
+          f"({os.cpu_count()} cores)")
     print()
-    table(options, drains, rates)
+    table(options, results)
 
 
 def main():
