@@ -1,12 +1,14 @@
 #include "app/capture/EditorInserter.h"
-#include "app/window/ImageList.h"
 #include "app/capture/Profiles.h"
+#include "app/window/ElidedLabel.h"
+#include "app/window/ImageList.h"
 #include "app/window/TMainScreen.h"
 #include "serial/TSerial.h"
 #include "tests/app/FakeByteSource.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -15,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
@@ -200,7 +203,7 @@ TEST_F(MainScreenTest, WindowToolBarStatusBarAndTimerAsDesigned) {
     EXPECT_EQ(Find<QWidget>("ToolButtonGap")->width(), 26);
     EXPECT_EQ(Find<QLabel>("StatusPanel1")->maximumWidth(), 50);
     EXPECT_EQ(Find<QLabel>("StatusPanel2")->maximumWidth(), 80);
-    EXPECT_EQ(Find<QLabel>("StatusPanel3")->maximumWidth(), 50);
+    EXPECT_EQ(Find<QLabel>("StatusPanel3")->minimumWidth(), 50);
     EXPECT_EQ(Find<QWidget>("StatusPanel0Frame")->maximumWidth(), 170);
     EXPECT_FALSE(Find<QTimer>("PromptTime")->isActive());
     EXPECT_EQ(Find<QTimer>("PromptTime")->interval(), 500);
@@ -211,6 +214,48 @@ TEST_F(MainScreenTest, WindowToolBarStatusBarAndTimerAsDesigned) {
               "Text (*:TXT)|*.TXT|Alle Dateien (*.*)|*.*");
     EXPECT_EQ(Find<TFileDialogInfo>("SaveDialog")->Filter,
               "Text (*.TXT)|*.TXT|Alle Dateien (*.*)|*.*");
+}
+
+// The first three panels keep their widths; the last one takes the rest of
+// the bar, and a caption too long for it is cut short, whole in its tooltip
+// and for a screen reader.
+TEST_F(MainScreenTest, LastStatusPanelReachesTheRightEdge) {
+    Create("[Config]\nDevice=6\n");
+    Show();
+    auto* last = Find<TElidedLabel>("StatusPanel3");
+    const QString caption = "Zelvar (Infrarotadapter an COM)";
+    ASSERT_EQ(last->text(), caption);
+    const int captionWidth = last->fontMetrics().horizontalAdvance(caption);
+    for (const int width : {900, 500}) {
+        SCOPED_TRACE(width);
+        Window->resize(width, 450);
+        ASSERT_TRUE(testing_support::WaitFor([&] {
+            return Window->width() == width && Find<QStatusBar>("StatusBar")->width() == width &&
+                   last->geometry().right() > Window->width() - 10;
+        })) << last->geometry().right();
+        EXPECT_EQ(Find<QWidget>("StatusPanel0Frame")->width(), 170);
+        EXPECT_EQ(Find<QLabel>("StatusPanel1")->width(), 50);
+        EXPECT_EQ(Find<QLabel>("StatusPanel2")->width(), 80);
+        // QStatusBar keeps two pixels free at its right end.
+        EXPECT_GE(last->mapTo(Window.get(), last->rect().topRight()).x(), width - 3);
+        const bool fits = captionWidth <= last->contentsRect().width();
+        ASSERT_EQ(fits, width == 900) << "the caption is " << captionWidth << " px wide";
+        // The tooltip follows once the panel has been laid out and drawn.
+        EXPECT_TRUE(testing_support::WaitFor(
+            [&] { return last->toolTip() == (fits ? QString() : caption); }));
+        EXPECT_EQ(last->ShownText().endsWith(QChar(0x2026)), !fits)
+            << last->ShownText().toStdString();
+        EXPECT_EQ(last->text(), caption);
+        EXPECT_TRUE(last->accessibleName().isEmpty()) << "no fixed name over the text";
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(last);
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(reader->text(QAccessible::Name), caption);
+        EXPECT_EQ(reader->text(QAccessible::Description), "Gerät");
+    }
+    // A caption that fits after one that did not: the tooltip goes.
+    DeviceItem(1)->trigger();
+    EXPECT_EQ(last->text(), "Velmarod (K10...K70)");
+    EXPECT_TRUE(testing_support::WaitFor([&] { return last->toolTip().isEmpty(); }));
 }
 
 TEST_F(MainScreenTest, FirstRunUsesDefaultsAndClosingWritesEveryKey) {
