@@ -62,14 +62,7 @@ QAction* TMainScreen::MakeComItem(int port) {
     item->setProperty("Tag", port);
     item->setCheckable(true);
     item->setProperty("gnugettextIgnore", QStringList{QStringLiteral("*")}); // not a design text
-    auto* group = findChild<QActionGroup*>(QStringLiteral("ComGroup"));
-    if (group == nullptr) {
-        group = new QActionGroup(Schnittstelle1);
-        group->setObjectName(QStringLiteral("ComGroup"));
-        // A link item of another kind leaves no COM item checked.
-        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    }
-    group->addAction(item);
+    findChild<QActionGroup*>(QStringLiteral("LinkGroup"))->addAction(item);
     connect(item, &QAction::triggered, this,
             [this, item] { RunGuarded([&] { ChangeComPort(item); }); });
     return item;
@@ -137,10 +130,9 @@ void TMainScreen::EnableComMenu(TLinkKind kind) {
     for (qsizetype i = kFirstComItem; i < items.size(); ++i) {
         QAction* item = items[i];
         item->setEnabled(serial);
-        if (!serial)
-            item->setChecked(false);
-        else if (item->property("Tag").toInt() == Settings.Port)
-            item->setChecked(true);
+        // A port without an item (chosen in the settings dialog) leaves no
+        // other port looking chosen.
+        item->setChecked(serial && item->property("Tag").toInt() == Settings.Port);
     }
 }
 

@@ -254,9 +254,14 @@ void TMainScreen::BuildMenus() {
     Schnittstelle1->addSeparator();
     Infrarot1 = MakeItem(Schnittstelle1, "Infrarot1", "Infrarot");
     USB1 = MakeItem(Schnittstelle1, "USB1", "USB");
+    // The link items, the COM items among them, are radio items: a click on
+    // the checked one leaves it checked.
+    auto* links = new QActionGroup(Schnittstelle1);
+    links->setObjectName(QStringLiteral("LinkGroup"));
     for (QAction* item : {Infrarot1, USB1}) {
         item->setCheckable(true);
         item->setEnabled(false);
+        links->addAction(item);
     }
 
     Hilfe1 = MakeMenu(MainMenu1, "Hilfe1", "Hilfe");

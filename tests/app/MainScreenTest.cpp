@@ -6,6 +6,7 @@
 #include "serial/TSerial.h"
 #include "tests/app/FakeByteSource.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/serial/PtyPort.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAccessible>
@@ -25,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 namespace {
@@ -256,6 +258,48 @@ TEST_F(MainScreenTest, LastStatusPanelReachesTheRightEdge) {
     DeviceItem(1)->trigger();
     EXPECT_EQ(last->text(), "Velmarod (K10...K70)");
     EXPECT_TRUE(testing_support::WaitFor([&] { return last->toolTip().isEmpty(); }));
+}
+
+// The port menu's link items are radio items: a click on the checked one
+// leaves it checked, and with a serial profile exactly the chosen port's
+// item is checked.
+TEST_F(MainScreenTest, LinkItemsKeepTheirCheckMark) {
+    const TPtyPort com3{3}, com5{5};
+    ASSERT_FALSE(com3.Path.isEmpty() || com5.Path.isEmpty());
+    const TTestManager module; // sees both at its start
+    Create("[Config]\nDevice=3\nPort=5\nAutoConnect=0\n");
+    Show();
+    const auto checked = [&] {
+        QStringList names;
+        for (const QAction* item : Menu("Schnittstelle1")->actions())
+            if (item->isChecked())
+                names << item->objectName();
+        return names.join(' ').toStdString();
+    };
+    struct Step {
+        const char* Gesture;
+        std::function<void()> Do;
+        const char* Checked;
+    };
+    const Step steps[] = {
+        {"start", [] {}, "COM5"},
+        {"COM5 again", [&] { Action("COM5")->trigger(); }, "COM5"},
+        {"COM3", [&] { Action("COM3")->trigger(); }, "COM3"},
+        {"infrared", [&] { Window->EnableComMenu(TLinkKind::Infrared); }, "Infrarot1"},
+        {"Infrarot1 clicked", [&] { Action("Infrarot1")->trigger(); }, "Infrarot1"},
+        {"USB", [&] { Window->EnableComMenu(TLinkKind::Usb); }, "USB1"},
+        {"USB1 clicked", [&] { Action("USB1")->trigger(); }, "USB1"},
+        {"serial", [&] { Window->EnableComMenu(TLinkKind::Serial); }, "COM3"},
+        {"COM3 again", [&] { Action("COM3")->trigger(); }, "COM3"},
+        {"profile 8", [&] { DeviceItem(8)->trigger(); }, "COM3"},
+    };
+    for (const Step& step : steps) {
+        step.Do();
+        EXPECT_EQ(checked(), step.Checked) << step.Gesture;
+    }
+    EXPECT_TRUE(Find<TSerial>("Serial1")->Active()) << "the chosen port is connected";
+    EXPECT_EQ(Find<TSerial>("Serial1")->COMPort(), 3);
+    Window.reset();
 }
 
 TEST_F(MainScreenTest, FirstRunUsesDefaultsAndClosingWritesEveryKey) {
