@@ -189,6 +189,8 @@ private:
     void BindHelpMenu();
     std::array<QAction*, 3> LanguageItems() const;
     void RetranslateWindow();
+    // The saved language for what the start says before the first show.
+    void SelectSavedLanguage();
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
     // The manual profile's dialog; its choices become the saved rate and port.
     void ShowSerialDialog();
