@@ -26,6 +26,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <functional>
 #include <memory>
 
@@ -299,6 +303,48 @@ TEST_F(MainScreenTest, LinkItemsKeepTheirCheckMark) {
     }
     EXPECT_TRUE(Find<TSerial>("Serial1")->Active()) << "the chosen port is connected";
     EXPECT_EQ(Find<TSerial>("Serial1")->COMPort(), 3);
+    Window.reset();
+}
+
+// Ports plugged in and pulled out while the program runs: a port that opens
+// and lies within MaxPort's low byte gets its item, in ascending order; a
+// port that goes loses its item, the chosen one only once another is chosen.
+TEST_F(MainScreenTest, ComItemsFollowThePortsWhileRunning) {
+    auto com5 = std::make_unique<TPtyPort>(5);
+    const TTestManager module;
+    Create("[Config]\nDevice=3\nPort=5\nAutoConnect=0\nMaxPort=300\n");
+    Show();
+    const auto items = [&] {
+        QStringList names;
+        for (const QAction* item : Menu("Schnittstelle1")->actions())
+            if (item->objectName().startsWith("COM"))
+                names << item->objectName() + (item->isChecked() ? "*" : "");
+        return names.join(' ').toStdString();
+    };
+    ASSERT_EQ(items(), "COM5*");
+
+    // Held by another program (its lock), and beyond the low byte of 300: no item.
+    const TPtyPort com6{6}, com45{45};
+    const int held = ::open(QFile::encodeName(com6.Path).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    auto com7 = std::make_unique<TPtyPort>(7);
+    const TPtyPort com3{3};
+    ASSERT_TRUE(testing_support::WaitFor([&] { return items() == "COM3 COM5* COM7"; }, 20000))
+        << items();
+    EXPECT_TRUE(COMManager->HasPort(6) && COMManager->HasPort(45));
+
+    com7.reset();
+    com5.reset(); // the chosen port: its item stays while it is away
+    ASSERT_TRUE(testing_support::WaitFor([&] { return items() == "COM3 COM5*"; }, 20000))
+        << items();
+    EXPECT_FALSE(COMManager->HasPort(5));
+    Action("COM3")->trigger();
+    EXPECT_EQ(items(), "COM3*");
+    ::close(held); // free again: it gets its item at the next change
+    const TPtyPort com8{8};
+    ASSERT_TRUE(testing_support::WaitFor([&] { return items() == "COM3* COM6 COM8"; }, 20000))
+        << items();
     Window.reset();
 }
 
