@@ -11,11 +11,29 @@
 #include <QMenu>
 #include <QTimer>
 
+#include <set>
+
 namespace {
 
 // The port menu's fixed items (connect, disconnect, separator, infrared,
 // USB) come before the COM items.
 constexpr int kFirstComItem = 5;
+
+QList<QAction*> ComItems(const QMenu& menu) {
+    return menu.actions().mid(kFirstComItem);
+}
+
+// Whether a port opens now, tried as the start-up scan tries it, but on a
+// component of its own: the window's may be connected to another port.
+bool PortOpens(int port) {
+    TSerial probe;
+    probe.SetEnableEvents(false);
+    probe.SetCOMPort(port);
+    if (!probe.Open())
+        return false; // another program holds it
+    probe.Close();
+    return true;
+}
 
 } // namespace
 
@@ -62,17 +80,47 @@ QAction* TMainScreen::MakeComItem(int port) {
     item->setProperty("Tag", port);
     item->setCheckable(true);
     item->setProperty("gnugettextIgnore", QStringList{QStringLiteral("*")}); // not a design text
-    auto* group = findChild<QActionGroup*>(QStringLiteral("ComGroup"));
-    if (group == nullptr) {
-        group = new QActionGroup(Schnittstelle1);
-        group->setObjectName(QStringLiteral("ComGroup"));
-        // A link item of another kind leaves no COM item checked.
-        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    }
-    group->addAction(item);
+    findChild<QActionGroup*>(QStringLiteral("LinkGroup"))->addAction(item);
     connect(item, &QAction::triggered, this,
             [this, item] { RunGuarded([&] { ChangeComPort(item); }); });
     return item;
+}
+
+void TMainScreen::FollowComPorts() {
+    FComItemsDue = false;
+    if (COMManager == nullptr)
+        return;
+    std::set<int> listed;
+    for (QAction* item : ComItems(*Schnittstelle1)) {
+        const int port = item->property("Tag").toInt();
+        // The chosen port's item stays while the port is away, until
+        // another port is chosen.
+        if (COMManager->HasPort(port) || port == Settings.Port)
+            listed.insert(port);
+        else
+            delete item;
+    }
+    const bool serial = ChosenProfile().Link == TLinkKind::Serial;
+    const int highest = Settings.MaxPort & 0xFF; // as for the start-up scan
+    for (int i = 0; i < COMManager->Count(); ++i) {
+        const int port = COMManager->Entry(i).Port;
+        if (port > highest || listed.count(port) != 0)
+            continue;
+        const bool ours = Serial1->Active() && Serial1->COMPort() == port;
+        if (!ours && !PortOpens(port))
+            continue;
+        State.PortAvailable = true;
+        QAction* item = MakeComItem(port);
+        item->setEnabled(serial);
+        item->setChecked(serial && port == Settings.Port);
+        QAction* before = nullptr; // in ascending order
+        for (QAction* other : ComItems(*Schnittstelle1))
+            if (other->property("Tag").toInt() > port) {
+                before = other;
+                break;
+            }
+        Schnittstelle1->insertAction(before, item);
+    }
 }
 
 void TMainScreen::ChangeComPort(QObject* Sender) {
@@ -83,6 +131,7 @@ void TMainScreen::ChangeComPort(QObject* Sender) {
     Settings.Port = item->property("Tag").toInt();
     Serial1->SetCOMPort(Settings.Port);
     act_interface_conneced->trigger();
+    FollowComPorts(); // the item of a port chosen before, now gone, goes
 }
 
 void TMainScreen::SetupDevice(QObject* Sender) {
@@ -137,10 +186,9 @@ void TMainScreen::EnableComMenu(TLinkKind kind) {
     for (qsizetype i = kFirstComItem; i < items.size(); ++i) {
         QAction* item = items[i];
         item->setEnabled(serial);
-        if (!serial)
-            item->setChecked(false);
-        else if (item->property("Tag").toInt() == Settings.Port)
-            item->setChecked(true);
+        // A port without an item (chosen in the settings dialog) leaves no
+        // other port looking chosen.
+        item->setChecked(serial && item->property("Tag").toInt() == Settings.Port);
     }
 }
 

@@ -2,6 +2,7 @@
 #include "app/window/TMainScreen.h"
 
 #include "app/capture/EditorInserter.h"
+#include "app/window/ElidedLabel.h"
 #include "app/window/ImageList.h"
 #include "app/capture/Profiles.h"
 #include "serial/TSerial.h"
@@ -253,9 +254,14 @@ void TMainScreen::BuildMenus() {
     Schnittstelle1->addSeparator();
     Infrarot1 = MakeItem(Schnittstelle1, "Infrarot1", "Infrarot");
     USB1 = MakeItem(Schnittstelle1, "USB1", "USB");
+    // The link items, the COM items among them, are radio items: a click on
+    // the checked one leaves it checked.
+    auto* links = new QActionGroup(Schnittstelle1);
+    links->setObjectName(QStringLiteral("LinkGroup"));
     for (QAction* item : {Infrarot1, USB1}) {
         item->setCheckable(true);
         item->setEnabled(false);
+        links->addAction(item);
     }
 
     Hilfe1 = MakeMenu(MainMenu1, "Hilfe1", "Hilfe");
@@ -345,7 +351,8 @@ void TMainScreen::BuildStatusBar() {
     static constexpr const char* kRoles[4] = {"Verbindungszustand", "Schnittstelle", "Baudrate",
                                               "Gerät"};
     for (int i = 0; i < 4; ++i) {
-        auto* panel = new QLabel(StatusBar);
+        // The last panel's caption, the instrument's name, may not fit.
+        auto* panel = i == 3 ? new TElidedLabel(StatusBar) : new QLabel(StatusBar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setAccessibleDescription(Text(kRoles[i]));
         // The role follows the language; the panel's state texts do not.
@@ -367,8 +374,12 @@ void TMainScreen::BuildStatusBar() {
     StatusPanels[0]->setParent(first);
     layout->addWidget(StatusPanels[0], 1);
     StatusBar->addWidget(first);
-    for (int i = 1; i < 4; ++i) {
+    for (int i = 1; i < 3; ++i) {
         StatusPanels[static_cast<size_t>(i)]->setFixedWidth(kWidths[i]);
         StatusBar->addWidget(StatusPanels[static_cast<size_t>(i)]);
     }
+    // The last panel reaches the window's right edge.
+    StatusPanels[3]->setTextFormat(Qt::PlainText);
+    StatusPanels[3]->setMinimumWidth(kWidths[3]);
+    StatusBar->addWidget(StatusPanels[3], 1);
 }

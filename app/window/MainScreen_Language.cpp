@@ -99,6 +99,16 @@ void TMainScreen::SwitchLanguage(QObject* Sender) {
         std::rethrow_exception(failure);
 }
 
+void TMainScreen::SelectSavedLanguage() {
+    FQtTranslations.Select(Settings.Language);
+    // A language without a catalog keeps the environment's. A damaged
+    // catalog raises at its first use, which the window's first translation
+    // guards, and is not read again.
+    for (const TLanguage& language : kLanguages)
+        if (Settings.Language == QLatin1String(language.Code))
+            gnugettext::SelectLanguage(Settings.Language);
+}
+
 void TMainScreen::RetranslateWindow() {
     // A window whose first translation failed (a damaged catalog) carries no
     // mark; it is translated afresh instead of refusing every later switch.

@@ -45,6 +45,11 @@ void TMainScreen::PortsChanged(void* window) {
     auto* self = static_cast<TMainScreen*>(window);
     // Not from inside the manager's rescan, which is still sorting its list:
     // from the event loop, once for the two notices of one change.
+    if (!self->FComItemsDue) {
+        self->FComItemsDue = true;
+        QTimer::singleShot(0, self,
+                           [self] { self->RunGuarded([self] { self->FollowComPorts(); }); });
+    }
     if (self->FReconnect.Pending() && !self->ReconnectTime->isActive())
         self->ReconnectTime->start(0);
 }

@@ -19,4 +19,5 @@ void TMainScreen::ShowSerialDialog() {
     Settings.Baud = Serial1->Baudrate();
     Settings.Port = Serial1->COMPort();
     EnableComMenu(TLinkKind::Serial);
+    FollowComPorts(); // the port chosen there may have no item yet
 }

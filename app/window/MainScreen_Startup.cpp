@@ -52,8 +52,9 @@ void TMainScreen::FormCreate(QObject*) {
     IniPath = MakeIniPath(platform::GetSpecialFolder(platform::CSIDL_APPDATA));
     State = TRunState{};
     GetIniParam();
-    // Boxes of the start already speak the saved language.
-    FQtTranslations.Select(Settings.Language);
+    // Boxes of the start (the port scan's among them) already speak the
+    // saved language.
+    SelectSavedLanguage();
     // A catalog that cannot be read costs one error box, not the rest of the
     // start: the window goes on in its design texts.
     std::exception_ptr translationFailure;

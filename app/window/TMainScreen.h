@@ -186,9 +186,13 @@ private:
     void ApplyGeometry();
     void ApplyProfile(const TProfile& profile);
     QAction* MakeComItem(int port);
+    // The COM items follow the port manager's list while the program runs.
+    void FollowComPorts();
     void BindHelpMenu();
     std::array<QAction*, 3> LanguageItems() const;
     void RetranslateWindow();
+    // The saved language for what the start says before the first show.
+    void SelectSavedLanguage();
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
     // The manual profile's dialog; its choices become the saved rate and port.
     void ShowSerialDialog();
@@ -321,6 +325,7 @@ private:
     TReconnect FReconnect;
     QTimer* ReconnectTime = nullptr;
     bool FAutoConnecting = false;        // the connect is the reconnect's own
+    bool FComItemsDue = false;           // FollowComPorts is on its way
     std::shared_ptr<void> FPortListener; // leaves the port manager's listeners
     std::unique_ptr<TShell> FDesktopShell;
     TShell* FShell = nullptr;

@@ -1,12 +1,15 @@
 #include "app/capture/EditorInserter.h"
-#include "app/window/ImageList.h"
 #include "app/capture/Profiles.h"
+#include "app/window/ElidedLabel.h"
+#include "app/window/ImageList.h"
 #include "app/window/TMainScreen.h"
 #include "serial/TSerial.h"
 #include "tests/app/FakeByteSource.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/serial/PtyPort.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -15,6 +18,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolBar>
@@ -22,6 +26,11 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <functional>
 #include <memory>
 
 namespace {
@@ -200,7 +209,7 @@ TEST_F(MainScreenTest, WindowToolBarStatusBarAndTimerAsDesigned) {
     EXPECT_EQ(Find<QWidget>("ToolButtonGap")->width(), 26);
     EXPECT_EQ(Find<QLabel>("StatusPanel1")->maximumWidth(), 50);
     EXPECT_EQ(Find<QLabel>("StatusPanel2")->maximumWidth(), 80);
-    EXPECT_EQ(Find<QLabel>("StatusPanel3")->maximumWidth(), 50);
+    EXPECT_EQ(Find<QLabel>("StatusPanel3")->minimumWidth(), 50);
     EXPECT_EQ(Find<QWidget>("StatusPanel0Frame")->maximumWidth(), 170);
     EXPECT_FALSE(Find<QTimer>("PromptTime")->isActive());
     EXPECT_EQ(Find<QTimer>("PromptTime")->interval(), 500);
@@ -211,6 +220,132 @@ TEST_F(MainScreenTest, WindowToolBarStatusBarAndTimerAsDesigned) {
               "Text (*:TXT)|*.TXT|Alle Dateien (*.*)|*.*");
     EXPECT_EQ(Find<TFileDialogInfo>("SaveDialog")->Filter,
               "Text (*.TXT)|*.TXT|Alle Dateien (*.*)|*.*");
+}
+
+// The first three panels keep their widths; the last one takes the rest of
+// the bar, and a caption too long for it is cut short, whole in its tooltip
+// and for a screen reader.
+TEST_F(MainScreenTest, LastStatusPanelReachesTheRightEdge) {
+    Create("[Config]\nDevice=6\n");
+    Show();
+    auto* last = Find<TElidedLabel>("StatusPanel3");
+    const QString caption = "Zelvar (Infrarotadapter an COM)";
+    ASSERT_EQ(last->text(), caption);
+    const int captionWidth = last->fontMetrics().horizontalAdvance(caption);
+    for (const int width : {900, 500}) {
+        SCOPED_TRACE(width);
+        Window->resize(width, 450);
+        ASSERT_TRUE(testing_support::WaitFor([&] {
+            return Window->width() == width && Find<QStatusBar>("StatusBar")->width() == width &&
+                   last->geometry().right() > Window->width() - 10;
+        })) << last->geometry().right();
+        EXPECT_EQ(Find<QWidget>("StatusPanel0Frame")->width(), 170);
+        EXPECT_EQ(Find<QLabel>("StatusPanel1")->width(), 50);
+        EXPECT_EQ(Find<QLabel>("StatusPanel2")->width(), 80);
+        // QStatusBar keeps two pixels free at its right end.
+        EXPECT_GE(last->mapTo(Window.get(), last->rect().topRight()).x(), width - 3);
+        const bool fits = captionWidth <= last->contentsRect().width();
+        ASSERT_EQ(fits, width == 900) << "the caption is " << captionWidth << " px wide";
+        // The tooltip follows once the panel has been laid out and drawn.
+        EXPECT_TRUE(testing_support::WaitFor(
+            [&] { return last->toolTip() == (fits ? QString() : caption); }));
+        EXPECT_EQ(last->ShownText().endsWith(QChar(0x2026)), !fits)
+            << last->ShownText().toStdString();
+        EXPECT_EQ(last->text(), caption);
+        EXPECT_TRUE(last->accessibleName().isEmpty()) << "no fixed name over the text";
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(last);
+        ASSERT_NE(reader, nullptr);
+        EXPECT_EQ(reader->text(QAccessible::Name), caption);
+        EXPECT_EQ(reader->text(QAccessible::Description), "Gerät");
+    }
+    // A caption that fits after one that did not: the tooltip goes.
+    DeviceItem(1)->trigger();
+    EXPECT_EQ(last->text(), "Velmarod (K10...K70)");
+    EXPECT_TRUE(testing_support::WaitFor([&] { return last->toolTip().isEmpty(); }));
+}
+
+// The port menu's link items are radio items: a click on the checked one
+// leaves it checked, and with a serial profile exactly the chosen port's
+// item is checked.
+TEST_F(MainScreenTest, LinkItemsKeepTheirCheckMark) {
+    const TPtyPort com3{3}, com5{5};
+    ASSERT_FALSE(com3.Path.isEmpty() || com5.Path.isEmpty());
+    const TTestManager module; // sees both at its start
+    Create("[Config]\nDevice=3\nPort=5\nAutoConnect=0\n");
+    Show();
+    const auto checked = [&] {
+        QStringList names;
+        for (const QAction* item : Menu("Schnittstelle1")->actions())
+            if (item->isChecked())
+                names << item->objectName();
+        return names.join(' ').toStdString();
+    };
+    struct Step {
+        const char* Gesture;
+        std::function<void()> Do;
+        const char* Checked;
+    };
+    const Step steps[] = {
+        {"start", [] {}, "COM5"},
+        {"COM5 again", [&] { Action("COM5")->trigger(); }, "COM5"},
+        {"COM3", [&] { Action("COM3")->trigger(); }, "COM3"},
+        {"infrared", [&] { Window->EnableComMenu(TLinkKind::Infrared); }, "Infrarot1"},
+        {"Infrarot1 clicked", [&] { Action("Infrarot1")->trigger(); }, "Infrarot1"},
+        {"USB", [&] { Window->EnableComMenu(TLinkKind::Usb); }, "USB1"},
+        {"USB1 clicked", [&] { Action("USB1")->trigger(); }, "USB1"},
+        {"serial", [&] { Window->EnableComMenu(TLinkKind::Serial); }, "COM3"},
+        {"COM3 again", [&] { Action("COM3")->trigger(); }, "COM3"},
+        {"profile 8", [&] { DeviceItem(8)->trigger(); }, "COM3"},
+    };
+    for (const Step& step : steps) {
+        step.Do();
+        EXPECT_EQ(checked(), step.Checked) << step.Gesture;
+    }
+    EXPECT_TRUE(Find<TSerial>("Serial1")->Active()) << "the chosen port is connected";
+    EXPECT_EQ(Find<TSerial>("Serial1")->COMPort(), 3);
+    Window.reset();
+}
+
+// Ports plugged in and pulled out while the program runs: a port that opens
+// and lies within MaxPort's low byte gets its item, in ascending order; a
+// port that goes loses its item, the chosen one only once another is chosen.
+TEST_F(MainScreenTest, ComItemsFollowThePortsWhileRunning) {
+    auto com5 = std::make_unique<TPtyPort>(5);
+    const TTestManager module;
+    Create("[Config]\nDevice=3\nPort=5\nAutoConnect=0\nMaxPort=300\n");
+    Show();
+    const auto items = [&] {
+        QStringList names;
+        for (const QAction* item : Menu("Schnittstelle1")->actions())
+            if (item->objectName().startsWith("COM"))
+                names << item->objectName() + (item->isChecked() ? "*" : "");
+        return names.join(' ').toStdString();
+    };
+    ASSERT_EQ(items(), "COM5*");
+
+    // Held by another program (its lock), and beyond the low byte of 300: no item.
+    const TPtyPort com6{6}, com45{45};
+    const int held = ::open(QFile::encodeName(com6.Path).constData(), O_RDWR | O_NOCTTY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    auto com7 = std::make_unique<TPtyPort>(7);
+    const TPtyPort com3{3};
+    ASSERT_TRUE(testing_support::WaitFor([&] { return items() == "COM3 COM5* COM7"; }, 20000))
+        << items();
+    EXPECT_TRUE(COMManager->HasPort(6) && COMManager->HasPort(45));
+
+    com7.reset();
+    com5.reset(); // the chosen port: its item stays while it is away
+    ASSERT_TRUE(testing_support::WaitFor([&] { return items() == "COM3 COM5*"; }, 20000))
+        << items();
+    EXPECT_FALSE(COMManager->HasPort(5));
+    Action("COM3")->trigger();
+    EXPECT_EQ(items(), "COM3*");
+    ::close(held); // free again: it gets its item at the next change
+    const TPtyPort com8{8};
+    ASSERT_TRUE(testing_support::WaitFor([&] { return items() == "COM3* COM6 COM8"; }, 20000))
+        << items();
+    Window.reset();
 }
 
 TEST_F(MainScreenTest, FirstRunUsesDefaultsAndClosingWritesEveryKey) {

@@ -4,6 +4,7 @@
 // manager.
 #include "app/capture/EditorInserter.h"
 #include "app/demo/Snapshot.h"
+#include "app/window/ElidedLabel.h"
 #include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/TestEnvironment.h"
@@ -14,6 +15,7 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QScrollBar>
@@ -24,6 +26,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -231,6 +234,65 @@ TEST_F(ScreenTest, ReadingsAtACaretMidDocumentShowWithTheLinesMoved) {
     EXPECT_EQ(text.count('\n'), 15);
     EXPECT_TRUE(text.contains("\n7 mm #22\nIR  12.5 um #30\n")) << text.toStdString();
     EXPECT_TRUE(text.contains("\n K7X: +4.210 mm #3\n")) << text.toStdString();
+}
+
+// The instrument's panel reaches the window's right edge on screen: a long
+// caption is drawn whole in a wide window, and cut short to the edge in a
+// narrow one, the whole caption then in its tooltip.
+TEST_F(ScreenTest, InstrumentPanelIsDrawnUpToTheRightEdge) {
+    for (QAction* item : Window->findChild<QMenu*>("Device1")->actions())
+        if (item->property("Tag").toInt() == 6)
+            item->trigger(); // "Zelvar (Infrarotadapter an COM)"
+    const auto* panel = Window->findChild<TElidedLabel*>("StatusPanel3");
+    ASSERT_NE(panel, nullptr);
+    const QString caption = panel->text();
+    ASSERT_EQ(caption, "Zelvar (Infrarotadapter an COM)");
+    const int background = qGray(panel->palette().color(QPalette::Window).rgb());
+    const QFontMetrics metrics = panel->fontMetrics();
+    for (const int width : {900, 500}) {
+        SCOPED_TRACE(testing::Message() << "width " << width);
+        Window->resize(width, Window->height());
+        // The pixels from the panel's left end to the window's right edge,
+        // as the X server holds them; x counts from the panel's left end.
+        int ink = -1;
+        int shownWidth = 0;
+        const auto rightmostInk = [&] {
+            const QPoint at = panel->mapTo(Window.get(), QPoint(0, 0));
+            const QImage strip = Window->screen()
+                                     ->grabWindow(Window->winId(), at.x(), at.y(),
+                                                  Window->width() - at.x(), panel->height())
+                                     .toImage();
+            for (int x = strip.width() - 1; x >= 0; --x)
+                for (int y = 0; y < strip.height(); ++y)
+                    if (IsInk(strip.pixel(x, y), background))
+                        return x;
+            return -1;
+        };
+        // The caption's ink ends where the text shown ends, a pixel or two
+        // inside its last glyph.
+        const bool shown = testing_support::WaitFor(
+            [&] {
+                ink = rightmostInk();
+                shownWidth = metrics.horizontalAdvance(panel->ShownText());
+                return Window->width() == width &&
+                       std::abs(ink - (panel->contentsRect().left() + shownWidth)) <= 4;
+            },
+            20000);
+        EXPECT_TRUE(shown) << "ink to x " << ink << ", the text shown is " << shownWidth
+                           << " px wide: \"" << panel->ShownText().toStdString() << "\"";
+        const int edge = Window->width() - panel->mapTo(Window.get(), QPoint(0, 0)).x();
+        if (width == 900) {
+            EXPECT_EQ(panel->ShownText().toStdString(), caption.toStdString());
+            EXPECT_GT(ink, 50) << "wider than the panel once was";
+            EXPECT_TRUE(panel->toolTip().isEmpty());
+        } else {
+            EXPECT_NE(panel->ShownText().toStdString(), caption.toStdString());
+            EXPECT_TRUE(panel->ShownText().endsWith(QChar(0x2026)));
+            // Cut short at the edge: less than a letter or two of room left.
+            EXPECT_GT(ink, edge - 2 * metrics.averageCharWidth() - 6) << "edge at " << edge;
+            EXPECT_EQ(panel->toolTip(), caption);
+        }
+    }
 }
 
 // The demonstration's picture is the screen's: a window in front of the

@@ -2,8 +2,8 @@
 // program's catalogs (carried by this test program as the program carries
 // them), switched from the Help menu, with the texts set at run time left
 // alone; the help file and the about box.
-#include "app/journal/CaptureJournal.h"
 #include "app/capture/EditorInserter.h"
+#include "app/journal/CaptureJournal.h"
 #include "app/window/TMainScreen.h"
 #include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
@@ -269,6 +269,33 @@ TEST_F(TranslationTest, DamagedSavedCatalogStillFinishesTheStart) {
     Find<QPlainTextEdit>("Editor")->document()->setModified(false);
     Window.reset();
     QDir(journals).removeRecursively();
+}
+
+// What the start says before the first show (the port scan's box: no port
+// here) speaks the saved language, whatever the environment's; a language
+// without a catalog leaves the environment's.
+TEST_F(TranslationTest, StartUpBoxSpeaksTheSavedLanguage) {
+    struct Case {
+        const char* Saved;
+        const char* Environment;
+        const char* Box;
+    };
+    const Case cases[] = {
+        {"en", "de", "All data ports occupied / no data port available !!!"},
+        {"fr", "en", "Pas de port libre / port non disponibles !!!"},
+        {"de", "en", "Keine Schnittstelle frei / vorhanden !!!"},
+        {"es", "en", "All data ports occupied / no data port available !!!"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Saved);
+        WriteSettings(QByteArray("[System]\nLanguage=") + c.Saved + "\n");
+        gnugettext::SelectLanguage(c.Environment);
+        Dialogs.Messages.clear();
+        Start();
+        EXPECT_EQ(Dialogs.Messages.join('|').toStdString(), c.Box);
+        Window.reset();
+    }
+    EXPECT_TRUE(Dialogs.Exceptions.isEmpty());
 }
 
 // The untitled name follows the language, and the document stays untitled:
