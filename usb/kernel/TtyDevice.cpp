@@ -76,20 +76,6 @@ int RemainingMs(Clock::time_point deadline) {
 
 } // namespace
 
-TFd::~TFd() {
-    if (FFd >= 0)
-        ::close(FFd);
-}
-
-TFd& TFd::operator=(TFd&& other) noexcept {
-    if (this != &other) {
-        if (FFd >= 0)
-            ::close(FFd);
-        FFd = other.Release();
-    }
-    return *this;
-}
-
 TEventWatcher::TEventWatcher(int tty, TSink& sink)
     : FSink(sink), FEpoll(::epoll_create1(EPOLL_CLOEXEC)),
       FStop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {

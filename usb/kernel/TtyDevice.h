@@ -2,6 +2,7 @@
 
 #include "usb/D2xxTypes.h"
 #include "usb/kernel/Sysfs.h"
+#include "oskit/Fd.h"
 
 #include <atomic>
 #include <memory>
@@ -11,20 +12,7 @@
 
 namespace ftkernel {
 
-// A file descriptor, closed with its owner.
-class TFd {
-public:
-    TFd() = default;
-    explicit TFd(int fd) : FFd(fd) {}
-    ~TFd();
-    TFd(TFd&& other) noexcept : FFd(other.Release()) {}
-    TFd& operator=(TFd&& other) noexcept;
-    int Get() const { return FFd; }
-    int Release() { return std::exchange(FFd, -1); }
-
-private:
-    int FFd = -1;
-};
+using oskit::TFd;
 
 // Waits in epoll on a tty and tells of each arrival of new bytes, as a
 // converter's event notification does, until it is destroyed. Bytes left
