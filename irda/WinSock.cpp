@@ -1,7 +1,7 @@
 #include "irda/WinSock.h"
 
-#include "oskit/Folders.h"
 #include "oskit/Fd.h"
+#include "oskit/Folders.h"
 
 #include <QCoreApplication>
 #include <QObject>
@@ -83,7 +83,7 @@ struct TSocket {
 
     TRole Role = TRole::Fresh;
     oskit::TFd Fd;
-    oskit::TFd Lock;       // the service's lock file, held while bound
+    oskit::TFd Lock;  // the service's lock file, held while bound
     std::string Path; // the socket file made by bind
     bool IasSet = false;
     bool NineWire = false;
@@ -284,7 +284,8 @@ int BindService(TSocket& socket) {
     std::copy(path.begin(), path.end(), address.sun_path);
 
     // The lock tells a live instance from a file left by a crashed one.
-    oskit::TFd lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    oskit::TFd lock(
+        ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (lock.Get() < 0)
         return WSAEACCES;
     if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0)

@@ -8,9 +8,9 @@ namespace oskit {
 
 // Where the runtime folder is looked for, and whose it must be.
 struct TRuntimePlace {
-    const char* RuntimeDir = nullptr;           // $XDG_RUNTIME_DIR; nullptr when unset
-    std::filesystem::path Temporary = "/tmp";   // the fallback's parent
-    uid_t User = 0;                             // who must own the folder
+    const char* RuntimeDir = nullptr;         // $XDG_RUNTIME_DIR; nullptr when unset
+    std::filesystem::path Temporary = "/tmp"; // the fallback's parent
+    uid_t User = 0;                           // who must own the folder
 };
 
 // The user's private folder for sockets and channels: $XDG_RUNTIME_DIR/

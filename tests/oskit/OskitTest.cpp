@@ -170,10 +170,10 @@ TEST(RuntimeFolderTest, IsPrivateOrRefused) {
         mode_t Mode;
         bool Accepted;
     };
-    for (const TCase& c : {TCase{"others may enter", 0755, false},
-                           TCase{"the group may enter", 0710, false},
-                           TCase{"set-group-id", 02700, false},
-                           TCase{"sticky", 01700, false}, TCase{"private", 0700, true}}) {
+    for (const TCase& c :
+         {TCase{"others may enter", 0755, false}, TCase{"the group may enter", 0710, false},
+          TCase{"set-group-id", 02700, false}, TCase{"sticky", 01700, false},
+          TCase{"private", 0700, true}}) {
         SCOPED_TRACE(c.Name);
         ASSERT_EQ(::chmod(folder.c_str(), c.Mode), 0);
         EXPECT_EQ(oskit::RuntimeFolder({dir.c_str(), runtime.Path(), me}).empty(), !c.Accepted);

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "oskit/Fd.h"
 #include "usb/D2xxTypes.h"
 #include "usb/kernel/Sysfs.h"
-#include "oskit/Fd.h"
 
 #include <atomic>
 #include <memory>
