@@ -12,8 +12,6 @@
 
 namespace ftkernel {
 
-using oskit::TFd;
-
 // Waits in epoll on a tty and tells of each arrival of new bytes, as a
 // converter's event notification does, until it is destroyed. Bytes left
 // unread never wake it twice (edge-triggered); a hang-up is told once.
@@ -36,8 +34,8 @@ private:
     void Run(int tty);
 
     TSink& FSink;
-    TFd FEpoll;
-    TFd FStop; // an eventfd
+    oskit::TFd FEpoll;
+    oskit::TFd FStop; // an eventfd
     std::thread FThread;
 };
 
@@ -73,7 +71,7 @@ public:
     d2xx::FT_STATUS Accept() { return d2xx::FT_OK; }
 
 private:
-    TTtyDevice(TFd fd, std::filesystem::path latencyTimer);
+    TTtyDevice(oskit::TFd fd, std::filesystem::path latencyTimer);
     void Arrived() override;
     void HungUp() override;
     void SignalLocked();
@@ -81,7 +79,7 @@ private:
     // Waits until fd is ready for events or the deadline (ms, -1: none) passes.
     bool WaitReady(short events, int timeoutMs) const;
 
-    TFd FFd;
+    oskit::TFd FFd;
     std::filesystem::path FLatencyTimer;
     std::atomic<d2xx::ULONG> FReadTimeoutMs{0};
     std::atomic<d2xx::ULONG> FWriteTimeoutMs{0};
