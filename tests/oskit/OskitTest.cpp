@@ -158,7 +158,7 @@ TEST(RuntimeFolderTest, IsPrivateOrRefused) {
     const fs::path folder = runtime.Path() / "Brisquell";
     const std::string dir = runtime.Path().string();
 
-    // Missing: made with mode 0700, whatever the umask.
+    // Missing: made with mode 0700; a permissive umask adds nothing.
     const mode_t oldMask = ::umask(0);
     EXPECT_EQ(oskit::RuntimeFolder({dir.c_str(), runtime.Path(), me}), folder);
     ::umask(oldMask);
@@ -231,6 +231,7 @@ TEST(ConfigFolderTest, FollowsTheEnvironmentInOrder) {
              TCase{"/x/config//", "/home/u", "/x/config"},
              TCase{"/", "/home/u", "/"},
              TCase{"relative", "/home/u", "/home/u/.config"},
+             TCase{":config", "/home/u", "/home/u/.config"},
              TCase{"", "/home/u/", "/home/u/.config"},
              TCase{nullptr, "/", "/.config"},
              TCase{nullptr, "home/u", passwordConfig},
