@@ -8,7 +8,7 @@ brisquell_carry_catalogs(translation_bench)
 # A simulated gauge on a pseudo-terminal feeding the real window, profile 3.
 brisquell_add_bench(instrument_bench
     SOURCES app/InstrumentBench.cpp ${CMAKE_SOURCE_DIR}/tests/support/Pty.cpp
-    LIBS brisquell_app)
+    LIBS brisquell_app oskit)
 
 # Opening and saving a document of 1,000,000 readings.
 brisquell_add_bench(document_bench SOURCES app/DocumentBench.cpp LIBS brisquell_app)

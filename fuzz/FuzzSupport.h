@@ -1,5 +1,7 @@
 #pragma once
 
+#include "oskit/Fd.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -28,22 +30,18 @@ class TMemoryFile {
 public:
     explicit TMemoryFile(const std::uint8_t* data, std::size_t size)
         : FFd(::memfd_create("fuzz-input", MFD_CLOEXEC)) {
-        Require(FFd >= 0, "memfd_create");
+        Require(FFd.Valid(), "memfd_create");
         std::size_t written = 0;
         while (written < size) {
-            const ssize_t n = ::write(FFd, data + written, size - written);
+            const ssize_t n = ::write(FFd.Get(), data + written, size - written);
             Require(n > 0, "write to the memory file");
             written += static_cast<std::size_t>(n);
         }
     }
-    ~TMemoryFile() { ::close(FFd); }
-    TMemoryFile(const TMemoryFile&) = delete;
-    TMemoryFile& operator=(const TMemoryFile&) = delete;
-
-    QString Path() const { return QStringLiteral("/proc/self/fd/%1").arg(FFd); }
+    QString Path() const { return QStringLiteral("/proc/self/fd/%1").arg(FFd.Get()); }
 
 private:
-    int FFd;
+    oskit::TFd FFd;
 };
 
 // Takes bytes from the front of the input, as a harness decides what to do.

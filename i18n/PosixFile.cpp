@@ -1,20 +1,8 @@
 #include "i18n/PosixFile.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
 
 namespace gnugettext {
-
-TFileDescriptor::~TFileDescriptor() {
-    if (FFd >= 0)
-        ::close(FFd);
-}
-
-void TFileDescriptor::Reset(int fd) {
-    if (FFd >= 0)
-        ::close(FFd);
-    FFd = fd;
-}
 
 TReadOnlyMapping::~TReadOnlyMapping() {
     if (FData != nullptr)

@@ -4,24 +4,6 @@
 
 namespace gnugettext {
 
-// An open file descriptor, closed when the object goes.
-class TFileDescriptor {
-public:
-    TFileDescriptor() = default;
-    explicit TFileDescriptor(int fd) : FFd(fd) {}
-    ~TFileDescriptor();
-    TFileDescriptor(const TFileDescriptor&) = delete;
-    TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-
-    // Takes fd, closing the one held before.
-    void Reset(int fd);
-    int Get() const { return FFd; }
-    bool IsOpen() const { return FFd >= 0; }
-
-private:
-    int FFd = -1;
-};
-
 // A read-only mapping of a whole file, unmapped when the object goes.
 class TReadOnlyMapping {
 public:

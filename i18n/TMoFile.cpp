@@ -36,7 +36,7 @@ TMoFile::TMoFile(const QString& fileName, std::int64_t dataOffset) {
     // open until someone writes to it; it is refused below like any other
     // file that is not a regular one.
     FileHandle.Reset(::open(nativeName.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
-    if (!FileHandle.IsOpen())
+    if (!FileHandle.Valid())
         throw EGGIOError(QStringLiteral("Cannot open file ") + fileName);
 
     struct stat info {};

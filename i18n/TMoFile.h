@@ -1,6 +1,7 @@
 #pragma once
 
 #include "i18n/PosixFile.h"
+#include "oskit/Fd.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -45,7 +46,7 @@ private:
     bool TableEntriesFit(std::uint32_t tableOffset) const;
     QByteArrayView String(std::uint32_t tableOffset, std::uint32_t index) const;
 
-    TFileDescriptor FileHandle;
+    oskit::TFd FileHandle;
     TReadOnlyMapping View;
     const unsigned char* CatalogBase = nullptr;
     std::uint64_t CatalogSize = 0; // bytes from CatalogBase to the end of the file

@@ -1,5 +1,8 @@
 #include "irda/WinSock.h"
 
+#include "oskit/Fd.h"
+#include "oskit/Folders.h"
+
 #include <QCoreApplication>
 #include <QObject>
 #include <QSocketNotifier>
@@ -67,25 +70,6 @@ int ErrorOf(int error) {
     }
 }
 
-class TFile {
-public:
-    TFile() = default;
-    explicit TFile(int fd) : FFd(fd) {}
-    ~TFile() { Reset(); }
-    TFile(const TFile&) = delete;
-    TFile& operator=(const TFile&) = delete;
-    int Get() const { return FFd; }
-    int Release() { return std::exchange(FFd, -1); }
-    void Reset(int fd = -1) {
-        if (FFd >= 0)
-            ::close(FFd);
-        FFd = fd;
-    }
-
-private:
-    int FFd = -1;
-};
-
 enum class TRole { Fresh, Listening, Peer };
 
 struct TSocket {
@@ -98,8 +82,8 @@ struct TSocket {
     }
 
     TRole Role = TRole::Fresh;
-    TFile Fd;
-    TFile Lock;       // the service's lock file, held while bound
+    oskit::TFd Fd;
+    oskit::TFd Lock;  // the service's lock file, held while bound
     std::string Path; // the socket file made by bind
     bool IasSet = false;
     bool NineWire = false;
@@ -280,7 +264,7 @@ void RemoveOldServiceFile(const std::string& folder) {
     struct stat existing {};
     if (::lstat(path.c_str(), &existing) != 0 || !S_ISSOCK(existing.st_mode))
         return;
-    const TFile lock(::open((path + ".lock").c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    const oskit::TFd lock(::open((path + ".lock").c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     // No lock file: no instance ever held one.
     if (lock.Get() < 0 ? errno != ENOENT : ::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0)
         return;
@@ -300,7 +284,8 @@ int BindService(TSocket& socket) {
     std::copy(path.begin(), path.end(), address.sun_path);
 
     // The lock tells a live instance from a file left by a crashed one.
-    TFile lock(::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    oskit::TFd lock(
+        ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
     if (lock.Get() < 0)
         return WSAEACCES;
     if (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0)
@@ -351,18 +336,7 @@ QEvent::Type TSocketMessage::EventType() {
 }
 
 std::string ServiceFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string folder = runtime != nullptr && runtime[0] == '/'
-                                   ? std::string(runtime) + "/Brisquell"
-                                   : "/tmp/brisquell-" + std::to_string(::getuid());
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
-        return {};
-    // Only a folder of the user's own that nobody else can enter.
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
-        info.st_uid != ::getuid() || (info.st_mode & 07777) != 0700)
-        return {};
-    return folder;
+    return oskit::RuntimeFolder().string();
 }
 
 int WSAStartup(uint16_t versionRequested, WSADATA* data) {

@@ -336,7 +336,7 @@ TEST_F(DocumentWindowTest, ClosingStopsTheLinksBeforeItAsks) {
     Gauge.Send("56 mm\r\n");
     EXPECT_TRUE(testing_support::WaitFor([&] {
         int waiting = 0;
-        return ::ioctl(Gauge.Slave, FIONREAD, &waiting) == 0 && waiting >= 7;
+        return ::ioctl(Gauge.Slave(), FIONREAD, &waiting) == 0 && waiting >= 7;
     }));
     EXPECT_FALSE(Modified());
     Window.reset();

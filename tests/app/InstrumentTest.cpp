@@ -206,7 +206,7 @@ TEST_F(InstrumentTest, TheStartUpPortRunsAtTheProfilesRate) {
     EXPECT_EQ(Panel(2), "57600 Baud");
     struct termios2 line {};
     // The master side reports the settings the program gave the line.
-    ASSERT_EQ(::ioctl(gauge.Master, TCGETS2, &line), 0);
+    ASSERT_EQ(::ioctl(gauge.Master(), TCGETS2, &line), 0);
     EXPECT_EQ(line.c_ospeed, 57600u);
     Window.reset();
     QFile::remove(testing_support::PortsFolder() + "/COM9");
@@ -237,7 +237,7 @@ TEST_F(InstrumentTest, ManualProfileTakesTheDialogsSettings) {
     const auto lineSpeed = [&] {
         struct termios2 line {};
         // The master side reports the settings the program gave the line.
-        return ::ioctl(gauge.Master, TCGETS2, &line) == 0 ? line.c_ospeed : 0u;
+        return ::ioctl(gauge.Master(), TCGETS2, &line) == 0 ? line.c_ospeed : 0u;
     };
 
     choose("19200 Baud");

@@ -23,6 +23,11 @@ TEST(SpecialFolder, RelativeOrEmptyXdgConfigHomeFallsBackToHome) {
         EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), "/home/somebody/.config");
     }
     {
+        // Relative too, although Qt would take it for a resource path.
+        TScopedEnv xdg("XDG_CONFIG_HOME", ":config");
+        EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), "/home/somebody/.config");
+    }
+    {
         TScopedEnv xdg("XDG_CONFIG_HOME", "");
         EXPECT_EQ(GetSpecialFolder(CSIDL_APPDATA), "/home/somebody/.config");
     }

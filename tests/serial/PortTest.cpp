@@ -216,7 +216,7 @@ TEST_F(SerialPort, AFullQueueNeverLeavesThePortDeaf) {
     Pty.Send(std::string(static_cast<size_t>(queue), 'x'));
     ASSERT_TRUE(WaitFor([&] { return s->RecCount() == queue && events > 0; }));
     Pty.Send("1234"); // stays with the device: the queue is full
-    pollfd slave{Pty.Slave, POLLIN, 0};
+    pollfd slave{Pty.Slave(), POLLIN, 0};
     ASSERT_TRUE(WaitFor([&] { return ::poll(&slave, 1, 0) == 1; }));
     const int before = events;
     EXPECT_EQ(Take(*s, queue + 4).size(), static_cast<size_t>(queue) + 4);
@@ -323,7 +323,7 @@ TEST_F(SerialPort, LineSettingsReachTheTerminal) {
     s->SetDTRActive(true);
     ASSERT_TRUE(s->Open());
     TLineProbe line;
-    ASSERT_TRUE(ProbeLine(Pty.Slave, line));
+    ASSERT_TRUE(ProbeLine(Pty.Slave(), line));
     EXPECT_EQ(line.Speed, 100173u);
     // (a pseudo-terminal forces 8 bits without parity whatever it is given)
     EXPECT_TRUE(line.TwoStopBits);
@@ -331,11 +331,11 @@ TEST_F(SerialPort, LineSettingsReachTheTerminal) {
     EXPECT_TRUE(line.Marked);
     // A change while open waits for the next Open.
     s->SetBaudrate(1200);
-    ASSERT_TRUE(ProbeLine(Pty.Slave, line));
+    ASSERT_TRUE(ProbeLine(Pty.Slave(), line));
     EXPECT_EQ(line.Speed, 100173u);
     s->Close();
     ASSERT_TRUE(s->Open());
-    ASSERT_TRUE(ProbeLine(Pty.Slave, line));
+    ASSERT_TRUE(ProbeLine(Pty.Slave(), line));
     EXPECT_EQ(line.Speed, 1200u);
 }
 
@@ -392,7 +392,7 @@ TEST_F(SerialPort, StalledOutputIsLookedAtEverLessOften) {
         Count = queued;
         return true;
     };
-    TPortState state(::dup(Pty.Slave), config, nullptr);
+    TPortState state(::dup(Pty.Slave()), config, nullptr);
     ASSERT_TRUE(state.Usable());
     EXPECT_EQ(state.Write(reinterpret_cast<const uint8_t*>("x"), 1, false), 1);
     std::vector<int> delays;
@@ -418,7 +418,7 @@ TEST_F(SerialPort, DriverOverrunIsALineError) {
         Count = overruns;
         return true;
     };
-    const int fd = ::dup(Pty.Slave);
+    const int fd = ::dup(Pty.Slave());
     // Raw and non-blocking, as Open leaves the device.
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     termios raw{};
@@ -495,13 +495,13 @@ TEST_F(SerialPort, FramingErrorsAndBreaksAreReportedOnceInEverySetting) {
         s->OnRxChar = [&](QObject*) { data += Take(*s, s->RecCount()); };
         ASSERT_TRUE(s->Open());
         TLineProbe line;
-        ASSERT_TRUE(ProbeLine(Pty.Slave, line));
+        ASSERT_TRUE(ProbeLine(Pty.Slave(), line));
         EXPECT_TRUE(line.Marked);
         EXPECT_TRUE(line.Checked) << "errors are marked whatever the parity";
         termios raw{};
-        ASSERT_EQ(::tcgetattr(Pty.Slave, &raw), 0);
+        ASSERT_EQ(::tcgetattr(Pty.Slave(), &raw), 0);
         raw.c_iflag &= ~tcflag_t{PARMRK | INPCK};
-        ASSERT_EQ(::tcsetattr(Pty.Slave, TCSANOW, &raw), 0);
+        ASSERT_EQ(::tcsetattr(Pty.Slave(), TCSANOW, &raw), 0);
         Pty.Send(std::string("\xff\x00x", 3));
         ASSERT_TRUE(WaitFor([&] { return errors == 1 && !data.empty(); }));
         EXPECT_EQ(data, c.Delivered);

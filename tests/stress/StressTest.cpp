@@ -130,7 +130,7 @@ TEST_F(StressTest, FullSpeedStreamWithThePromptCycle) {
         // Answers a prompt request at once; called between whole lines only.
         const auto answer = [&] {
             char request[64];
-            const ssize_t n = ::read(gauge->Master, request, sizeof request);
+            const ssize_t n = ::read(gauge->Master(), request, sizeof request);
             if (n > 0 && std::memchr(request, '\x05', static_cast<size_t>(n)) != nullptr) {
                 gauge->Send("\r\n> ");
                 ++answered;

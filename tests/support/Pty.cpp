@@ -2,23 +2,18 @@
 
 #include <QDeadlineTimer>
 
-#include <fcntl.h>
+#include <system_error>
+
 #include <poll.h>
-#include <pty.h>
 #include <unistd.h>
 
 TPty::TPty() {
-    char name[256] = {};
-    if (::openpty(&Master, &Slave, name, nullptr, nullptr) != 0)
-        return;
-    Path = QString::fromLocal8Bit(name);
-    ::fcntl(Master, F_SETFL, ::fcntl(Master, F_GETFL) | O_NONBLOCK);
-}
-
-TPty::~TPty() {
-    CloseMaster();
-    if (Slave >= 0)
-        ::close(Slave);
+    try {
+        FPair = oskit::OpenPtyPair(oskit::TPtyLine::AsOpened);
+        Path = QString::fromLocal8Bit(FPair.SlavePath);
+    } catch (const std::system_error&) {
+        // No pseudo-terminal: Path stays empty and the test skips.
+    }
 }
 
 void TPty::Send(const std::string& Bytes) const {
@@ -27,12 +22,12 @@ void TPty::Send(const std::string& Bytes) const {
 
 void TPty::Send(const char* Bytes, std::size_t Count) const {
     std::size_t done = 0;
-    while (done < Count && Master >= 0) {
-        const ssize_t n = ::write(Master, Bytes + done, Count - done);
+    while (done < Count && Master() >= 0) {
+        const ssize_t n = ::write(Master(), Bytes + done, Count - done);
         if (n > 0) {
             done += static_cast<std::size_t>(n);
         } else {
-            pollfd p{Master, POLLOUT, 0};
+            pollfd p{Master(), POLLOUT, 0};
             ::poll(&p, 1, 100);
         }
     }
@@ -41,13 +36,13 @@ void TPty::Send(const char* Bytes, std::size_t Count) const {
 std::string TPty::Receive(std::size_t Count, int TimeoutMs) const {
     std::string got;
     const QDeadlineTimer deadline(TimeoutMs);
-    while (got.size() < Count && Master >= 0 && !deadline.hasExpired()) {
+    while (got.size() < Count && Master() >= 0 && !deadline.hasExpired()) {
         char buf[512];
-        const ssize_t n = ::read(Master, buf, sizeof buf);
+        const ssize_t n = ::read(Master(), buf, sizeof buf);
         if (n > 0) {
             got.append(buf, static_cast<std::size_t>(n));
         } else {
-            pollfd p{Master, POLLIN, 0};
+            pollfd p{Master(), POLLIN, 0};
             ::poll(&p, 1, 50);
         }
     }
@@ -55,7 +50,5 @@ std::string TPty::Receive(std::size_t Count, int TimeoutMs) const {
 }
 
 void TPty::CloseMaster() {
-    if (Master >= 0)
-        ::close(Master);
-    Master = -1;
+    FPair.Master.Reset();
 }

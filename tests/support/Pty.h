@@ -1,5 +1,7 @@
 #pragma once
 
+#include "oskit/Pty.h"
+
 #include <QString>
 
 #include <cstddef>
@@ -7,13 +9,11 @@
 
 // A pseudo-terminal for tests and benchmarks. The slave side (Path) is the
 // device a port opens; this object keeps it open too, so a port's open and
-// close never hang up the line. The master side plays the gauge.
+// close never hang up the line. The master side plays the gauge. The line
+// starts as the system opens it, so a test sees whether the port sets it up.
 class TPty {
 public:
     TPty();
-    ~TPty();
-    TPty(const TPty&) = delete;
-    TPty& operator=(const TPty&) = delete;
 
     // The gauge sends: all of Bytes, waiting while the line is full.
     void Send(const std::string& Bytes) const;
@@ -23,7 +23,10 @@ public:
     // The gauge goes away: the port sees a hang-up.
     void CloseMaster();
 
-    int Master = -1; // non-blocking
-    int Slave = -1;
+    int Master() const { return FPair.Master.Get(); } // non-blocking
+    int Slave() const { return FPair.Slave.Get(); }
     QString Path; // empty when no pseudo-terminal could be had
+
+private:
+    oskit::TPtyPair FPair;
 };

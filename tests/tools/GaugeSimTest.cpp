@@ -1,14 +1,18 @@
 #include "tests/support/TestEnvironment.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <termios.h>
 #include <unistd.h>
 #include <utility>
@@ -158,6 +162,43 @@ TEST(GaugeSimulator, RegistersAnswersUnplugsAndCleansUp) {
     EXPECT_EQ(simulator.Process().exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(simulator.Process().exitCode(), 0);
     EXPECT_FALSE(EntryExists(entry)) << "removed on exit";
+}
+
+// An infrared gauge connects only to a service in the user's private runtime
+// folder: in a folder others may enter, the socket could be anybody's.
+TEST(GaugeSimulator, InfraredGaugeTrustsOnlyAPrivateRuntimeFolder) {
+    const QByteArray folder = QFile::encodeName(testing_support::RuntimeDir() + "/Brisquell");
+    ::mkdir(folder.constData(), 0700);
+    const QByteArray path = folder + "/IrCOMM";
+    ::unlink(path.constData());
+    const int service = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strncpy(address.sun_path, path.constData(), sizeof address.sun_path - 1);
+    ASSERT_EQ(::bind(service, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(service, 4), 0);
+
+    struct TCase {
+        mode_t Mode;
+        bool Connects;
+    };
+    for (const TCase c : {TCase{0755, false}, TCase{0700, true}}) {
+        SCOPED_TRACE(c.Mode);
+        ASSERT_EQ(::chmod(folder.constData(), c.Mode), 0);
+        TSimulator simulator({"--infrared"});
+        if (c.Connects) {
+            EXPECT_EQ(simulator.WaitForReport("ready "), "IrDA " + QFile::decodeName(path));
+            simulator.Signal(SIGTERM);
+        }
+        ASSERT_TRUE(simulator.Process().waitForFinished(kTimeoutMs));
+        EXPECT_EQ(simulator.Process().exitCode(), c.Connects ? 0 : 1);
+        const int peer = ::accept(service, nullptr, nullptr);
+        EXPECT_EQ(peer >= 0, c.Connects);
+        if (peer >= 0)
+            ::close(peer);
+    }
+    ::close(service);
+    ::unlink(path.constData());
 }
 
 } // namespace

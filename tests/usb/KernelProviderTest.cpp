@@ -140,7 +140,7 @@ TEST_F(KernelProviderTest, SettingsReachTheTtyAndTheReadTimeOutHolds) {
     ASSERT_EQ(Open("Velmarod K65", handle), FT_OK);
     const auto termios = [&] {
         struct termios2 tio {};
-        EXPECT_EQ(::ioctl(port.Slave, TCGETS2, &tio), 0);
+        EXPECT_EQ(::ioctl(port.Slave(), TCGETS2, &tio), 0);
         return tio;
     };
     EXPECT_EQ(Unit.D2xx_SetBaudRate(handle, 1200), FT_OK);

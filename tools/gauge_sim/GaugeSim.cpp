@@ -42,7 +42,9 @@ TGaugeSim::~TGaugeSim() = default;
 void TGaugeSim::PlugIn() {
     if (FDevice)
         return;
-    TPty pty = OpenPty();
+    // Raw from the start: no echo back to the gauge and no line ends
+    // rewritten before the program has set the line up.
+    oskit::TPtyPair pty = oskit::OpenPtyPair(oskit::TPtyLine::Raw);
     const std::string path = pty.SlavePath;
     // The entry holds its place: built in place, never moved.
     std::unique_ptr<TDevice> device(

@@ -2,7 +2,7 @@
 
 #include "GaugeLoop.h"
 #include "PortEntry.h"
-#include "Pty.h"
+#include "oskit/Pty.h"
 
 #include <filesystem>
 #include <memory>
@@ -22,7 +22,7 @@ public:
 private:
     // The plugged-in device: what unplugging takes away.
     struct TDevice {
-        TPty Pty;
+        oskit::TPtyPair Pty;
         TPortEntry Entry;
         std::optional<TReadyFile> Ready;
     };

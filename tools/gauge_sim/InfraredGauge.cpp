@@ -1,9 +1,10 @@
 #include "InfraredGauge.h"
 
+#include "oskit/Folders.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <iostream>
 #include <poll.h>
@@ -19,11 +20,10 @@ constexpr std::string_view kLineEnd = "\r\n";
 } // namespace
 
 std::string IrCOMMSocketPath() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    const std::string folder = runtime != nullptr && runtime[0] == '/'
-                                   ? std::string(runtime) + "/Brisquell"
-                                   : "/tmp/brisquell-" + std::to_string(::getuid());
-    return folder + "/IrCOMM";
+    const std::filesystem::path folder = oskit::RuntimeFolder();
+    if (folder.empty())
+        throw std::runtime_error("no private runtime folder for the IrCOMM service");
+    return (folder / "IrCOMM").string();
 }
 
 TInfraredGauge::TInfraredGauge(TSimOptions options, std::ostream& out)
@@ -40,7 +40,7 @@ void TInfraredGauge::Connect() {
     if (FPath.size() >= sizeof address.sun_path)
         throw std::runtime_error("path too long: " + FPath);
     std::copy(FPath.begin(), FPath.end(), address.sun_path);
-    TFd connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    oskit::TFd connection(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!connection.Valid() ||
         ::connect(connection.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) !=
             0)

@@ -1,16 +1,17 @@
 #pragma once
 
-#include "Fd.h"
 #include "GaugeLoop.h"
 #include "PortEntry.h"
+#include "oskit/Fd.h"
 
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 
-// The IrCOMM service socket of the program: $XDG_RUNTIME_DIR/Brisquell/
-// IrCOMM when that is an absolute path, else /tmp/brisquell-<uid>/...
+// The IrCOMM service socket of the program: IrCOMM in the user's private
+// runtime folder (oskit::RuntimeFolder). Throws std::runtime_error when that
+// folder is refused: a socket in a folder others may enter could be theirs.
 std::string IrCOMMSocketPath();
 
 // A gauge with an infrared port: it connects to the program's IrCOMM service
@@ -32,6 +33,6 @@ private:
     void ReadFromLink() override;
 
     std::string FPath;
-    TFd FConnection;
+    oskit::TFd FConnection;
     std::optional<TReadyFile> FReady;
 };

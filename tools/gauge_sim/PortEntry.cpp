@@ -1,8 +1,8 @@
 #include "PortEntry.h"
 
-#include <cstdlib>
+#include "oskit/Folders.h"
+
 #include <fstream>
-#include <pwd.h>
 #include <stdexcept>
 #include <system_error>
 #include <unistd.h>
@@ -34,26 +34,10 @@ bool PointsSomewhere(const fs::path& path) {
     return fs::exists(fs::status(path, error));
 }
 
-// The program's rule for its configuration folder: an absolute
-// $XDG_CONFIG_HOME, else $HOME/.config, else the password database's home.
-fs::path ConfigFolder() {
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && fs::path(xdg).is_absolute())
-        return xdg;
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || !fs::path(home).is_absolute()) {
-        const passwd* entry = ::getpwuid(::getuid());
-        home = entry != nullptr ? entry->pw_dir : nullptr;
-    }
-    if (home == nullptr || *home == '\0')
-        return {};
-    return fs::path(home) / ".config";
-}
-
 } // namespace
 
 fs::path PortsFolder() {
-    const fs::path config = ConfigFolder();
+    const fs::path config = oskit::ConfigFolder();
     if (config.empty())
         throw std::runtime_error("no configuration folder (set XDG_CONFIG_HOME or HOME)");
     return config / "Brisquell" / "ports";

@@ -16,7 +16,7 @@ TSignals::TSignals() {
     sigaddset(&blocked, SIGPIPE);
     if (::sigprocmask(SIG_BLOCK, &blocked, &FPrevious) != 0)
         throw std::system_error(errno, std::generic_category(), "sigprocmask");
-    FFd = TFd(::signalfd(-1, &handled, SFD_NONBLOCK | SFD_CLOEXEC));
+    FFd = oskit::TFd(::signalfd(-1, &handled, SFD_NONBLOCK | SFD_CLOEXEC));
     if (!FFd.Valid()) {
         const int error = errno;
         ::sigprocmask(SIG_SETMASK, &FPrevious, nullptr);

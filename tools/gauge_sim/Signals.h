@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Fd.h"
+#include "oskit/Fd.h"
 
 #include <csignal>
 
@@ -20,5 +20,5 @@ public:
 
 private:
     sigset_t FPrevious{};
-    TFd FFd;
+    oskit::TFd FFd;
 };

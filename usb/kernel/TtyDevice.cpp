@@ -76,20 +76,6 @@ int RemainingMs(Clock::time_point deadline) {
 
 } // namespace
 
-TFd::~TFd() {
-    if (FFd >= 0)
-        ::close(FFd);
-}
-
-TFd& TFd::operator=(TFd&& other) noexcept {
-    if (this != &other) {
-        if (FFd >= 0)
-            ::close(FFd);
-        FFd = other.Release();
-    }
-    return *this;
-}
-
 TEventWatcher::TEventWatcher(int tty, TSink& sink)
     : FSink(sink), FEpoll(::epoll_create1(EPOLL_CLOEXEC)),
       FStop(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
@@ -134,7 +120,7 @@ void TEventWatcher::Run(int tty) {
 }
 
 FT_STATUS TTtyDevice::Open(const TConverterPort& port, std::unique_ptr<TTtyDevice>& device) {
-    TFd fd(::open(port.Node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+    oskit::TFd fd(::open(port.Node.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
     if (fd.Get() < 0)
         return errno == ENOENT || errno == ENXIO || errno == ENODEV ? FT_DEVICE_NOT_FOUND
                                                                     : FT_DEVICE_NOT_OPENED;
@@ -152,7 +138,7 @@ FT_STATUS TTtyDevice::Open(const TConverterPort& port, std::unique_ptr<TTtyDevic
     return FT_OK;
 }
 
-TTtyDevice::TTtyDevice(TFd fd, std::filesystem::path latencyTimer)
+TTtyDevice::TTtyDevice(oskit::TFd fd, std::filesystem::path latencyTimer)
     : FFd(std::move(fd)), FLatencyTimer(std::move(latencyTimer)),
       FWatcher(std::make_unique<TEventWatcher>(FFd.Get(), static_cast<TSink&>(*this))) {}
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "oskit/Fd.h"
 #include "usb/D2xxTypes.h"
 #include "usb/kernel/Sysfs.h"
 
@@ -10,21 +11,6 @@
 #include <utility>
 
 namespace ftkernel {
-
-// A file descriptor, closed with its owner.
-class TFd {
-public:
-    TFd() = default;
-    explicit TFd(int fd) : FFd(fd) {}
-    ~TFd();
-    TFd(TFd&& other) noexcept : FFd(other.Release()) {}
-    TFd& operator=(TFd&& other) noexcept;
-    int Get() const { return FFd; }
-    int Release() { return std::exchange(FFd, -1); }
-
-private:
-    int FFd = -1;
-};
 
 // Waits in epoll on a tty and tells of each arrival of new bytes, as a
 // converter's event notification does, until it is destroyed. Bytes left
@@ -48,8 +34,8 @@ private:
     void Run(int tty);
 
     TSink& FSink;
-    TFd FEpoll;
-    TFd FStop; // an eventfd
+    oskit::TFd FEpoll;
+    oskit::TFd FStop; // an eventfd
     std::thread FThread;
 };
 
@@ -85,7 +71,7 @@ public:
     d2xx::FT_STATUS Accept() { return d2xx::FT_OK; }
 
 private:
-    TTtyDevice(TFd fd, std::filesystem::path latencyTimer);
+    TTtyDevice(oskit::TFd fd, std::filesystem::path latencyTimer);
     void Arrived() override;
     void HungUp() override;
     void SignalLocked();
@@ -93,7 +79,7 @@ private:
     // Waits until fd is ready for events or the deadline (ms, -1: none) passes.
     bool WaitReady(short events, int timeoutMs) const;
 
-    TFd FFd;
+    oskit::TFd FFd;
     std::filesystem::path FLatencyTimer;
     std::atomic<d2xx::ULONG> FReadTimeoutMs{0};
     std::atomic<d2xx::ULONG> FWriteTimeoutMs{0};

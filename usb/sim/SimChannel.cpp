@@ -1,24 +1,18 @@
 #include "usb/sim/SimChannel.h"
 
+#include "oskit/Fd.h"
+#include "oskit/Folders.h"
+
 #include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ftsim {
 namespace {
-
-// A folder of ours: created if missing, then owned by us with mode 0700.
-bool PrivateFolder(const std::filesystem::path& folder) {
-    ::mkdir(folder.c_str(), 0700);
-    struct stat info {};
-    return ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
-           info.st_uid == ::getuid() && (info.st_mode & 0777) == 0700;
-}
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9')
@@ -46,18 +40,8 @@ std::optional<std::string> FromHex(std::string_view hex) {
 
 } // namespace
 
-std::filesystem::path RuntimeFolder() {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    if (runtime != nullptr && runtime[0] == '/') {
-        const std::filesystem::path folder = std::filesystem::path(runtime) / "Brisquell";
-        return PrivateFolder(folder) ? folder : std::filesystem::path();
-    }
-    const std::filesystem::path folder = "/tmp/brisquell-" + std::to_string(::getuid());
-    return PrivateFolder(folder) ? folder : std::filesystem::path();
-}
-
 std::filesystem::path ChannelPath() {
-    const std::filesystem::path folder = RuntimeFolder();
+    const std::filesystem::path folder = oskit::RuntimeFolder();
     return folder.empty() ? folder : folder / "ftd2xx-sim";
 }
 
@@ -116,16 +100,14 @@ bool SendLine(const std::string& line, std::string& error) {
         return false;
     }
     // Not blocking: with no converter listening the open fails at once.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
+    const oskit::TFd fd(::open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.Valid()) {
         error = path.string() + ": " + std::strerror(errno);
         return false;
     }
-    const ssize_t written = ::write(fd, line.data(), line.size());
-    const int saved = errno;
-    ::close(fd);
+    const ssize_t written = ::write(fd.Get(), line.data(), line.size());
     if (written != static_cast<ssize_t>(line.size())) {
-        error = path.string() + ": " + (written < 0 ? std::strerror(saved) : "short write");
+        error = path.string() + ": " + (written < 0 ? std::strerror(errno) : "short write");
         return false;
     }
     return true;

@@ -19,12 +19,8 @@
 
 namespace ftsim {
 
-// $XDG_RUNTIME_DIR/Brisquell, else /tmp/brisquell-<uid>, created with mode
-// 0700; refused (empty) unless it is a folder of the user's own with that
-// mode, so nobody else can reach the channel.
-std::filesystem::path RuntimeFolder();
-
-// The FIFO itself (empty when there is no runtime folder).
+// The FIFO in the user's private runtime folder (oskit::RuntimeFolder);
+// empty when that folder is refused, so nobody else can reach the channel.
 std::filesystem::path ChannelPath();
 
 struct TCommand {

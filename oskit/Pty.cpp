@@ -1,4 +1,4 @@
-#include "Pty.h"
+#include "oskit/Pty.h"
 
 #include <cerrno>
 #include <climits>
@@ -6,7 +6,9 @@
 #include <pty.h>
 #include <system_error>
 #include <termios.h>
+#include <unistd.h>
 
+namespace oskit {
 namespace {
 
 [[noreturn]] void Fail(const char* what) {
@@ -21,16 +23,14 @@ void SetFlag(int fd, int getCmd, int setCmd, int flag) {
 
 } // namespace
 
-TPty OpenPty() {
-    // Raw from the start: no echo back to the gauge and no line ends rewritten
-    // before the program has set the line up.
+TPtyPair OpenPtyPair(TPtyLine line) {
     termios raw{};
     ::cfmakeraw(&raw);
     int master = -1;
     int slave = -1;
-    if (::openpty(&master, &slave, nullptr, &raw, nullptr) != 0)
+    if (::openpty(&master, &slave, nullptr, line == TPtyLine::Raw ? &raw : nullptr, nullptr) != 0)
         Fail("openpty");
-    TPty pty{TFd(master), TFd(slave), {}};
+    TPtyPair pty{TFd(master), TFd(slave), {}};
     SetFlag(master, F_GETFD, F_SETFD, FD_CLOEXEC);
     SetFlag(slave, F_GETFD, F_SETFD, FD_CLOEXEC);
     SetFlag(master, F_GETFL, F_SETFL, O_NONBLOCK);
@@ -42,3 +42,5 @@ TPty OpenPty() {
     pty.SlavePath = name;
     return pty;
 }
+
+} // namespace oskit
