@@ -436,7 +436,7 @@ class Cutecom(Child):
             subprocess.run(["xdotool", "key", "--clearmodifiers", "alt+o"], env=env,
                            capture_output=True, timeout=10)
             with contextlib.suppress(Failure):
-                wait_until(lambda: holds_open(self.pid, line.path), 2, "", self)
+                wait_until(lambda: holds_open(self.pid, line.path), 5, "", self)
                 return
 
     def stop(self):
@@ -499,7 +499,7 @@ def check_journal(name, child, home, lines):
     if name != "brisquell":
         return
     with contextlib.suppress(Failure):
-        wait_until(lambda: (journal_lines(home) or 0) >= lines, 10, "", child, 0.2)
+        wait_until(lambda: (journal_lines(home) or 0) >= lines, 60, "", child, 0.2)
     got = journal_lines(home)
     if got is not None and got != lines:
         raise Failure(f"brisquell took in {got} of {lines} lines (capture journal)")
@@ -527,7 +527,7 @@ def contender(setup, name):
                 # A connected profile-3 gauge answers the prompt request sent
                 # every quiet second; unanswered, the next line would be taken
                 # for the answer. The stream starts within the second after.
-                line.answer_prompt(5, child)
+                line.answer_prompt(30, child)
                 line.pause(0.05)
             yield child, line, (setup.xserver_pid if on_x else None), home
         except Failure:

@@ -6,7 +6,8 @@
 # the device path is replaced. A reading written to the pseudo-terminal must
 # reach Brisquell's capture journal.
 #
-#   tests/irda/readme-bridge.sh [BUILD_DIR]     (default: build)
+#   tests/irda/readme-bridge.sh [BUILD_DIR]     (default: build; tests/docs/
+#                                               documented-commands.sh runs it)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 build=${1:-build}
