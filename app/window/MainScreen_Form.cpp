@@ -84,6 +84,7 @@ void TMainScreen::BuildForm() {
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
+    BuildSeriesPanel();
 }
 
 void TMainScreen::BuildSerial() {
