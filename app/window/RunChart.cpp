@@ -33,7 +33,7 @@ std::pair<double, double> Span(const TRunChart::TData& data) {
 } // namespace
 
 TRunChart::TRunChart(QWidget* parent) : QWidget(parent) {
-    setMinimumSize(160, 100);
+    setMinimumSize(160, 80);
     setAutoFillBackground(false);
 }
 

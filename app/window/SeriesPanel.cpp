@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QFormLayout>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,12 +62,14 @@ TSeriesPanel::TSeriesPanel(series::TSeries& series, QWidget* parent)
 
 void TSeriesPanel::BuildLayout() {
     auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(6, 4, 6, 4);
+    layout->setSpacing(4);
     FNewest = new QLabel(QStringLiteral("—"), this);
     FNewest->setObjectName(QStringLiteral("SeriesNewest"));
     FNewest->setAccessibleName(Text("Letzter Wert"));
     FNewest->setAlignment(Qt::AlignCenter);
     QFont large = FNewest->font();
-    large.setPointSizeF(large.pointSizeF() * 2.2);
+    large.setPointSizeF(large.pointSizeF() * 2);
     large.setBold(true);
     FNewest->setFont(large);
     MarkRunTimeTexts(FNewest);
@@ -97,13 +100,15 @@ void TSeriesPanel::BuildLayout() {
         field->setReadOnly(true);
         field->setFrame(false);
         field->setAlignment(Qt::AlignRight);
+        field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-000.0000")));
         // A screen reader names the field by its caption and reads its value.
         field->setAccessibleName(Text(kCaptions[i]));
         MarkRunTimeTexts(field);
         field->setProperty("gnugettextIgnore", QStringList{QStringLiteral("text")});
         caption->setBuddy(field);
-        figures->addWidget(caption, i, 0);
-        figures->addWidget(field, i, 1);
+        // Two columns of figures keep the panel short enough for a small window.
+        figures->addWidget(caption, i % 4, (i / 4) * 2);
+        figures->addWidget(field, i % 4, (i / 4) * 2 + 1);
         FFields[static_cast<size_t>(i)] = field;
     }
     layout->addLayout(figures);
@@ -114,7 +119,7 @@ void TSeriesPanel::BuildLayout() {
     MarkRunTimeTexts(FExcluded);
     layout->addWidget(FExcluded);
 
-    auto* limits = new QFormLayout();
+    auto* limits = new QHBoxLayout();
     FLower = new QLineEdit(this);
     FLower->setObjectName(QStringLiteral("SeriesLower"));
     FUpper = new QLineEdit(this);
@@ -126,7 +131,8 @@ void TSeriesPanel::BuildLayout() {
         auto* label = new QLabel(Text(caption), this);
         label->setObjectName(edit->objectName() + QStringLiteral("Caption"));
         label->setBuddy(edit);
-        limits->addRow(label, edit);
+        limits->addWidget(label);
+        limits->addWidget(edit, 1);
         connect(edit, &QLineEdit::editingFinished, this, &TSeriesPanel::ApplyLimits);
     }
     layout->addLayout(limits);
@@ -140,6 +146,7 @@ void TSeriesPanel::BuildLayout() {
     buttons->addWidget(remove, 0, 1);
     buttons->addWidget(exportButton, 1, 0);
     buttons->addWidget(copy, 1, 1);
+    buttons->setSpacing(2);
     layout->addLayout(buttons);
     connect(restart, &QPushButton::clicked, this, &TSeriesPanel::NewSeriesClicked);
     connect(remove, &QPushButton::clicked, this, &TSeriesPanel::RemoveNewestClicked);

@@ -265,6 +265,7 @@ TEST_F(ScreenTest, SnapshotIsWhatTheScreenShows) {
 // The series panel as the X server shows it: the newest value in large
 // letters, and the run chart's points.
 TEST_F(ScreenTest, SeriesPanelShowsTheNewestValueAndItsChart) {
+    Window->resize(820, 640); // room for the panel beside the editor
     Window->findChild<QAction*>("Messreihe1")->trigger();
     for (int i = 0; i < 12; ++i)
         Window->AddReceivedText(QByteArray::number(10 + i % 4) + ".5 mm\r\n");
