@@ -83,7 +83,6 @@ void TMainScreen::SwitchLanguage(QObject* Sender) {
             gnugettext::SelectLanguage(Settings.Language);
             FQtTranslations.Select(Settings.Language);
             RetranslateWindow();
-            FSeriesPanel->RefreshNow(); // the panel's run-time texts
             // An untitled document shows the untitled name of the new
             // language; any other name stays as the program last set it.
             if (FUntitled) {

@@ -38,6 +38,8 @@ void TMainScreen::BuildSeriesPanel() {
     // The dock's own item follows it, however it is shown or closed.
     Messreihe1 = SeriesDock->toggleViewAction();
     Messreihe1->setObjectName(QStringLiteral("Messreihe1"));
+    // Its text is the dock's title; the translation walk leaves it to that.
+    Messreihe1->setProperty("gnugettextIgnore", QStringList{QStringLiteral("*")});
     Ansicht1->addAction(Messreihe1);
     SeriesDock->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     FSeriesPanel = new TSeriesPanel(FSeries, SeriesDock);
@@ -47,6 +49,9 @@ void TMainScreen::BuildSeriesPanel() {
         return separator.size() == 1 ? separator[0] : QChar(u'.');
     });
     SeriesDock->setWidget(FSeriesPanel);
+    FSeriesPanel->SetTitle(SeriesDock->windowTitle());
+    // The title is the panel's design text (it renews the panel's names).
+    SeriesDock->setProperty("gnugettextIgnore", QStringList{QStringLiteral("windowTitle")});
     addDockWidget(Qt::RightDockWidgetArea, SeriesDock);
     SeriesDock->hide();
     connect(FSeriesPanel, &TSeriesPanel::NewSeriesClicked, this,

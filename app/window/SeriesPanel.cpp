@@ -3,6 +3,7 @@
 #include "app/texts/Texts.h"
 
 #include <QComboBox>
+#include <QDockWidget>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -57,7 +58,48 @@ TSeriesPanel::TSeriesPanel(series::TSeries& series, QWidget* parent)
     FThrottle.setSingleShot(true);
     FThrottle.setInterval(RefreshMs);
     connect(&FThrottle, &QTimer::timeout, this, &TSeriesPanel::RefreshNow);
+    FNames.setSingleShot(true);
+    FNames.setInterval(0);
+    connect(&FNames, &QTimer::timeout, this, &TSeriesPanel::RenewNames);
     BuildLayout();
+    SetNewestName(Text("Letzter Wert"));
+    SetChartName(Text("Verlauf"));
+    SetTitle(Text("Messreihe"));
+    RenewNames();
+}
+
+void TSeriesPanel::SetTitle(const QString& title) {
+    FTitle = title;
+    if (auto* dock = qobject_cast<QDockWidget*>(parentWidget()))
+        dock->setWindowTitle(title);
+    // The walk renews the captions after this property.
+    FNames.start();
+}
+
+QString TSeriesPanel::NewestName() const {
+    return FNewest->accessibleName();
+}
+
+void TSeriesPanel::SetNewestName(const QString& name) {
+    FNewest->setAccessibleName(name);
+}
+
+QString TSeriesPanel::ChartName() const {
+    return FChart->accessibleName();
+}
+
+void TSeriesPanel::SetChartName(const QString& name) {
+    FChart->setAccessibleName(name);
+}
+
+void TSeriesPanel::RenewNames() {
+    for (size_t i = 0; i < FFields.size(); ++i)
+        FFields[i]->setAccessibleName(FCaptions[i]->text());
+    FGroups->setAccessibleName(FGroupCaption->text());
+    FLower->setAccessibleName(FLowerCaption->text());
+    FUpper->setAccessibleName(FUpperCaption->text());
+    if (isVisible())
+        RefreshNow();
 }
 
 void TSeriesPanel::BuildLayout() {
@@ -66,7 +108,6 @@ void TSeriesPanel::BuildLayout() {
     layout->setSpacing(4);
     FNewest = new QLabel(QStringLiteral("—"), this);
     FNewest->setObjectName(QStringLiteral("SeriesNewest"));
-    FNewest->setAccessibleName(Text("Letzter Wert"));
     FNewest->setAlignment(Qt::AlignCenter);
     QFont large = FNewest->font();
     large.setPointSizeF(large.pointSizeF() * 2);
@@ -78,9 +119,8 @@ void TSeriesPanel::BuildLayout() {
     auto* groupRow = new QFormLayout();
     FGroups = new QComboBox(this);
     FGroups->setObjectName(QStringLiteral("SeriesGroup"));
-    FGroups->setAccessibleName(Text("Gruppe"));
     MarkRunTimeTexts(FGroups);
-    auto* groupCaption = new QLabel(Text("Gruppe"), this);
+    auto* groupCaption = FGroupCaption = new QLabel(Text("Gruppe"), this);
     groupCaption->setObjectName(QStringLiteral("SeriesGroupCaption"));
     groupCaption->setBuddy(FGroups);
     groupRow->addRow(groupCaption, FGroups);
@@ -102,10 +142,10 @@ void TSeriesPanel::BuildLayout() {
         field->setAlignment(Qt::AlignRight);
         field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-000.0000")));
         // A screen reader names the field by its caption and reads its value.
-        field->setAccessibleName(Text(kCaptions[i]));
         MarkRunTimeTexts(field);
         field->setProperty("gnugettextIgnore", QStringList{QStringLiteral("text")});
         caption->setBuddy(field);
+        FCaptions[static_cast<size_t>(i)] = caption;
         // Two columns of figures keep the panel short enough for a small window.
         figures->addWidget(caption, i % 4, (i / 4) * 2);
         figures->addWidget(field, i % 4, (i / 4) * 2 + 1);
@@ -126,11 +166,11 @@ void TSeriesPanel::BuildLayout() {
     FUpper->setObjectName(QStringLiteral("SeriesUpper"));
     for (auto [edit, caption] :
          {std::pair{FLower, "Untere Grenze"}, std::pair{FUpper, "Obere Grenze"}}) {
-        edit->setAccessibleName(Text(caption));
         edit->setProperty("gnugettextIgnore", QStringList{QStringLiteral("text")});
         auto* label = new QLabel(Text(caption), this);
         label->setObjectName(edit->objectName() + QStringLiteral("Caption"));
         label->setBuddy(edit);
+        (edit == FLower ? FLowerCaption : FUpperCaption) = label;
         limits->addWidget(label);
         limits->addWidget(edit, 1);
         connect(edit, &QLineEdit::editingFinished, this, &TSeriesPanel::ApplyLimits);
@@ -155,7 +195,6 @@ void TSeriesPanel::BuildLayout() {
 
     FChart = new TRunChart(this);
     FChart->setObjectName(QStringLiteral("SeriesChart"));
-    FChart->setAccessibleName(Text("Verlauf"));
     MarkRunTimeTexts(FChart);
     FChart->setProperty("gnugettextIgnore", QStringList{QStringLiteral("accessibleDescription")});
     layout->addWidget(FChart, 1);
@@ -213,7 +252,8 @@ void TSeriesPanel::RefreshNow() {
     FShownRevision = FSeries.Revision();
     FillGroups();
     const int group = ShownGroup();
-    FGroups->setCurrentIndex(group);
+    if (FGroups->currentIndex() != group)
+        FGroups->setCurrentIndex(group);
     ShowNewest(group);
     ShowFigures(group);
     ShowChart(group);
@@ -226,10 +266,11 @@ void TSeriesPanel::FillGroups() {
     for (int i = 0; i < count; ++i) {
         const QString label = FSeries.GroupLabel(i);
         const QString shown = label.isEmpty() ? Translated("(ohne Bezeichnung)") : label;
-        if (i < FGroups->count())
-            FGroups->setItemText(i, shown);
-        else
+        // Each change of an item makes the selector measure itself again.
+        if (i >= FGroups->count())
             FGroups->addItem(shown);
+        else if (FGroups->itemText(i) != shown)
+            FGroups->setItemText(i, shown);
     }
 }
 
@@ -262,23 +303,35 @@ void TSeriesPanel::ShowNewest(int group) {
     const std::vector<qsizetype> newest =
         group < 0 ? std::vector<qsizetype>{} : FSeries.NewestInGroup(group, 1);
     QString colour;
+    QString text;
     if (newest.empty()) {
-        FNewest->setText(QStringLiteral("—"));
+        text = QStringLiteral("—");
     } else {
         const qsizetype index = newest.back();
         const series::TReading reading = FSeries.Reading(index);
         const auto parsed = series::ParseReading(FSeries.Text(index));
-        QString text = parsed ? parsed->ValueText.toString() : QString::number(reading.Value);
+        text = parsed ? parsed->ValueText.toString() : QString::number(reading.Value);
         const QChar separator = FSeparator ? FSeparator() : u'.';
         text.replace(u'.', separator).replace(u',', separator);
         const QString unit = series::UnitName(reading.Unit);
-        FNewest->setText(unit.isEmpty() ? text : text + u' ' + unit);
+        if (!unit.isEmpty())
+            text += u' ' + unit;
         if (const auto verdict = FSeries.Verdict(index))
             colour = *verdict == series::TVerdict::Within ? QStringLiteral("#008000")
                                                           : QStringLiteral("#d00000");
     }
-    FNewest->setStyleSheet(colour.isEmpty() ? QString() : QStringLiteral("color: %1").arg(colour));
-    FNewest->setProperty("verdictColour", colour);
+    if (FNewest->text() != text)
+        FNewest->setText(text);
+    // A style sheet would restyle the label at every change: only the
+    // palette's text colour is set, and only when the verdict changes.
+    if (FNewest->property("verdictColour").toString() != colour) {
+        QPalette palette = FNewest->palette();
+        palette.setColor(QPalette::WindowText, colour.isEmpty()
+                                                   ? this->palette().color(QPalette::WindowText)
+                                                   : QColor(colour));
+        FNewest->setPalette(palette);
+        FNewest->setProperty("verdictColour", colour);
+    }
 }
 
 void TSeriesPanel::ShowFigures(int group) {

@@ -22,6 +22,14 @@ class QPushButton;
 // at most every RefreshMs, and only while the panel is visible.
 class TSeriesPanel : public QWidget {
     Q_OBJECT
+    // The dock's title as a design text of the panel: the translation walk
+    // renews it here, and after it the names a screen reader gives the
+    // fields (their captions; the walk leaves accessible names alone) and
+    // the run-time texts.
+    Q_PROPERTY(QString Title READ Title WRITE SetTitle)
+    // What a screen reader calls the newest value and the chart.
+    Q_PROPERTY(QString NewestName READ NewestName WRITE SetNewestName)
+    Q_PROPERTY(QString ChartName READ ChartName WRITE SetChartName)
 public:
     static constexpr int RefreshMs = 100;
     static constexpr qsizetype ChartCount = 100;
@@ -44,6 +52,12 @@ public:
     void SetLimitTexts(const QString& lower, const QString& upper);
     QString LowerText() const;
     QString UpperText() const;
+    QString Title() const { return FTitle; }
+    void SetTitle(const QString& title);
+    QString NewestName() const;
+    void SetNewestName(const QString& name);
+    QString ChartName() const;
+    void SetChartName(const QString& name);
     // How often the figures and chart were renewed (benchmarks).
     qsizetype Refreshes() const { return FRefreshes; }
 
@@ -61,6 +75,7 @@ private:
     enum TFigure { Count, Minimum, Maximum, Range, Mean, Deviation, Cp, Cpk, FigureCount };
 
     void BuildLayout();
+    void RenewNames();
     void ApplyLimits();
     void FillGroups();
     void ShowFigures(int group);
@@ -70,8 +85,10 @@ private:
     int Decimals(int group) const;
 
     series::TSeries& FSeries;
+    QString FTitle;
     std::function<QChar()> FSeparator;
     QTimer FThrottle;
+    QTimer FNames;
     quint64 FShownRevision = ~quint64(0);
     bool FFollowNewest = true;
     qsizetype FRefreshes = 0;
@@ -79,6 +96,10 @@ private:
     QLabel* FNewest = nullptr;
     QComboBox* FGroups = nullptr;
     std::array<QLineEdit*, FigureCount> FFields{};
+    std::array<QLabel*, FigureCount> FCaptions{};
+    QLabel* FGroupCaption = nullptr;
+    QLabel* FLowerCaption = nullptr;
+    QLabel* FUpperCaption = nullptr;
     QLabel* FExcluded = nullptr;
     QLineEdit* FLower = nullptr;
     QLineEdit* FUpper = nullptr;
