@@ -194,6 +194,8 @@ void TEditorInserter::Hold() {
 }
 
 void TEditorInserter::Release() {
-    if (FHolds > 0 && --FHolds == 0)
+    if (FHolds > 0 && --FHolds == 0) {
         Flush();
+        emit Released();
+    }
 }

@@ -64,6 +64,10 @@ public:
     // Whether the document change under way is an insertion.
     bool Inserting() const { return FInserting; }
 
+signals:
+    // The last hold ended and what it kept back went in.
+    void Released();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 

@@ -26,6 +26,17 @@ bool TSnapshot::Take() {
     // would not (a missed repaint, another window in front).
     QScreen* screen = FWindow.screen();
     bool written = screen != nullptr && screen->grabWindow(FWindow.winId()).save(picture, "PNG");
+    // The series panel on its own, when it shows: the README's second picture.
+    const QString panel = FPrefix + QStringLiteral("-series.png");
+    const auto* dock = FWindow.findChild<QWidget*>(QStringLiteral("SeriesDock"));
+    const bool panelShown = screen != nullptr && dock != nullptr && dock->isVisible();
+    if (panelShown) {
+        const QRect area(dock->mapTo(&FWindow, QPoint(0, 0)), dock->size());
+        written =
+            screen->grabWindow(FWindow.winId(), area.x(), area.y(), area.width(), area.height())
+                .save(panel, "PNG") &&
+            written;
+    }
     if (const auto* editor = FWindow.findChild<QPlainTextEdit*>(QStringLiteral("Editor"))) {
         QSaveFile file(document);
         written = file.open(QIODevice::WriteOnly) &&
@@ -33,6 +44,8 @@ bool TSnapshot::Take() {
     }
     std::printf("Window:   %s\nDocument: %s\n", qPrintable(QFileInfo(picture).absoluteFilePath()),
                 qPrintable(QFileInfo(document).absoluteFilePath()));
+    if (panelShown)
+        std::printf("Series:   %s\n", qPrintable(QFileInfo(panel).absoluteFilePath()));
     std::fflush(stdout);
     return written;
 }

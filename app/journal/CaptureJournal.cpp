@@ -109,6 +109,10 @@ QByteArray EncodeRecord(TRecordKind kind, qint64 timeMs, QStringView text) {
     return out;
 }
 
+void AppendSeriesRecord(QByteArray& out, qint64 arrivalMs, QStringView line) {
+    AppendRecord(out, TRecordKind::SeriesReading, arrivalMs, line, false);
+}
+
 int TContents::Lines() const {
     if (Text.isEmpty())
         return 0;
@@ -118,11 +122,13 @@ int TContents::Lines() const {
 
 TContents Decode(QByteArrayView bytes) {
     TContents contents;
+    const quint32 version = bytes.size() >= HeaderSize ? Get<quint32>(bytes.data() + 4) : 0;
     if (bytes.size() < HeaderSize || !bytes.startsWith(QByteArrayView(Magic, sizeof Magic)) ||
-        Get<quint32>(bytes.data() + 4) != Version) {
+        version < OldestVersion || version > Version) {
         contents.State = TContents::TState::Unreadable;
         return contents;
     }
+    contents.HasSeries = version >= 2;
     qsizetype at = HeaderSize;
     while (at < bytes.size()) {
         const qsizetype left = bytes.size() - at;
@@ -137,12 +143,17 @@ TContents Decode(QByteArrayView bytes) {
         }
         const auto kind = static_cast<TRecordKind>(static_cast<quint8>(record[0]));
         const QString text = QString::fromUtf8(record + 13, size);
-        if (kind == TRecordKind::Snapshot)
+        const qint64 time = Get<qint64>(record + 5);
+        if (kind == TRecordKind::Snapshot) {
             contents.Text = text;
-        else if (kind == TRecordKind::Reading)
+            contents.Series.clear(); // the series follows the snapshot
+        } else if (kind == TRecordKind::Reading) {
             contents.Text += text;
+        } else if (kind == TRecordKind::SeriesReading && contents.HasSeries) {
+            contents.Series.push_back({time, text});
+        }
         // An intact record of a kind this version does not know adds nothing.
-        contents.LastMs = Get<qint64>(record + 5);
+        contents.LastMs = time;
         ++contents.Records;
         at += RecordOverhead + size;
     }
@@ -185,7 +196,7 @@ bool TWriter::Fail(const QString& what) {
     return false;
 }
 
-bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs) {
+bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs, QByteArrayView records) {
     const QString fresh = FPath + NewSuffix;
     QFile::remove(fresh); // a half-written one of ours, or nothing
     auto file = std::make_unique<QFile>(fresh);
@@ -196,8 +207,8 @@ bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs) {
         file->remove();
         return Fail(fresh);
     }
-    const QByteArray bytes =
-        EncodeHeader(timeMs) + EncodeRecord(TRecordKind::Snapshot, timeMs, snapshot);
+    QByteArray bytes = EncodeHeader(timeMs) + EncodeRecord(TRecordKind::Snapshot, timeMs, snapshot);
+    bytes.append(records);
     if (file->write(bytes) != bytes.size() || ::fdatasync(file->handle()) != 0 ||
         ::rename(QFile::encodeName(fresh).constData(), QFile::encodeName(FPath).constData()) != 0) {
         const int saved = errno;
@@ -218,6 +229,13 @@ bool TWriter::Append(QStringView reading, qint64 timeMs) {
     if (FPending.capacity() < 2 * MaxPending)
         FPending.reserve(2 * MaxPending);
     AppendRecord(FPending, TRecordKind::Reading, timeMs, reading, true);
+    return FPending.size() < MaxPending || Flush(false);
+}
+
+bool TWriter::AppendSeries(QStringView line, qint64 arrivalMs) {
+    if (!IsOpen())
+        return false;
+    AppendSeriesRecord(FPending, arrivalMs, line);
     return FPending.size() < MaxPending || Flush(false);
 }
 

@@ -15,7 +15,10 @@
 // The capture journal: what is needed to rebuild an unsaved document after a
 // crash or a power cut. A journal is a header and a row of records, each a
 // snapshot of the whole text or a reading appended after it, so the cost of a
-// reading is the reading itself. The running program holds an exclusive
+// reading is the reading itself. Since version 2 the series of measurements
+// is kept beside the text: a snapshot is followed by a record per reading of
+// the series with its arrival time, and each reading added to the series
+// appends one (a snapshot begins the series anew). The running program holds an exclusive
 // flock on its journal: the kernel lets go of it however the program ends,
 // which tells a journal left behind from one still being written.
 //
@@ -24,14 +27,26 @@
 // payload (UTF-8), u32 CRC-32 of everything before it in the record.
 namespace journal {
 
-constexpr quint32 Version = 1;
+constexpr quint32 Version = 2;
+// Journals of version 1 hold no series; they still restore their text.
+constexpr quint32 OldestVersion = 1;
 constexpr qsizetype HeaderSize = 16;
 constexpr qsizetype RecordOverhead = 1 + 4 + 8 + 4;
 
-enum class TRecordKind : quint8 { Snapshot = 1, Reading = 2 };
+enum class TRecordKind : quint8 { Snapshot = 1, Reading = 2, SeriesReading = 3 };
 
 QByteArray EncodeHeader(qint64 createdMs);
 QByteArray EncodeRecord(TRecordKind kind, qint64 timeMs, QStringView text);
+// A series reading's record onto the end of out: the line as it went into the
+// series, and its arrival time.
+void AppendSeriesRecord(QByteArray& out, qint64 arrivalMs, QStringView line);
+
+// A reading of the series as the journal kept it.
+struct TSeriesLine {
+    qint64 Time = 0; // arrival, ms since the epoch
+    QString Text;
+    bool operator==(const TSeriesLine&) const = default;
+};
 
 // What a journal holds, as far as it is intact.
 struct TContents {
@@ -45,6 +60,10 @@ struct TContents {
     qint64 LastMs = 0; // time of the newest intact record
     qsizetype Records = 0;
     qsizetype LostBytes = 0;
+    // The series since the last snapshot; HasSeries is false for a journal
+    // of a version that kept none.
+    bool HasSeries = false;
+    std::vector<TSeriesLine> Series;
     int Lines() const;
 };
 TContents Decode(QByteArrayView bytes);
@@ -62,12 +81,15 @@ public:
     TWriter(const TWriter&) = delete;
     TWriter& operator=(const TWriter&) = delete;
 
-    // Replaces the journal by a header and one snapshot, on disk and synced
-    // before it takes the old one's place.
-    bool Rewrite(QStringView snapshot, qint64 timeMs);
+    // Replaces the journal by a header, one snapshot and the records given
+    // (the series, see AppendSeriesRecord), on disk and synced before it
+    // takes the old one's place.
+    bool Rewrite(QStringView snapshot, qint64 timeMs, QByteArrayView records = {});
     // Queues a reading as the editor took it (CR LF, a lone CR and LF each a
     // line break); Flush writes it. A large backlog is written at once.
     bool Append(QStringView reading, qint64 timeMs);
+    // Queues a reading of the series with its arrival time.
+    bool AppendSeries(QStringView line, qint64 arrivalMs);
     // Writes what is queued; with sync, also waits for it to reach the disk.
     bool Flush(bool sync);
     void Remove();

@@ -1,7 +1,8 @@
 #include "app/journal/DocumentJournal.h"
 
-#include "app/document/DocumentFile.h"
 #include "app/capture/EditorInserter.h"
+#include "app/document/DocumentFile.h"
+#include "series/Series.h"
 
 #include <QDateTime>
 #include <QPlainTextEdit>
@@ -44,12 +45,37 @@ bool TDocumentJournal::SnapshotNow() {
         return false;
     FSnapshotTimer.stop();
     FSyncTimer.stop();
-    if (!FWriter.Rewrite(UngroupLines(FEditor->document()->toRawText()), Now())) {
+    if (!FWriter.Rewrite(UngroupLines(FEditor->document()->toRawText()), Now(), SeriesRecords())) {
         Failed();
         return false;
     }
     FSinceSnapshot.start();
     return true;
+}
+
+QByteArray TDocumentJournal::SeriesRecords() const {
+    QByteArray records;
+    if (FSeries == nullptr)
+        return records;
+    for (qsizetype i = 0; i < FSeries->Size(); ++i)
+        journal::AppendSeriesRecord(records, FSeries->Reading(i).Time, FSeries->Text(i));
+    return records;
+}
+
+void TDocumentJournal::SeriesLineAdded(QStringView line, qint64 arrivalMs) {
+    if (FBroken || !FWriter.IsOpen())
+        return;
+    if (!FWriter.AppendSeries(line, arrivalMs)) {
+        Failed();
+        return;
+    }
+    if (!FSyncTimer.isActive())
+        FSyncTimer.start();
+}
+
+void TDocumentJournal::SeriesChanged() {
+    if (!FBroken && FWriter.IsOpen() && FEditor->document()->isModified())
+        SnapshotNow();
 }
 
 void TDocumentJournal::ReadingInserted(QStringView text) {

@@ -10,12 +10,17 @@
 
 class QPlainTextEdit;
 class TEditorInserter;
+namespace series {
+class TSeries;
+}
 
 // Keeps the capture journal of the editor's document while it holds unsaved
 // changes: a snapshot when the changes begin, each reading appended as it is
 // inserted, a fresh snapshot at most every SnapshotMs while the user edits
 // by hand, the data on disk at most SyncMs after it arrived. When the
 // document is saved or discarded (no longer modified) the journal goes.
+// The series of measurements goes with the text: each snapshot carries the
+// whole series, each reading added to it is appended with its arrival time.
 class TDocumentJournal : public QObject {
     Q_OBJECT
 public:
@@ -30,6 +35,13 @@ public:
 
     // Covers the editor's whole text now; false when the journal is off.
     bool SnapshotNow();
+    // The series the snapshots carry; none: no series is kept.
+    void SetSeries(const series::TSeries* series) { FSeries = series; }
+    // A line went into the series. While the document has no unsaved
+    // changes there is no journal: the first snapshot will carry it.
+    void SeriesLineAdded(QStringView line, qint64 arrivalMs);
+    // The series was begun anew or lost its newest reading.
+    void SeriesChanged();
     const journal::TWriter& Writer() const { return FWriter; }
     // Told once, with the reason, when the journal cannot be written; it is
     // off for the rest of the run.
@@ -47,8 +59,11 @@ private:
     void End();
     void Failed();
 
+    QByteArray SeriesRecords() const;
+
     QPlainTextEdit* FEditor;
     TEditorInserter& FInserter;
+    const series::TSeries* FSeries = nullptr;
     journal::TWriter FWriter;
     QTimer FSyncTimer;
     QTimer FSnapshotTimer;

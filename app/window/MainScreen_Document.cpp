@@ -101,6 +101,7 @@ void TMainScreen::PerformFileOpen(const QString& name) {
     const TDocumentText document = DecodeDocument(ReadDocumentFile(name));
     Editor->setPlainText(GroupLines(document.Text));
     FUtf8Document = document.Utf8;
+    RestartSeries();
     SetFileName(name, false);
     Editor->setFocus();
     Editor->document()->setModified(false);
@@ -121,6 +122,7 @@ void TMainScreen::act_file_newExecute(QObject*) {
     SetFileName(UntitledName(), false);
     Editor->clear();
     FUtf8Document = false;
+    RestartSeries();
     Editor->document()->setModified(false);
 }
 
@@ -207,4 +209,5 @@ void TMainScreen::act_edit_clearExecute(QObject*) {
     QTextCursor cursor(Editor->document());
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
+    RestartSeries(); // Undo brings the text back, not the series
 }

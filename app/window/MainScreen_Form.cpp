@@ -85,6 +85,7 @@ void TMainScreen::BuildForm() {
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
+    BuildSeriesPanel();
 }
 
 void TMainScreen::BuildSerial() {

@@ -23,6 +23,7 @@ void TMainScreen::StartJournal() {
     FJournal =
         std::make_unique<TDocumentJournal>(Editor, *FInserter, journal::NewJournalPath(folder));
     FJournal->OnFailure = [this](const QString& reason) { JournalFailed(reason); };
+    FJournal->SetSeries(&FSeries);
 }
 
 void TMainScreen::JournalFailed(const QString& reason) {
@@ -89,6 +90,7 @@ void TMainScreen::OfferOrphan(journal::TOrphan& orphan) {
     const QString arrived = UngroupLines(Editor->document()->toRawText());
     Editor->setPlainText(GroupLines(contents.Text + arrived));
     FUtf8Document = false;
+    RestoreSeries(contents.Series); // a journal of the old version kept none
     SetFileName(UntitledName(), false);
     Editor->moveCursor(QTextCursor::End); // new readings follow the recovered ones
     Editor->document()->setModified(true);

@@ -16,16 +16,20 @@ void TMainScreen::Serial1RxChar(QObject*) {
 
 void TMainScreen::AddReceivedText(const QByteArray& text) {
     FReconnect.Proved(); // the converter is no loose connector
+    SeriesReceived(TLinkKind::Usb, text);
     FInserter->InsertAnsi(text);
 }
 
 void TMainScreen::InsertInfraredChunk(QByteArrayView chunk) {
     // The listener runs whatever the profile; its data shows only while connected.
-    if (FConnection->Connected())
+    if (FConnection->Connected()) {
+        SeriesReceived(TLinkKind::Infrared, chunk);
         FInserter->InsertAnsi(chunk);
+    }
 }
 
 void TMainScreen::InsertReading(QByteArrayView text) {
+    SeriesReceived(TLinkKind::Serial, text);
     FInserter->InsertAnsi(text);
 }
 

@@ -147,6 +147,7 @@ void TMainScreen::GetIniParam() {
     SaveDialog->FileName.clear();
     move(Settings.Left, Settings.Top);
     resize(Settings.Width, Settings.Height);
+    LoadSeriesSettings();
 }
 
 void TMainScreen::ApplyGeometry() {
@@ -167,6 +168,7 @@ void TMainScreen::PutIniParam() {
     TSettings written = Settings;
     written.Baud = Serial1->Baudrate();
     WriteSettings(TIniFileAccess(IniPath), written);
+    SaveSeriesSettings();
 }
 
 void TMainScreen::act_edit_undoExecute(QObject*) {

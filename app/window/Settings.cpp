@@ -148,3 +148,28 @@ void WriteSettings(const TIniFileAccess& ini, const TSettings& s) {
     for (size_t i = 0; i < s.Files.size(); ++i)
         ini.WriteString("LastFile", FileKey(i), Storable(s.Files[i]));
 }
+
+namespace {
+const QString SeriesSection = QStringLiteral("Series");
+// Read with this default, a key tells that it is missing.
+const QString Missing = QStringLiteral("\x01");
+} // namespace
+
+TSeriesSettings ReadSeriesSettings(const TIniFileAccess& ini) {
+    TSeriesSettings s;
+    s.Visible = ini.ReadBool(SeriesSection, QStringLiteral("Visible"), s.Visible);
+    s.Area = ini.ReadInteger(SeriesSection, QStringLiteral("Area"), s.Area);
+    s.Lower = ini.ReadString(SeriesSection, QStringLiteral("Lower"), QString());
+    s.Upper = ini.ReadString(SeriesSection, QStringLiteral("Upper"), QString());
+    return s;
+}
+
+void WriteSeriesSettings(const TIniFileAccess& ini, const TSeriesSettings& s) {
+    if (s == TSeriesSettings() &&
+        ini.ReadString(SeriesSection, QStringLiteral("Visible"), Missing) == Missing)
+        return;
+    ini.WriteBool(SeriesSection, QStringLiteral("Visible"), s.Visible);
+    ini.WriteInteger(SeriesSection, QStringLiteral("Area"), s.Area);
+    ini.WriteString(SeriesSection, QStringLiteral("Lower"), Storable(s.Lower));
+    ini.WriteString(SeriesSection, QStringLiteral("Upper"), Storable(s.Upper));
+}

@@ -62,3 +62,19 @@ private:
 void ReadSettings(const TIniFileAccess& ini, TSettings& settings, const QString& defaultLanguage,
                   const QString& defaultWorkDir);
 void WriteSettings(const TIniFileAccess& ini, const TSettings& settings);
+
+// The series panel's section of the settings file ("Series"): whether the
+// panel shows, where it is docked, and the limits as typed (a point or a
+// comma for decimals). A file without the section leaves the panel hidden,
+// and the section is written only once there is something to keep in it.
+struct TSeriesSettings {
+    bool Visible = false;
+    int Area = 2; // Qt::RightDockWidgetArea
+    QString Lower;
+    QString Upper;
+    bool operator==(const TSeriesSettings&) const = default;
+};
+
+TSeriesSettings ReadSeriesSettings(const TIniFileAccess& ini);
+// Skips the section while it holds only defaults and the file has none.
+void WriteSeriesSettings(const TIniFileAccess& ini, const TSeriesSettings& series);

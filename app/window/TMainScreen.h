@@ -8,9 +8,12 @@
 #include "app/window/QtTranslations.h"
 #include "app/capture/Reconnect.h"
 #include "app/window/RunState.h"
+#include "app/window/SeriesPanel.h"
 #include "app/window/Settings.h"
 #include "app/capture/UsbLink.h"
 #include "app/window/WindowGeometry.h"
+#include "series/Export.h"
+#include "series/LineAssembler.h"
 #include "usb/D2XXUnit.h"
 
 #include <QMainWindow>
@@ -25,6 +28,7 @@
 
 class QAction;
 class QCloseEvent;
+class QDockWidget;
 class QLabel;
 class QMenu;
 class QMenuBar;
@@ -46,6 +50,7 @@ class TDialogs;
 }
 namespace journal {
 class TOrphan;
+struct TSeriesLine;
 }
 
 // The main window: the editor that collects the readings, its menus, tool
@@ -146,6 +151,8 @@ public:
     // Where help files, mail links and the about box go; none: the desktop.
     void SetShell(TShell* shell);
     TEditorInserter& Inserter() { return *FInserter; }
+    // The readings received since the series began, shown in the panel.
+    const series::TSeries& Series() const { return FSeries; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -251,6 +258,24 @@ private:
     void OfferOrphan(journal::TOrphan& orphan);
     void JournalFailed(const QString& reason);
 
+    // The series of measurements and its panel (window/MainScreen_Series.cpp):
+    // each received line goes in with its arrival time; lines arriving while
+    // a command holds the insertion wait with it, so they join the series of
+    // the document the command leaves.
+    void BuildSeriesPanel();
+    void SeriesReceived(TLinkKind link, QByteArrayView ansi);
+    void AddSeriesLine(QStringView line, qint64 arrivalMs);
+    void AddHeldSeriesLines();
+    void RestartSeries();
+    void RestoreSeries(const std::vector<journal::TSeriesLine>& lines);
+    void RemoveNewestReading();
+    void ExportSeries();
+    void CopySeries();
+    void LoadSeriesSettings();
+    void SaveSeriesSettings();
+    series::TExportTexts ExportTexts() const;
+    series::TExportFormat ExportFormat() const;
+
     // Settings of the run and run-time state.
     TSettings Settings;
     TRunState State;
@@ -340,5 +365,13 @@ private:
     TFileDialogs* FFileDialogs = nullptr;
     std::unique_ptr<QPrinter> FPrinter;
     TWindowGeometry FGeometry{*this};
+    series::TSeries FSeries;
+    std::array<series::TLineAssembler, 3> FSeriesLines; // one per link kind
+    std::vector<std::pair<QString, qint64>> FHeldSeriesLines;
+    QMenu* Ansicht1 = nullptr;
+    QAction* Messreihe1 = nullptr;
+    QDockWidget* SeriesDock = nullptr;
+    TSeriesPanel* FSeriesPanel = nullptr;
+    TFileDialogInfo* ExportDialog = nullptr;
     std::unique_ptr<TDocumentJournal> FJournal;
 };

@@ -3,7 +3,8 @@
 // line rate of 921,600 baud, one line per write, how fast and at what CPU
 // and memory cost it drains a gauge that sends without pause, the CPU a
 // connected quiet link costs, and the time from nothing to a shown,
-// connected window.
+// connected window. The line rate is measured with the series panel hidden
+// (/0) and shown (/1).
 #include "app/window/TMainScreen.h"
 #include "bench/app/BenchSupport.h"
 #include "serial/PortsFolder.h"
@@ -66,12 +67,13 @@ const std::string kLine = "  12.5 um\r\n";
 // started with profile 3 on it, connected.
 class TRig {
 public:
-    TRig() {
+    explicit TRig(bool seriesPanel = false) {
         const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Brisquell";
         QDir().mkpath(folder);
         QFile ini(folder + "/BSave.ini");
         if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            ini.write("[Config]\nDevice=3\nPort=5\nAutoConnect=1\n");
+            ini.write(QByteArray("[Config]\nDevice=3\nPort=5\nAutoConnect=1\n") +
+                      (seriesPanel ? "[Series]\nVisible=1\nLower=12\nUpper=13\n" : ""));
         ini.close();
         Window = std::make_unique<TMainScreen>(Dialogs);
         Window->show();
@@ -126,15 +128,18 @@ public:
 // Lines written one at a time at the line rate; the writer's own CPU time
 // is left out of the program's.
 void BM_InstrumentAtLineRate(benchmark::State& state) {
-    TRig rig;
+    TRig rig(state.range(0) != 0);
+    const auto* panel = rig.Window->findChild<TSeriesPanel*>("SeriesPanel");
     if (!rig.Connected()) {
         state.SkipWithError("COM5 did not connect");
         return;
     }
     const int lines = kLinesPerSecond * 2;
     double share = 0;
+    double refreshes = 0;
     for (auto _ : state) {
         const int before = rig.Lines();
+        const qsizetype refreshesBefore = panel->Refreshes();
         std::atomic<double> writerCpu{0};
         const double cpuStart = Seconds(CLOCK_PROCESS_CPUTIME_ID);
         const auto wallStart = TClock::now();
@@ -157,11 +162,14 @@ void BM_InstrumentAtLineRate(benchmark::State& state) {
             return;
         }
         share = (Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpuStart - writerCpu) / wall;
+        refreshes = static_cast<double>(panel->Refreshes() - refreshesBefore) / wall;
     }
     state.counters["cpu_share_percent"] = share * 100;
     state.counters["lines_per_second"] = kLinesPerSecond;
+    state.counters["series_readings"] = static_cast<double>(rig.Window->Series().Size());
+    state.counters["panel_refreshes_per_second"] = refreshes;
 }
-BENCHMARK(BM_InstrumentAtLineRate)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InstrumentAtLineRate)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // A gauge that sends without pause: lines the program takes in a second,
 // the CPU it spends per MB (the writer's left out) and its memory after.

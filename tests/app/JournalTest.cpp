@@ -1,8 +1,8 @@
 // The capture journal: its records cut off or damaged anywhere, and the
 // main window keeping it, offering it back after a crash, and leaving it
 // alone while its instance runs.
-#include "app/journal/CaptureJournal.h"
 #include "app/capture/EditorInserter.h"
+#include "app/journal/CaptureJournal.h"
 #include "app/window/TMainScreen.h"
 #include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
@@ -66,7 +66,7 @@ TEST(JournalFormat, RecoversEveryIntactRecordAndNamesWhatIsLost) {
     QByteArray flipped = bytes;
     flipped[ends[2] + 15] = static_cast<char>(flipped[ends[2] + 15] ^ 0x20); // third reading
     QByteArray newer = bytes;
-    newer[4] = 2;
+    newer[4] = static_cast<char>(journal::Version + 1);
     const QByteArray unknownKind =
         journal::EncodeHeader(1) + journal::EncodeRecord(TRecordKind::Snapshot, 1, u"a\n") +
         journal::EncodeRecord(static_cast<TRecordKind>(9), 2, u"future") +
@@ -87,6 +87,49 @@ TEST(JournalFormat, RecoversEveryIntactRecordAndNamesWhatIsLost) {
     for (const TCase& c : cases) {
         const TContents contents = journal::Decode(c.bytes);
         EXPECT_EQ(contents.State, c.state) << c.name;
+        EXPECT_EQ(contents.Text, c.text) << c.name;
+    }
+}
+
+// The series goes with the text: a snapshot begins it anew, each reading of
+// it keeps its arrival time; a journal of the version before the series still
+// gives its text back, with no series.
+TEST(JournalFormat, SeriesReadingsKeepTheirArrivalTimes) {
+    using journal::TSeriesLine;
+    QByteArray bytes =
+        journal::EncodeHeader(1000) + journal::EncodeRecord(TRecordKind::Snapshot, 1000, u"a\n");
+    journal::AppendSeriesRecord(bytes, 1700000000123, u"Dia: 12,5 mm");
+    bytes += journal::EncodeRecord(TRecordKind::Reading, 1001, u"Dia: 12,5 mm\n");
+    journal::AppendSeriesRecord(bytes, 1700000000456, QString::fromUtf8("  7 µm"));
+    const std::vector<TSeriesLine> both{{1700000000123, "Dia: 12,5 mm"},
+                                        {1700000000456, QString::fromUtf8("  7 µm")}};
+    QByteArray resnapped = bytes + journal::EncodeRecord(TRecordKind::Snapshot, 2000, u"b\n");
+    journal::AppendSeriesRecord(resnapped, 1700000000999, u"3");
+    QByteArray oldVersion = bytes;
+    oldVersion[4] = 1;
+
+    struct TCase {
+        const char* name;
+        QByteArray bytes;
+        bool hasSeries;
+        std::vector<TSeriesLine> series;
+        QString text;
+    };
+    const TCase cases[] = {
+        {"current", bytes, true, both, "a\nDia: 12,5 mm\n"},
+        {"after a second snapshot", resnapped, true, {{1700000000999, "3"}}, "b\n"},
+        {"cut inside the last series record",
+         bytes.first(bytes.size() - 3),
+         true,
+         {both.front()},
+         "a\nDia: 12,5 mm\n"},
+        {"version 1", oldVersion, false, {}, "a\nDia: 12,5 mm\n"},
+    };
+    for (const TCase& c : cases) {
+        const TContents contents = journal::Decode(c.bytes);
+        EXPECT_NE(contents.State, TContents::TState::Unreadable) << c.name;
+        EXPECT_EQ(contents.HasSeries, c.hasSeries) << c.name;
+        EXPECT_EQ(contents.Series, c.series) << c.name;
         EXPECT_EQ(contents.Text, c.text) << c.name;
     }
 }
@@ -206,6 +249,36 @@ TEST_F(JournalWindowTest, ACrashedRunIsOfferedBackWithItsReadingsAndSnapshotEdit
     // New readings follow the restored ones.
     second.Window->AddReceivedText("4\r\n");
     EXPECT_TRUE(second.Text().startsWith(expected)) << second.Text().toStdString();
+}
+
+// The series of a crashed run comes back with the readings' arrival times;
+// hand-typed lines were never in it.
+TEST_F(JournalWindowTest, ACrashedRunsSeriesComesBackWithItsTimes) {
+    TInstance& first = Start();
+    QTextCursor(first.Editor()->document()).insertText("Los 17\n"); // by hand
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Files("capture-*.brqj").size() == 1; }));
+    const QString own = Files("capture-*.brqj").front();
+    first.Editor()->moveCursor(QTextCursor::End);
+    for (const char* reading : {"1,5 mm\r\n", "Dia: 2,25\r", "\n-3 mm\r\n"})
+        first.Window->AddReceivedText(reading);
+    const series::TSeries& before = first.Window->Series();
+    ASSERT_EQ(before.Size(), 3);
+    std::vector<journal::TSeriesLine> kept;
+    for (qsizetype i = 0; i < before.Size(); ++i)
+        kept.push_back({before.Reading(i).Time, before.Text(i)});
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] { return journal::Decode(ReadFile(Folder() + "/" + own)).Series == kept; }, 30000));
+    LeaveBehind(own, "capture-crashed.brqj");
+    Windows.clear();
+
+    TInstance& second = Start({platform::IDYES});
+    const series::TSeries& after = second.Window->Series();
+    ASSERT_EQ(after.Size(), 3);
+    for (qsizetype i = 0; i < after.Size(); ++i) {
+        EXPECT_EQ(after.Reading(i).Time, kept[static_cast<size_t>(i)].Time) << i;
+        EXPECT_EQ(after.Text(i), kept[static_cast<size_t>(i)].Text) << i;
+    }
+    EXPECT_EQ(after.GroupCount(), 2); // unlabelled and "Dia"
 }
 
 // No keeps the journal aside, dated, and asks no more; old kept ones are

@@ -147,7 +147,9 @@ TEST_F(MainScreenTest, MenusHoldEveryItemInOrder) {
     QStringList titles;
     for (const QAction* action : Find<QMenuBar>("MainMenu1")->actions())
         titles << action->text();
-    EXPECT_EQ(titles, QStringList({"Datei", "Bearbeiten", "Gerät", "Schnittstelle", "Hilfe"}));
+    EXPECT_EQ(titles,
+              QStringList({"Datei", "Bearbeiten", "Ansicht", "Gerät", "Schnittstelle", "Hilfe"}));
+    EXPECT_EQ(Captions(Menu("Ansicht1")), QStringList({"Messreihe"}));
     EXPECT_EQ(Captions(Menu("Datei1")),
               QStringList({"Neu", "Öffnen", "Speichern", "Speichern unter...", "-",
                            "Drucker einstellen", "Drucken", "-", "Beenden"}));

@@ -9,12 +9,14 @@
 #include "tests/app/FakeDialogs.h"
 #include "tests/support/TestEnvironment.h"
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QScreen>
@@ -320,6 +322,48 @@ TEST_F(ScreenTest, SnapshotIsWhatTheScreenShows) {
     const QImage picture(folder.filePath("snapshot.png"));
     EXPECT_EQ(picture.size(), Window->size());
     EXPECT_TRUE(redAtCorner(picture)) << "the picture is not the screen's";
+}
+
+// The series panel as the X server shows it: the newest value in large
+// letters, and the run chart's points.
+TEST_F(ScreenTest, SeriesPanelShowsTheNewestValueAndItsChart) {
+    Window->resize(820, 640); // room for the panel beside the editor
+    Window->findChild<QAction*>("Messreihe1")->trigger();
+    for (int i = 0; i < 12; ++i)
+        Window->AddReceivedText(QByteArray::number(10 + i % 4) + ".5 mm\r\n");
+    auto* newest = Window->findChild<QLabel*>("SeriesNewest");
+    auto* chart = Window->findChild<QWidget*>("SeriesChart");
+    ASSERT_TRUE(newest != nullptr && chart != nullptr);
+    const auto onScreen = [&](const QWidget* widget) {
+        const QPoint at = widget->mapTo(Window.get(), QPoint(0, 0));
+        return Window->screen()
+            ->grabWindow(Window->winId(), at.x(), at.y(), widget->width(), widget->height())
+            .toImage();
+    };
+    const auto count = [](const QImage& picture, const auto& matches) {
+        int found = 0;
+        for (int y = 0; y < picture.height(); ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                found += matches(picture.pixel(x, y)) ? 1 : 0;
+        return found;
+    };
+    const int background = qGray(newest->palette().color(QPalette::Window).rgb());
+    int letters = 0;
+    int points = 0;
+    const bool shown = testing_support::WaitFor(
+        [&] {
+            if (newest->text() != "13.5 mm")
+                return false;
+            letters = count(onScreen(newest), [&](QRgb p) { return IsInk(p, background); });
+            // The chart's points and line are blue, or red outside the limits.
+            points = count(onScreen(chart), [](QRgb p) {
+                return qBlue(p) > qRed(p) + 60 && qBlue(p) > qGreen(p) + 40;
+            });
+            return letters > 40 && points > 40;
+        },
+        20000);
+    EXPECT_TRUE(shown) << newest->text().toStdString() << ": " << letters << " ink pixels, "
+                       << points << " chart pixels";
 }
 
 } // namespace

@@ -105,6 +105,14 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     gnugettext::SelectLanguage("fr");
     gnugettext::RetranslateComponent(Window.get());
     EXPECT_EQ(MenuTitle(), "Fichier");
+    // The series panel's design texts, its fields' accessible names included.
+    EXPECT_EQ(MenuTitle("Ansicht1"), "Affichage");
+    EXPECT_EQ(Find<QWidget>("SeriesDock")->windowTitle(), QString::fromUtf8("Série de mesures"));
+    EXPECT_EQ(Text("Messreihe1"), QString::fromUtf8("Série de mesures"));
+    EXPECT_EQ(Find<QLabel>("SeriesMeanCaption")->text(), "Moyenne");
+    QCoreApplication::processEvents(); // the names follow the captions
+    EXPECT_EQ(Find<QWidget>("SeriesMean")->accessibleName(), "Moyenne");
+    EXPECT_EQ(Find<QPushButton>("SeriesNew")->text(), QString::fromUtf8("Nouvelle série"));
     EXPECT_EQ(Window->windowTitle(), "probe.txt - Brisquell");
     EXPECT_EQ(Find<QAction>("File1")->text(), "0:   /m/probe.txt");
     EXPECT_EQ(Find<QPlainTextEdit>("Editor")->toPlainText(), "Datei\n")

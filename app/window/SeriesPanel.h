@@ -1,0 +1,110 @@
+#pragma once
+
+#include "app/window/RunChart.h"
+#include "series/Series.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <array>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// The contents of the dock "Messreihe": the newest value large (green within
+// the limits, red outside), the figures of the shown group with their
+// captions, the group selector, the limits, the buttons and the run chart.
+// It shows the series it is given and changes it only through the limits;
+// the buttons are the window's to handle. Changes of the series are shown
+// at most every RefreshMs, and only while the panel is visible.
+class TSeriesPanel : public QWidget {
+    Q_OBJECT
+    // The dock's title as a design text of the panel: the translation walk
+    // renews it here, and after it the names a screen reader gives the
+    // fields (their captions; the walk leaves accessible names alone) and
+    // the run-time texts.
+    Q_PROPERTY(QString Title READ Title WRITE SetTitle)
+    // What a screen reader calls the newest value and the chart.
+    Q_PROPERTY(QString NewestName READ NewestName WRITE SetNewestName)
+    Q_PROPERTY(QString ChartName READ ChartName WRITE SetChartName)
+public:
+    static constexpr int RefreshMs = 100;
+    static constexpr qsizetype ChartCount = 100;
+
+    TSeriesPanel(series::TSeries& series, QWidget* parent);
+
+    // The user's decimal separator for the figures and the limits.
+    void SetDecimalSeparator(std::function<QChar()> separator) {
+        FSeparator = std::move(separator);
+    }
+    // The series changed: shown at the next refresh.
+    void SeriesChanged();
+    // A new series: the panel follows the newest reading's group again.
+    void SeriesRestarted();
+    // Shows the series now (the throttle's end, a language switch, tests).
+    void RefreshNow();
+    // The group shown; -1 while the series is empty.
+    int ShownGroup() const;
+    // The limits as typed, set from the settings file.
+    void SetLimitTexts(const QString& lower, const QString& upper);
+    QString LowerText() const;
+    QString UpperText() const;
+    QString Title() const { return FTitle; }
+    void SetTitle(const QString& title);
+    QString NewestName() const;
+    void SetNewestName(const QString& name);
+    QString ChartName() const;
+    void SetChartName(const QString& name);
+    // How often the figures and chart were renewed (benchmarks).
+    qsizetype Refreshes() const { return FRefreshes; }
+
+signals:
+    void NewSeriesClicked();
+    void RemoveNewestClicked();
+    void ExportClicked();
+    void CopyClicked();
+    void LimitsEdited();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    enum TFigure { Count, Minimum, Maximum, Range, Mean, Deviation, Cp, Cpk, FigureCount };
+
+    void BuildLayout();
+    void RenewNames();
+    void ApplyLimits();
+    void FillGroups();
+    void ShowFigures(int group);
+    void ShowNewest(int group);
+    void ShowChart(int group);
+    QString Number(const std::optional<double>& value, int decimals) const;
+    int Decimals(int group) const;
+
+    series::TSeries& FSeries;
+    QString FTitle;
+    std::function<QChar()> FSeparator;
+    QTimer FThrottle;
+    QTimer FNames;
+    quint64 FShownRevision = ~quint64(0);
+    bool FFollowNewest = true;
+    qsizetype FRefreshes = 0;
+
+    QLabel* FNewest = nullptr;
+    QComboBox* FGroups = nullptr;
+    std::array<QLineEdit*, FigureCount> FFields{};
+    std::array<QLabel*, FigureCount> FCaptions{};
+    QLabel* FGroupCaption = nullptr;
+    QLabel* FLowerCaption = nullptr;
+    QLabel* FUpperCaption = nullptr;
+    QLabel* FExcluded = nullptr;
+    QLineEdit* FLower = nullptr;
+    QLineEdit* FUpper = nullptr;
+    TRunChart* FChart = nullptr;
+};
+
+// A limit as typed, with a point or a comma; none when empty or no number.
+std::optional<double> ParseLimit(const QString& text);
