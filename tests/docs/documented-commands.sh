@@ -86,6 +86,10 @@ table=(
     # docs/performance.md
     "build/bench/instrument_bench --benchmark_filter='LineRate|Drain|StartUp' --benchmark_repetitions=3 --benchmark_report_aggregates_only=true --benchmark_counters_tabular=true" \
         'bench'
+    "build/bench/instrument_bench --benchmark_filter='LineRate|StartUp' --benchmark_counters_tabular=true" \
+        'bench'
+    'build/bench/series_bench --benchmark_filter=AddReadings --benchmark_counters_tabular=true' \
+        'bench'
     "/usr/bin/time -v build/bench/instrument_bench --benchmark_filter='Drain/1000000'" \
         'timed_bench'
     '/usr/bin/time -v build/bench/instrument_bench --benchmark_filter=LineRate' \
