@@ -291,7 +291,8 @@ int TSeriesPanel::Decimals(int group) const {
     if (newest.empty())
         return 3;
     const series::TReading reading = FSeries.Reading(newest.back());
-    const auto parsed = series::ParseReading(FSeries.Text(newest.back()));
+    const QString line = FSeries.Text(newest.back()); // the parse's views point into it
+    const auto parsed = series::ParseReading(line);
     int decimals = parsed ? WrittenDecimals(parsed->ValueText) : 3;
     const series::TUnit unit = FSeries.Statistics(group).Unit;
     if (reading.Unit != unit && unit != series::TUnit::None)
@@ -309,7 +310,9 @@ void TSeriesPanel::ShowNewest(int group) {
     } else {
         const qsizetype index = newest.back();
         const series::TReading reading = FSeries.Reading(index);
-        const auto parsed = series::ParseReading(FSeries.Text(index));
+        // The parse gives views into the line: keep the line alive with them.
+        const QString line = FSeries.Text(index);
+        const auto parsed = series::ParseReading(line);
         text = parsed ? parsed->ValueText.toString() : QString::number(reading.Value);
         const QChar separator = FSeparator ? FSeparator() : u'.';
         text.replace(u'.', separator).replace(u',', separator);
