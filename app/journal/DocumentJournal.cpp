@@ -62,15 +62,21 @@ QByteArray TDocumentJournal::SeriesRecords() const {
     return records;
 }
 
-void TDocumentJournal::SeriesLineAdded(QStringView line, qint64 arrivalMs) {
-    if (FBroken || !FWriter.IsOpen())
-        return;
-    if (!FWriter.AppendSeries(line, arrivalMs)) {
+// A record went to the journal (or failed to): it reaches the disk with the
+// next sync, at most a second later.
+void TDocumentJournal::Appended(bool written) {
+    if (!written) {
         Failed();
         return;
     }
     if (!FSyncTimer.isActive())
         FSyncTimer.start();
+}
+
+void TDocumentJournal::SeriesLineAdded(QStringView line, qint64 arrivalMs) {
+    if (FBroken || !FWriter.IsOpen())
+        return;
+    Appended(FWriter.AppendSeries(line, arrivalMs));
 }
 
 void TDocumentJournal::SeriesChanged() {
@@ -90,12 +96,7 @@ void TDocumentJournal::ReadingInserted(QStringView text) {
         SnapshotNow();
         return;
     }
-    if (!FWriter.Append(text, Now())) {
-        Failed();
-        return;
-    }
-    if (!FSyncTimer.isActive())
-        FSyncTimer.start();
+    Appended(FWriter.Append(text, Now()));
 }
 
 void TDocumentJournal::HeldArrived(QStringView text) {
@@ -108,12 +109,7 @@ void TDocumentJournal::HeldArrived(QStringView text) {
         HoldOnlyHeld();
         return;
     }
-    if (!FWriter.Append(text, Now())) {
-        Failed();
-        return;
-    }
-    if (!FSyncTimer.isActive())
-        FSyncTimer.start();
+    Appended(FWriter.Append(text, Now()));
 }
 
 void TDocumentJournal::HoldOnlyHeld() {

@@ -57,6 +57,7 @@ private:
     void SyncDue();
     void SnapshotDue();
     void End();
+    void Appended(bool written);
     void Failed();
 
     QByteArray SeriesRecords() const;

@@ -5,6 +5,7 @@
 #include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/FakeFileDialogs.h"
+#include "tests/app/GaugeProcess.h"
 #include "tests/app/WindowProbe.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSerialModule.h"
@@ -24,27 +25,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// The simulator as a user starts it; standard input carries the readings.
-class TGauge {
-public:
-    explicit TGauge(int port)
-        : FProcess(QStringLiteral(BRISQUELL_GAUGE),
-                   QStringList{"--port", QString::number(port), "--ready-file", ReadyFile()}) {
-        Ready = FProcess.Started() &&
-                testing_support::WaitFor([&] { return QFile(ReadyFile()).size() > 0; }, 30000);
-    }
-    ~TGauge() { FProcess.Write("!quit\n"); }
-    TGauge(const TGauge&) = delete;
-    TGauge& operator=(const TGauge&) = delete;
-    void Send(const QByteArray& reading) { FProcess.Write(reading + "\n"); }
-    bool Ready = false;
-
-private:
-    QString ReadyFile() const { return FFolder.filePath("ready"); }
-    QTemporaryDir FFolder;
-    TChildProcess FProcess;
-};
 
 class SeriesPanelTest : public TWindowTest {
 protected:
