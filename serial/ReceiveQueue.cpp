@@ -19,6 +19,9 @@ void TReceiveQueue::Push(uint8_t Byte) {
 // 0xFF 0x00 c the byte c received with a parity or framing error.
 uint32_t TReceiveQueue::Put(const uint8_t* Raw, int Size) {
     using namespace CommEvent;
+    // Nearly always: no mark under way or to come, nothing to leave out.
+    if (FMarkState == 0 && !FOptions.EliminateNull && std::memchr(Raw, 0xFF, Size) == nullptr)
+        return PutPlain(Raw, Size);
     uint32_t events = 0;
     const int before = FCount;
     for (int i = 0; i < Size; ++i) {
@@ -53,6 +56,20 @@ uint32_t TReceiveQueue::Put(const uint8_t* Raw, int Size) {
             }
     }
     return events;
+}
+
+uint32_t TReceiveQueue::PutPlain(const uint8_t* Raw, int Size) {
+    using namespace CommEvent;
+    const int n = std::min(Size, Free());
+    if (n <= 0)
+        return 0;
+    const int tail = (FHead + FCount) % Capacity();
+    const int first = std::min(n, Capacity() - tail);
+    std::memcpy(FRing.data() + tail, Raw, static_cast<size_t>(first));
+    std::memcpy(FRing.data(), Raw + first, static_cast<size_t>(n - first));
+    FCount += n;
+    const bool flag = std::memchr(Raw, static_cast<uint8_t>(FOptions.EventChar), n) != nullptr;
+    return EV_RXCHAR | (flag ? EV_RXFLAG : 0u);
 }
 
 int TReceiveQueue::Take(uint8_t* Dest, int Size) {

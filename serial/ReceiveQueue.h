@@ -28,6 +28,7 @@ public:
     int Take(uint8_t* Dest, int Size);
 
 private:
+    uint32_t PutPlain(const uint8_t* Raw, int Size);
     void Push(uint8_t Byte);
 
     std::vector<uint8_t> FRing;

@@ -67,17 +67,19 @@ TEditorInserter::TEditorInserter(QPlainTextEdit* editor) : QObject(editor), FEdi
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-void TEditorInserter::InsertAnsi(QByteArrayView bytes) {
-    if (!bytes.contains('\0')) {
-        Insert(platform::AnsiToUnicode(bytes));
-        return;
-    }
+QString TEditorInserter::ReceivedText(QByteArrayView bytes) {
+    if (!bytes.contains('\0'))
+        return platform::AnsiToUnicode(bytes);
     QByteArray kept;
     kept.reserve(bytes.size());
     for (char c : bytes)
         if (c != '\0')
             kept.append(c);
-    Insert(platform::AnsiToUnicode(kept));
+    return platform::AnsiToUnicode(kept);
+}
+
+void TEditorInserter::InsertAnsi(QByteArrayView bytes) {
+    Insert(ReceivedText(bytes));
 }
 
 void TEditorInserter::Insert(const QString& text) {

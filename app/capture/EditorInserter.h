@@ -37,6 +37,8 @@ public:
 
     // ANSI bytes (Windows-1252); NUL bytes are dropped, the rest is kept.
     void InsertAnsi(QByteArrayView bytes);
+    // The text InsertAnsi would insert for bytes.
+    static QString ReceivedText(QByteArrayView bytes);
     void Insert(const QString& text);
 
     // Puts the gathered text into the editor now (commands, tests, shut-down).

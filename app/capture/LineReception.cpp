@@ -2,6 +2,7 @@
 
 #include "serial/TByteSource.h"
 
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -47,12 +48,18 @@ void TLineReception::Receive(TByteSource& port, const TOptions& options) {
         const int got = port.ReadBuf(FChunk.data(), waiting);
         if (got <= 0)
             break;
-        for (int i = 0; i < got; ++i) {
-            const auto c = static_cast<unsigned char>(FChunk[i]);
-            if (c == 0)
-                continue;
+        const QByteArrayView chunk(FChunk.constData(), got);
+        if (Plain(chunk, options)) {
             anyByte = true;
-            ProcessByte(c, pass);
+            ReceivePlain(chunk, pass);
+        } else {
+            for (const char byte : chunk) {
+                const auto c = static_cast<unsigned char>(byte);
+                if (c == 0)
+                    continue;
+                anyByte = true;
+                ProcessByte(c, pass);
+            }
         }
         // The lines of one read go to the editor in one insertion.
         Flush(pass);
@@ -60,6 +67,51 @@ void TLineReception::Receive(TByteSource& port, const TOptions& options) {
     // The prompt restart is the same for every byte; once per event suffices.
     if (anyByte)
         FSink.SerialByteReceived();
+}
+
+// Most of a stream: no prompt answer can come, no codes to dump, nothing to
+// echo and no NUL to drop. Each byte then only adds to its line.
+bool TLineReception::Plain(QByteArrayView chunk, const TOptions& options) const {
+    return !options.Debug && !options.EchoBack && !FState.SuppressLine && !FState.PromptPending &&
+           !chunk.contains('\0');
+}
+
+// Lines are found in bulk and converted one by one, giving exactly what
+// ProcessByte gives byte by byte.
+void TLineReception::ReceivePlain(QByteArrayView chunk, TPass& pass) {
+    QByteArray& line = FState.LineBuffer;
+    while (!chunk.isEmpty()) {
+        const auto* feed = static_cast<const char*>(std::memchr(chunk.data(), '\n', chunk.size()));
+        const qsizetype length = feed ? feed - chunk.data() + 1 : chunk.size();
+        const QByteArrayView part = chunk.first(length);
+        chunk = chunk.sliced(length);
+        // A line feed at most one byte past the limit still ends its line;
+        // without one, the byte past the limit forces the line out.
+        const qsizetype limit = FMaxLineLength + (feed ? 1 : 0);
+        if (line.size() + length > limit) {
+            for (const char byte : part)
+                ProcessByte(static_cast<unsigned char>(byte), pass);
+            continue;
+        }
+        if (!feed) {
+            // The start of the next line: the prompt watch must know it in
+            // case a request goes out before its line feed.
+            for (const char byte : part)
+                WatchForAnswer(static_cast<unsigned char>(byte));
+            line.append(part);
+            continue;
+        }
+        if (line.isEmpty()) {
+            const qsizetype start = FShown.size();
+            FShown.append(part);
+            ConvertLine(FShown.data() + start, length, pass);
+        } else {
+            line.append(part);
+            ConvertLine(line.data(), line.size(), pass);
+            FShown.append(line);
+            EmptyLine();
+        }
+    }
 }
 
 void TLineReception::ProcessByte(unsigned char c, TPass& pass) {
@@ -108,15 +160,7 @@ void TLineReception::WatchForAnswer(unsigned char c) {
 // per line than the out-of-line ones of QByteArray.
 void TLineReception::FinishLine(TPass& pass, bool forced) {
     QByteArray& line = FState.LineBuffer;
-    char* text = line.data();
-    const std::string_view view(text, static_cast<std::size_t>(line.size()));
-    const std::size_t micro = view.find("um");
-    if (micro != std::string_view::npos)
-        text[micro] = '\xB5';
-    const std::size_t point = view.rfind('.');
-    if (point != std::string_view::npos && point + 1 < view.size() && text[point + 1] >= '0' &&
-        text[point + 1] <= '9' && view.find(':') == std::string_view::npos)
-        text[point] = Separator(pass);
+    ConvertLine(line.data(), line.size(), pass);
     // A forced finish is not a line end the instrument sent: show it even
     // while a prompt answer is expected, or the limit would drop it.
     if (!FState.SuppressLine || forced)
@@ -124,6 +168,19 @@ void TLineReception::FinishLine(TPass& pass, bool forced) {
     FState.SuppressLine = FState.PromptPending;
     EmptyLine();
     FState.LineComplete = false;
+}
+
+// The line's first "um" becomes the micro sign; its last "." before a digit
+// the user's separator, unless the line holds ":" (a time, a label).
+void TLineReception::ConvertLine(char* text, qsizetype size, TPass& pass) {
+    const std::string_view view(text, static_cast<std::size_t>(size));
+    const std::size_t micro = view.find("um");
+    if (micro != std::string_view::npos)
+        text[micro] = '\xB5';
+    const std::size_t point = view.rfind('.');
+    if (point != std::string_view::npos && point + 1 < view.size() && text[point + 1] >= '0' &&
+        text[point + 1] <= '9' && view.find(':') == std::string_view::npos)
+        text[point] = Separator(pass);
 }
 
 void TLineReception::EmptyLine() {

@@ -89,9 +89,12 @@ private:
         char Separator = 0;
     };
 
+    bool Plain(QByteArrayView chunk, const TOptions& options) const;
+    void ReceivePlain(QByteArrayView chunk, TPass& pass);
     void ProcessByte(unsigned char c, TPass& pass);
     void WatchForAnswer(unsigned char c);
     void FinishLine(TPass& pass, bool forced);
+    void ConvertLine(char* text, qsizetype size, TPass& pass);
     void EmptyLine();
     void Flush(TPass& pass);
     char Separator(TPass& pass);

@@ -16,21 +16,26 @@ void TMainScreen::Serial1RxChar(QObject*) {
 
 void TMainScreen::AddReceivedText(const QByteArray& text) {
     FReconnect.Proved(); // the converter is no loose connector
-    SeriesReceived(TLinkKind::Usb, text);
-    FInserter->InsertAnsi(text);
+    TakeReceived(TLinkKind::Usb, text);
 }
 
 void TMainScreen::InsertInfraredChunk(QByteArrayView chunk) {
     // The listener runs whatever the profile; its data shows only while connected.
     if (FConnection->Connected()) {
-        SeriesReceived(TLinkKind::Infrared, chunk);
-        FInserter->InsertAnsi(chunk);
+        TakeReceived(TLinkKind::Infrared, chunk);
     }
 }
 
 void TMainScreen::InsertReading(QByteArrayView text) {
-    SeriesReceived(TLinkKind::Serial, text);
-    FInserter->InsertAnsi(text);
+    TakeReceived(TLinkKind::Serial, text);
+}
+
+// The series sees each line as it goes into the document; one conversion
+// serves both.
+void TMainScreen::TakeReceived(TLinkKind link, QByteArrayView ansi) {
+    const QString text = TEditorInserter::ReceivedText(ansi);
+    SeriesReceived(link, text);
+    FInserter->Insert(text);
 }
 
 void TMainScreen::SerialByteReceived() {

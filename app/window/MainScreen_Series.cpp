@@ -69,11 +69,10 @@ void TMainScreen::BuildSeriesPanel() {
                             QStringLiteral("CSV (*.csv)|*.csv|Alle Dateien (*.*)|*.*"), this);
 }
 
-void TMainScreen::SeriesReceived(TLinkKind link, QByteArrayView ansi) {
+void TMainScreen::SeriesReceived(TLinkKind link, QStringView text) {
     const qint64 now = Now();
     FSeriesLines[static_cast<size_t>(link)].Feed(
-        platform::AnsiToUnicode(ansi), now,
-        [this](QStringView line, qint64 arrival) { AddSeriesLine(line, arrival); });
+        text, now, [this](QStringView line, qint64 arrival) { AddSeriesLine(line, arrival); });
 }
 
 void TMainScreen::AddSeriesLine(QStringView line, qint64 arrivalMs) {

@@ -1,16 +1,16 @@
 #pragma once
 
 #include "app/capture/ConnectionControl.h"
-#include "app/dialogs/FileDialogs.h"
 #include "app/capture/LineReception.h"
 #include "app/capture/Links.h"
 #include "app/capture/PromptCycle.h"
-#include "app/window/QtTranslations.h"
 #include "app/capture/Reconnect.h"
+#include "app/capture/UsbLink.h"
+#include "app/dialogs/FileDialogs.h"
+#include "app/window/QtTranslations.h"
 #include "app/window/RunState.h"
 #include "app/window/SeriesPanel.h"
 #include "app/window/Settings.h"
-#include "app/capture/UsbLink.h"
 #include "app/window/WindowGeometry.h"
 #include "series/Export.h"
 #include "series/LineAssembler.h"
@@ -51,7 +51,7 @@ class TDialogs;
 namespace journal {
 class TOrphan;
 struct TSeriesLine;
-}
+} // namespace journal
 
 // The main window: the editor that collects the readings, its menus, tool
 // bar and status bar, the settings of the run and the reception of readings.
@@ -263,7 +263,8 @@ private:
     // a command holds the insertion wait with it, so they join the series of
     // the document the command leaves.
     void BuildSeriesPanel();
-    void SeriesReceived(TLinkKind link, QByteArrayView ansi);
+    void SeriesReceived(TLinkKind link, QStringView text);
+    void TakeReceived(TLinkKind link, QByteArrayView ansi);
     void AddSeriesLine(QStringView line, qint64 arrivalMs);
     void AddHeldSeriesLines();
     void RestartSeries();

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <utility>
 
 namespace {
 
@@ -258,24 +259,32 @@ struct TSplitRun {
 
 TEST(LineReceptionSplits, RandomSplitsGiveWhatOneBytePerEventGives) {
     std::mt19937 random(20261207);
-    const QByteArray alphabet = QByteArray("0123456789.: um\r\n> x\0", 21);
+    const QByteArray alphabet("0123456789.: um\r\n> x");
     for (int round = 0; round < 300; ++round) {
         TLineReception::TOptions options{.Debug = round % 7 == 0, .EchoBack = round % 3 == 0};
         // A short limit now and then, so lines past it come up too.
         TSplitRun run(round % 5 == 0 ? 1 + static_cast<qsizetype>(random() % 24)
                                      : TLineReception::MaxLineLength);
+        // The rest of an answer cut after its carriage return.
+        QByteArray carried;
         for (int burst = 0; burst < 40; ++burst) {
             if (random() % 16 == 0) // the user switches the code dump mid-line
                 options.Debug = !options.Debug;
-            if (random() % 5 == 0) // a prompt request went out
+            if (random() % (carried.isEmpty() ? 5 : 2) == 0) // a prompt request went out
                 run.PromptRequested();
-            QByteArray bytes;
+            QByteArray bytes = std::exchange(carried, {});
             // Mostly a few bytes, sometimes several lines in one event.
             const int length = static_cast<int>(random() % (random() % 4 == 0 ? 60 : 12));
             for (int i = 0; i < length; ++i)
                 bytes.append(alphabet[static_cast<qsizetype>(random() % alphabet.size())]);
             if (random() % 4 == 0) // the answer, with bytes before and after it
                 bytes.insert(static_cast<qsizetype>(random() % (bytes.size() + 1)), "\r\n> ");
+            if (random() % 8 == 0) // a NUL, which the reception drops
+                bytes.insert(static_cast<qsizetype>(random() % (bytes.size() + 1)), '\0');
+            if (random() % 8 == 0) { // the answer's start ends this event
+                bytes.append('\r');
+                carried = "\n> ";
+            }
             run.Receive(bytes, options);
             ASSERT_TRUE(run.MatchesReference()) << "round " << round << " burst " << burst;
         }

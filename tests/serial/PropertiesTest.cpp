@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+#include <vector>
+
 namespace {
 
 using namespace CommEvent;
@@ -213,6 +217,58 @@ TEST(SerialReceiveQueue, ErrorCharNullsAndWrapAround) {
     q.Put(more, 2); // wraps around the end of the ring
     EXPECT_EQ(q.Free(), 1);
     EXPECT_EQ(Drain(q), (std::vector<uint8_t>{'2', '3', '4'}));
+}
+
+// Random reads into a small ring, against decoding the marked input one
+// byte at a time by the rules: the bulk copy must wrap, flag and stop at
+// marks exactly as the byte-wise decoder does.
+TEST(SerialReceiveQueue, ChunksGiveWhatByteWiseDecodingGives) {
+    std::mt19937 random(20261208);
+    const uint8_t alphabet[] = {'a', '\r', 0x00, 0xFF, '7'};
+    for (int round = 0; round < 200; ++round) {
+        const bool dropNulls = round % 4 == 0;
+        TReceiveQueue q(1 + static_cast<int>(random() % 9), {'\r', dropNulls, false, '?'});
+        std::vector<uint8_t> expected, got;
+        int mark = 0; // the model's position in a mark sequence
+        for (int read = 0; read < 30; ++read) {
+            // Escaped 0xFF may halve what comes out: ask for at most Free() raw bytes.
+            std::vector<uint8_t> raw(random() % static_cast<unsigned>(q.Free() + 1));
+            for (uint8_t& b : raw)
+                b = alphabet[random() % (round % 2 ? 5 : 2)];
+            uint32_t events = 0;
+            const size_t before = expected.size();
+            for (const uint8_t b : raw) {
+                if (mark == 1 && b != 0) {
+                    mark = 0; // an escaped 0xFF, or a byte that cannot follow a mark
+                } else if (mark == 2) {
+                    mark = 0;
+                    events |= b == 0 ? EV_BREAK : EV_ERR;
+                    if (b == 0)
+                        continue;
+                } else if (mark == 0 && b == 0xFF) {
+                    mark = 1;
+                    continue;
+                } else if (mark == 1) {
+                    mark = 2;
+                    continue;
+                }
+                if (!(dropNulls && b == 0))
+                    expected.push_back(b);
+            }
+            if (expected.size() > before)
+                events |= EV_RXCHAR;
+            if (std::find(expected.begin() + static_cast<std::ptrdiff_t>(before), expected.end(),
+                          '\r') != expected.end())
+                events |= EV_RXFLAG;
+            ASSERT_EQ(q.Put(raw.data(), static_cast<int>(raw.size())), events) << round;
+            std::vector<uint8_t> out(random() % static_cast<unsigned>(q.Count() + 1));
+            out.resize(static_cast<size_t>(q.Take(out.data(), static_cast<int>(out.size()))));
+            got.insert(got.end(), out.begin(), out.end());
+        }
+        const std::vector<uint8_t> rest = Drain(q);
+        got.insert(got.end(), rest.begin(), rest.end());
+        ASSERT_EQ(got, expected) << round;
+    }
 }
 
 class SerialPorts : public ::testing::Test {

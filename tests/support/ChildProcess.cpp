@@ -5,6 +5,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -27,8 +28,14 @@ TChildProcess::TChildProcess(const QString& program, const QStringList& argument
                 ::close(fd);
         return;
     }
+    const pid_t parent = ::getpid();
     FPid = ::fork();
     if (FPid == 0) {
+        // A test that crashes must not leave the child holding the test
+        // runner's output open: the runner would wait for it for good.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
         ::dup2(input[0], STDIN_FILENO);
         ::dup2(errors[1], STDERR_FILENO);
         ::execv(argv[0], argv.data());
