@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <string_view>
 
 namespace series {
 
@@ -32,8 +33,17 @@ QStringView WithoutBlanks(QStringView text) {
     return text;
 }
 
-bool SameLetters(QStringView text, QStringView lower) {
-    return text.compare(lower, Qt::CaseInsensitive) == 0;
+// ASCII letters only: a unit is never anything else, and a comparison that
+// folds all of Unicode costs more than the rest of a reading's parse.
+bool SameLetters(QStringView text, std::u16string_view lower) {
+    if (static_cast<std::size_t>(text.size()) != lower.size())
+        return false;
+    for (std::size_t i = 0; i < lower.size(); ++i) {
+        const char16_t c = text[static_cast<qsizetype>(i)].unicode();
+        if (c != lower[i] && !(c >= u'A' && c <= u'Z' && c + (u'a' - u'A') == lower[i]))
+            return false;
+    }
+    return true;
 }
 
 std::optional<TUnit> ParseUnit(QStringView text) {

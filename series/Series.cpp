@@ -1,5 +1,6 @@
 #include "Series.h"
 
+#include <QStringEncoder>
 #include <QtNumeric>
 
 #include <algorithm>
@@ -20,6 +21,16 @@ QStringView WithoutLineEnd(QStringView line) {
     return line;
 }
 
+// Straight into the block's text: a temporary per reading would cost an
+// allocation each.
+void AppendUtf8(QByteArray& out, QStringView text) {
+    const qsizetype start = out.size();
+    out.resize(start + text.size() * 3);
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    char* end = encoder.appendToBuffer(out.data() + start, text);
+    out.resize(end - out.constData());
+}
+
 } // namespace
 
 bool TSeries::AddLine(QStringView line, qint64 time) {
@@ -35,7 +46,7 @@ bool TSeries::AddLine(QStringView line, qint64 time) {
     }
     TBlock& block = *FBlocks.back();
     const int slot = block.Size++;
-    block.Text.append(WithoutLineEnd(line).toUtf8());
+    AppendUtf8(block.Text, WithoutLineEnd(line));
     qint64 offset = 0;
     if (!qSubOverflow(time, block.BaseTime, &offset) && offset > FarTime &&
         offset <= std::numeric_limits<qint32>::max()) {

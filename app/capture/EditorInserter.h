@@ -20,7 +20,9 @@ class QPlainTextEdit;
 // character, so readings are gathered and go in together: a lone reading
 // within one frame, a stream every StreamMs (and at once when PendingLimit
 // characters wait), each batch as one insertion followed by one repaint of
-// the rows it changed.
+// the rows it changed. Each batch lays out the caret's paragraph anew, so
+// the limit, which only bounds a batch's memory, lies above what StreamMs
+// of the fastest stream brings.
 // Readings come as a stream when more than one arrived within the last
 // frame or batch and the next follows soon after it.
 // Anything that looks at or changes the text first flushes the batch: user
@@ -31,7 +33,7 @@ class TEditorInserter : public QObject {
 public:
     static constexpr int FrameMs = 16;
     static constexpr int StreamMs = 100;
-    static constexpr qsizetype PendingLimit = 64 * 1024;
+    static constexpr qsizetype PendingLimit = 1024 * 1024;
 
     explicit TEditorInserter(QPlainTextEdit* editor);
 
