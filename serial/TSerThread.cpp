@@ -91,13 +91,21 @@ uint32_t TSerThread::WaitForEvents(int Epoll) {
                 return HandOver(Epoll, held);
             timeout = timeout < 0 ? slice : std::min(timeout, slice);
         }
+        // Right after a slice of a stream, data arriving would only wait for
+        // the next slice: the device is looked at when that is due instead
+        // of waking the thread for each write.
+        const int quiet = held == 0 ? QuietLeftMs() : 0;
+        if (quiet > 0)
+            timeout = timeout < 0 ? quiet : std::min(timeout, quiet);
         // While the queue is full the device is left alone: the kernel's
         // buffer and the line's flow control hold the rest.
-        WatchDevice(Epoll, held == 0 && state.ArmReceive());
+        WatchDevice(Epoll, held == 0 && quiet == 0 && state.ArmReceive());
         epoll_event ready[3];
         const int n = ::epoll_wait(Epoll, ready, 3, timeout);
         if (n < 0 && errno != EINTR)
             return 0;
+        if (n == 0 && quiet > 0)
+            state.Fill(true);
         state.Wakeups.fetch_add(1, std::memory_order_relaxed);
         for (int i = 0; i < n; ++i) {
             if (ready[i].data.u32 == kWake)
@@ -131,6 +139,14 @@ int TSerThread::SliceLeftMs(uint32_t Events) const {
     const auto left = std::chrono::milliseconds(StreamSliceMs) -
                       std::chrono::duration_cast<std::chrono::milliseconds>(since);
     return static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+}
+
+// Milliseconds until the next slice of a stream is due; 0 when the last
+// hand-over carried no data, too much to wait for, or the slice is over.
+int TSerThread::QuietLeftMs() const {
+    if (FLastSliceBytes <= 0 || FLastSliceBytes > SliceBytes)
+        return 0;
+    return SliceLeftMs(CommEvent::EV_RXCHAR);
 }
 
 // Received data is watched for as Receive says; room for output while bytes

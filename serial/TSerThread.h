@@ -27,7 +27,9 @@ public:
     // line by line costs one hand-over per slice rather than one per line.
     // Data after a pause, a stream too fast for the kernel's buffer to hold
     // a slice of (more than SliceBytes came in the last one), and every other
-    // event are handed over at once.
+    // event are handed over at once. After a slice that carried data the
+    // device is not watched until the next slice is due, so a stream wakes
+    // the thread once per slice however its writes are spaced.
     static constexpr int StreamSliceMs = 10;
     static constexpr int SliceBytes = 2048;
 
@@ -38,6 +40,7 @@ private:
     explicit TSerThread(std::shared_ptr<TPortState> State);
     uint32_t WaitForEvents(int Epoll);
     int SliceLeftMs(uint32_t Events) const;
+    int QuietLeftMs() const;
     uint32_t HandOver(int Epoll, uint32_t Events);
     void WatchDevice(int Epoll, bool Receive);
     void HandleEvents();
