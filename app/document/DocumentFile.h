@@ -29,8 +29,11 @@ bool NeedsUtf8(const TDocumentText& document);
 // line separators, which it shows as line breaks all the same. A line end
 // that ends the text stays one, so an empty last line stays its own.
 // Saving turns the separators back into line ends. Separators counts those
-// the paragraph the text goes into already holds.
-constexpr int GroupedLines = 128;
+// the paragraph the text goes into already holds. A paragraph is laid out
+// whole whenever text goes into it or it shows, so the size is a balance:
+// 32 lines cost a stream about a fifth less than 128 and a drain no more,
+// and one line per paragraph triples the drain's cost and memory.
+constexpr int GroupedLines = 32;
 QString GroupLines(QString text, int separators = 0);
 // The editor's text with each paragraph and line separator a line end ('\n'),
 // as it is saved.
