@@ -100,7 +100,7 @@ void TPortState::MarkHungUp() {
 
 int TPortState::Count() {
     std::lock_guard lock(FLock);
-    if (!ThreadRunning.load())
+    if (!ThreadRunning.load() || ReaderFills.load())
         FillLocked(false);
     return FQueue.Count();
 }

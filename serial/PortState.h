@@ -105,6 +105,11 @@ public:
     void DetachOwner();
 
     std::atomic<bool> ThreadRunning{false};
+    // A stream too fast to gather in slices is being handed over: the
+    // receive queue's count also takes in what the device holds, so a
+    // handler reading while the count lasts keeps up with it without a
+    // hand-over per queueful.
+    std::atomic<bool> ReaderFills{false};
     std::atomic<uint64_t> Wakeups{0};
     std::unique_ptr<TLineEventSource> LineEvents;
 

@@ -124,16 +124,24 @@ uint32_t TSerThread::HandOver(int Epoll, uint32_t Events) {
     TPortState& state = *FState;
     WatchDevice(Epoll, true);
     state.Fill(true);
-    FLastHandOver = std::chrono::steady_clock::now();
+    const auto now = std::chrono::steady_clock::now();
+    const auto since =
+        std::chrono::duration_cast<std::chrono::microseconds>(now - FLastHandOver).count();
+    FLastHandOver = now;
     FLastSliceBytes = state.Count();
+    // Judged by its rate, not by what one read brought: a reader that comes
+    // back quickly finds little waiting even in a stream far too fast to
+    // wait for, and would then stall it for a whole slice.
+    FFastStream = static_cast<long long>(FLastSliceBytes) * StreamSliceMs * 1000 >
+                  static_cast<long long>(SliceBytes) * std::max<long long>(since, 1);
+    state.ReaderFills.store(FFastStream);
     return Events | state.TakeEvents();
 }
 
 // Milliseconds the gathering of a stream's slice still takes for Events; 0
 // when they are to be handed over now.
 int TSerThread::SliceLeftMs(uint32_t Events) const {
-    if ((Events & ~uint32_t{CommEvent::EV_RXCHAR | CommEvent::EV_RXFLAG}) != 0 ||
-        FLastSliceBytes > SliceBytes)
+    if ((Events & ~uint32_t{CommEvent::EV_RXCHAR | CommEvent::EV_RXFLAG}) != 0 || FFastStream)
         return 0;
     const auto since = std::chrono::steady_clock::now() - FLastHandOver;
     const auto left = std::chrono::milliseconds(StreamSliceMs) -
@@ -144,7 +152,7 @@ int TSerThread::SliceLeftMs(uint32_t Events) const {
 // Milliseconds until the next slice of a stream is due; 0 when the last
 // hand-over carried no data, too much to wait for, or the slice is over.
 int TSerThread::QuietLeftMs() const {
-    if (FLastSliceBytes <= 0 || FLastSliceBytes > SliceBytes)
+    if (FLastSliceBytes <= 0 || FFastStream)
         return 0;
     return SliceLeftMs(CommEvent::EV_RXCHAR);
 }

@@ -26,7 +26,7 @@ public:
     // waits for that slice to end (in the kernel's buffer), so a stream sent
     // line by line costs one hand-over per slice rather than one per line.
     // Data after a pause, a stream too fast for the kernel's buffer to hold
-    // a slice of (more than SliceBytes came in the last one), and every other
+    // a slice of (it came faster than SliceBytes in StreamSliceMs), and every other
     // event are handed over at once. After a slice that carried data the
     // device is not watched until the next slice is due, so a stream wakes
     // the thread once per slice however its writes are spaced.
@@ -53,5 +53,6 @@ private:
     uint32_t FWatched = 0x001; // EPOLLIN
     bool FSending = false;
     std::chrono::steady_clock::time_point FLastHandOver;
-    int FLastSliceBytes = 0; // received data waiting at the last hand-over
+    int FLastSliceBytes = 0;  // received data waiting at the last hand-over
+    bool FFastStream = false; // it came faster than SliceBytes a slice
 };

@@ -40,7 +40,9 @@ char TLineReception::Separator(TPass& pass) {
 void TLineReception::Receive(TByteSource& port, const TOptions& options) {
     TPass pass{port, options, 0};
     bool anyByte = false;
-    for (;;) {
+    // A flood that keeps the count up would otherwise keep the window from
+    // answering; the rest comes with the next receive event.
+    for (qsizetype taken = 0; taken < MaxPerEvent;) {
         const int waiting = port.RecCount();
         if (waiting <= 0)
             break;
@@ -48,6 +50,7 @@ void TLineReception::Receive(TByteSource& port, const TOptions& options) {
         const int got = port.ReadBuf(FChunk.data(), waiting);
         if (got <= 0)
             break;
+        taken += got;
         const QByteArrayView chunk(FChunk.constData(), got);
         if (Plain(chunk, options)) {
             anyByte = true;

@@ -221,6 +221,30 @@ TEST_F(LineReceptionTest, HeldTextPastTheLimitIsShownNotDropped) {
     EXPECT_EQ(Sink.Shown.size() + State.LineBuffer.size(), held.size());
 }
 
+// A gauge that never pauses: its queue never runs dry. Each receive event
+// still ends, and the next one goes on where it stopped.
+TEST(LineReceptionFlood, EachEventEndsAndTheNextGoesOn) {
+    class TFlood : public TFakeByteSource {
+    public:
+        int RecCount() override { return 4096; }
+        int ReadBuf(void* buffer, int count) override {
+            auto* out = static_cast<char*>(buffer);
+            for (int i = 0; i < count; ++i, ++Sent)
+                out[i] = Sent % 10 == 9 ? '\n' : static_cast<char>('0' + Sent % 10);
+            return count;
+        }
+        qsizetype Sent = 0;
+    } flood;
+    TRecordingSink sink;
+    TLineReception reception(sink);
+    for (int event = 1; event <= 3; ++event) {
+        reception.Receive(flood, {});
+        ASSERT_LE(flood.Sent, event * (TLineReception::MaxPerEvent + 4096));
+        ASSERT_EQ(sink.Shown.size() + reception.State().LineBuffer.size(), flood.Sent);
+    }
+    EXPECT_EQ(sink.Shown.count("012345678\n"), flood.Sent / 10);
+}
+
 // The reception, its events split as a test chooses, beside the model that
 // reads one byte per event.
 struct TSplitRun {
