@@ -33,7 +33,7 @@ class TEditorInserter : public QObject {
 public:
     static constexpr int FrameMs = 16;
     static constexpr int StreamMs = 100;
-    static constexpr qsizetype PendingLimit = 1024 * 1024;
+    static constexpr qsizetype PendingLimit = 512 * 1024;
 
     explicit TEditorInserter(QPlainTextEdit* editor);
 

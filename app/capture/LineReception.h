@@ -38,7 +38,7 @@ class TLineReception {
 public:
     static constexpr qsizetype MaxLineLength = 64 * 1024;
     // Bytes taken in one receive event at most.
-    static constexpr qsizetype MaxPerEvent = 256 * 1024;
+    static constexpr qsizetype MaxPerEvent = 64 * 1024;
     // The instrument's answer to a prompt request.
     static constexpr char PromptAnswer[] = "\r\n> ";
 
