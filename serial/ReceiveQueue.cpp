@@ -19,6 +19,8 @@ void TReceiveQueue::Push(uint8_t Byte) {
 // 0xFF 0x00 c the byte c received with a parity or framing error.
 uint32_t TReceiveQueue::Put(const uint8_t* Raw, int Size) {
     using namespace CommEvent;
+    if (Size <= 0)
+        return 0;
     // Nearly always: no mark under way or to come, nothing to leave out.
     if (FMarkState == 0 && !FOptions.EliminateNull && std::memchr(Raw, 0xFF, Size) == nullptr)
         return PutPlain(Raw, Size);
@@ -74,6 +76,8 @@ uint32_t TReceiveQueue::PutPlain(const uint8_t* Raw, int Size) {
 
 int TReceiveQueue::Take(uint8_t* Dest, int Size) {
     const int n = std::min(Size, FCount);
+    if (n <= 0)
+        return 0; // Dest may then be null
     const int first = std::min(n, Capacity() - FHead);
     std::memcpy(Dest, FRing.data() + FHead, static_cast<size_t>(first));
     std::memcpy(Dest + first, FRing.data(), static_cast<size_t>(n - first));
