@@ -33,7 +33,7 @@ void TMainScreen::BuildSeriesPanel() {
     Ansicht1 = new QMenu(QStringLiteral("Ansicht"), MainMenu1);
     Ansicht1->setObjectName(QStringLiteral("Ansicht1"));
     MainMenu1->insertMenu(Device1->menuAction(), Ansicht1);
-    SeriesDock = new QDockWidget(QStringLiteral("Messreihe"), this);
+    SeriesDock = new TSeriesDock(QStringLiteral("Messreihe"), this);
     SeriesDock->setObjectName(QStringLiteral("SeriesDock"));
     // The dock's own item follows it, however it is shown or closed.
     Messreihe1 = SeriesDock->toggleViewAction();

@@ -1,6 +1,7 @@
 #include "app/window/SeriesPanel.h"
 
 #include "app/texts/Texts.h"
+#include "i18n/gnugettext.h"
 
 #include <QComboBox>
 #include <QDockWidget>
@@ -61,38 +62,85 @@ TSeriesPanel::TSeriesPanel(series::TSeries& series, QWidget* parent)
     FNames.setSingleShot(true);
     FNames.setInterval(0);
     connect(&FNames, &QTimer::timeout, this, &TSeriesPanel::RenewNames);
-    BuildLayout();
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
     SetNewestName(Text("Letzter Wert"));
     SetChartName(Text("Verlauf"));
     SetTitle(Text("Messreihe"));
+}
+
+void TSeriesDock::setVisible(bool visible) {
+    if (visible)
+        if (auto* panel = qobject_cast<TSeriesPanel*>(widget()))
+            panel->EnsureBuilt();
+    QDockWidget::setVisible(visible);
+}
+
+void TSeriesPanel::EnsureBuilt() {
+    if (FContents != nullptr)
+        return;
+    FContents = new QWidget(this);
+    FContents->setObjectName(QStringLiteral("SeriesContents"));
+    BuildLayout();
+    FNewest->setAccessibleName(FNewestName);
+    FChart->setAccessibleName(FChartName);
+    FLower->setText(FLowerText);
+    FUpper->setText(FUpperText);
+    TranslateContents();
     RenewNames();
+    layout()->addWidget(FContents);
+    // Shown now: a panel already on the screen would show it one event late.
+    if (isVisible())
+        FContents->show();
+}
+
+void TSeriesPanel::TranslateContents() {
+    // A catalog that cannot be read has cost the window its one error box
+    // already; the contents then keep their design texts, as the window does.
+    try {
+        if (gnugettext::IsTranslated(FContents))
+            gnugettext::RetranslateComponent(FContents);
+        else
+            gnugettext::TranslateComponent(FContents);
+    } catch (const std::exception&) {
+    }
 }
 
 void TSeriesPanel::SetTitle(const QString& title) {
     FTitle = title;
     if (auto* dock = qobject_cast<QDockWidget*>(parentWidget()))
         dock->setWindowTitle(title);
-    // The walk renews the captions after this property.
-    FNames.start();
+    // The walk sets the title at a language switch: the contents, which
+    // have a walk of their own, follow it, and the names follow the captions.
+    if (FContents != nullptr) {
+        TranslateContents();
+        FNames.start();
+    }
 }
 
 QString TSeriesPanel::NewestName() const {
-    return FNewest->accessibleName();
+    return FNewestName;
 }
 
 void TSeriesPanel::SetNewestName(const QString& name) {
-    FNewest->setAccessibleName(name);
+    FNewestName = name;
+    if (FNewest != nullptr)
+        FNewest->setAccessibleName(name);
 }
 
 QString TSeriesPanel::ChartName() const {
-    return FChart->accessibleName();
+    return FChartName;
 }
 
 void TSeriesPanel::SetChartName(const QString& name) {
-    FChart->setAccessibleName(name);
+    FChartName = name;
+    if (FChart != nullptr)
+        FChart->setAccessibleName(name);
 }
 
 void TSeriesPanel::RenewNames() {
+    if (FContents == nullptr)
+        return;
     for (size_t i = 0; i < FFields.size(); ++i)
         FFields[i]->setAccessibleName(FCaptions[i]->text());
     FGroups->setAccessibleName(FGroupCaption->text());
@@ -103,10 +151,11 @@ void TSeriesPanel::RenewNames() {
 }
 
 void TSeriesPanel::BuildLayout() {
-    auto* layout = new QVBoxLayout(this);
+    QWidget* const parent = FContents;
+    auto* layout = new QVBoxLayout(parent);
     layout->setContentsMargins(6, 4, 6, 4);
     layout->setSpacing(4);
-    FNewest = new QLabel(QStringLiteral("—"), this);
+    FNewest = new QLabel(QStringLiteral("—"), parent);
     FNewest->setObjectName(QStringLiteral("SeriesNewest"));
     FNewest->setAlignment(Qt::AlignCenter);
     QFont large = FNewest->font();
@@ -117,10 +166,10 @@ void TSeriesPanel::BuildLayout() {
     layout->addWidget(FNewest);
 
     auto* groupRow = new QFormLayout();
-    FGroups = new QComboBox(this);
+    FGroups = new QComboBox(parent);
     FGroups->setObjectName(QStringLiteral("SeriesGroup"));
     MarkRunTimeTexts(FGroups);
-    auto* groupCaption = FGroupCaption = new QLabel(Text("Gruppe"), this);
+    auto* groupCaption = FGroupCaption = new QLabel(Text("Gruppe"), parent);
     groupCaption->setObjectName(QStringLiteral("SeriesGroupCaption"));
     groupCaption->setBuddy(FGroups);
     groupRow->addRow(groupCaption, FGroups);
@@ -133,9 +182,9 @@ void TSeriesPanel::BuildLayout() {
 
     auto* figures = new QGridLayout();
     for (int i = 0; i < FigureCount; ++i) {
-        auto* caption = new QLabel(Text(kCaptions[i]), this);
+        auto* caption = new QLabel(Text(kCaptions[i]), parent);
         caption->setObjectName(QString::fromLatin1(kFieldNames[i]) + QStringLiteral("Caption"));
-        auto* field = new QLineEdit(QStringLiteral("—"), this);
+        auto* field = new QLineEdit(QStringLiteral("—"), parent);
         field->setObjectName(QString::fromLatin1(kFieldNames[i]));
         field->setReadOnly(true);
         field->setFrame(false);
@@ -152,7 +201,7 @@ void TSeriesPanel::BuildLayout() {
         FFields[static_cast<size_t>(i)] = field;
     }
     layout->addLayout(figures);
-    FExcluded = new QLabel(this);
+    FExcluded = new QLabel(parent);
     FExcluded->setObjectName(QStringLiteral("SeriesExcluded"));
     FExcluded->setWordWrap(true);
     FExcluded->setVisible(false);
@@ -160,14 +209,14 @@ void TSeriesPanel::BuildLayout() {
     layout->addWidget(FExcluded);
 
     auto* limits = new QHBoxLayout();
-    FLower = new QLineEdit(this);
+    FLower = new QLineEdit(parent);
     FLower->setObjectName(QStringLiteral("SeriesLower"));
-    FUpper = new QLineEdit(this);
+    FUpper = new QLineEdit(parent);
     FUpper->setObjectName(QStringLiteral("SeriesUpper"));
     for (auto [edit, caption] :
          {std::pair{FLower, "Untere Grenze"}, std::pair{FUpper, "Obere Grenze"}}) {
         edit->setProperty("gnugettextIgnore", QStringList{QStringLiteral("text")});
-        auto* label = new QLabel(Text(caption), this);
+        auto* label = new QLabel(Text(caption), parent);
         label->setObjectName(edit->objectName() + QStringLiteral("Caption"));
         label->setBuddy(edit);
         (edit == FLower ? FLowerCaption : FUpperCaption) = label;
@@ -178,10 +227,10 @@ void TSeriesPanel::BuildLayout() {
     layout->addLayout(limits);
 
     auto* buttons = new QGridLayout();
-    QPushButton* restart = MakeButton(this, "SeriesNew", "Neue Reihe");
-    QPushButton* remove = MakeButton(this, "SeriesRemoveNewest", "Letzten Wert löschen");
-    QPushButton* exportButton = MakeButton(this, "SeriesExport", "Exportieren...");
-    QPushButton* copy = MakeButton(this, "SeriesCopy", "Kopieren");
+    QPushButton* restart = MakeButton(parent, "SeriesNew", "Neue Reihe");
+    QPushButton* remove = MakeButton(parent, "SeriesRemoveNewest", "Letzten Wert löschen");
+    QPushButton* exportButton = MakeButton(parent, "SeriesExport", "Exportieren...");
+    QPushButton* copy = MakeButton(parent, "SeriesCopy", "Kopieren");
     buttons->addWidget(restart, 0, 0);
     buttons->addWidget(remove, 0, 1);
     buttons->addWidget(exportButton, 1, 0);
@@ -193,7 +242,7 @@ void TSeriesPanel::BuildLayout() {
     connect(exportButton, &QPushButton::clicked, this, &TSeriesPanel::ExportClicked);
     connect(copy, &QPushButton::clicked, this, &TSeriesPanel::CopyClicked);
 
-    FChart = new TRunChart(this);
+    FChart = new TRunChart(parent);
     FChart->setObjectName(QStringLiteral("SeriesChart"));
     MarkRunTimeTexts(FChart);
     FChart->setProperty("gnugettextIgnore", QStringList{QStringLiteral("accessibleDescription")});
@@ -201,21 +250,25 @@ void TSeriesPanel::BuildLayout() {
 }
 
 void TSeriesPanel::SetLimitTexts(const QString& lower, const QString& upper) {
-    FLower->setText(lower);
-    FUpper->setText(upper);
+    FLowerText = lower;
+    FUpperText = upper;
+    if (FContents != nullptr) {
+        FLower->setText(lower);
+        FUpper->setText(upper);
+    }
     ApplyLimits();
 }
 
 QString TSeriesPanel::LowerText() const {
-    return FLower->text();
+    return FContents != nullptr ? FLower->text() : FLowerText;
 }
 
 QString TSeriesPanel::UpperText() const {
-    return FUpper->text();
+    return FContents != nullptr ? FUpper->text() : FUpperText;
 }
 
 void TSeriesPanel::ApplyLimits() {
-    const series::TLimits limits{ParseLimit(FLower->text()), ParseLimit(FUpper->text())};
+    const series::TLimits limits{ParseLimit(LowerText()), ParseLimit(UpperText())};
     if (limits == FSeries.Limits())
         return;
     FSeries.SetLimits(limits);
@@ -235,19 +288,22 @@ void TSeriesPanel::SeriesRestarted() {
 
 void TSeriesPanel::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
+    EnsureBuilt(); // shown other than through its dock
     RefreshNow();
 }
 
 int TSeriesPanel::ShownGroup() const {
     if (FSeries.IsEmpty())
         return -1;
-    const int chosen = FGroups->currentIndex();
+    const int chosen = FGroups != nullptr ? FGroups->currentIndex() : -1;
     return FFollowNewest || chosen < 0 || chosen >= FSeries.GroupCount() ? FSeries.NewestGroup()
                                                                          : chosen;
 }
 
 void TSeriesPanel::RefreshNow() {
     FThrottle.stop();
+    if (FContents == nullptr)
+        return; // built and filled at the first show
     ++FRefreshes;
     FShownRevision = FSeries.Revision();
     FillGroups();

@@ -3,6 +3,7 @@
 #include "app/window/RunChart.h"
 #include "series/Series.h"
 
+#include <QDockWidget>
 #include <QTimer>
 #include <QWidget>
 
@@ -20,6 +21,10 @@ class QPushButton;
 // It shows the series it is given and changes it only through the limits;
 // the buttons are the window's to handle. Changes of the series are shown
 // at most every RefreshMs, and only while the panel is visible.
+//
+// Most users never open the panel, so its contents are built when it is
+// first shown, not with the window: the start pays for an empty widget only.
+// Until then the limits and names are kept as given.
 class TSeriesPanel : public QWidget {
     Q_OBJECT
     // The dock's title as a design text of the panel: the translation walk
@@ -46,6 +51,9 @@ public:
     void SeriesRestarted();
     // Shows the series now (the throttle's end, a language switch, tests).
     void RefreshNow();
+    // Builds the contents in the current language unless they exist.
+    void EnsureBuilt();
+    bool Built() const { return FContents != nullptr; }
     // The group shown; -1 while the series is empty.
     int ShownGroup() const;
     // The limits as typed, set from the settings file.
@@ -75,6 +83,7 @@ private:
     enum TFigure { Count, Minimum, Maximum, Range, Mean, Deviation, Cp, Cpk, FigureCount };
 
     void BuildLayout();
+    void TranslateContents();
     void RenewNames();
     void ApplyLimits();
     void FillGroups();
@@ -86,6 +95,10 @@ private:
 
     series::TSeries& FSeries;
     QString FTitle;
+    QString FNewestName;
+    QString FChartName;
+    QString FLowerText; // the limits as given, before the contents exist
+    QString FUpperText;
     std::function<QChar()> FSeparator;
     QTimer FThrottle;
     QTimer FNames;
@@ -93,6 +106,7 @@ private:
     bool FFollowNewest = true;
     qsizetype FRefreshes = 0;
 
+    QWidget* FContents = nullptr;
     QLabel* FNewest = nullptr;
     QComboBox* FGroups = nullptr;
     std::array<QLineEdit*, FigureCount> FFields{};
@@ -104,6 +118,15 @@ private:
     QLineEdit* FLower = nullptr;
     QLineEdit* FUpper = nullptr;
     TRunChart* FChart = nullptr;
+};
+
+// The dock of the panel: it has the panel build its contents before it
+// shows, so they are laid out with it from the first frame.
+class TSeriesDock : public QDockWidget {
+    Q_OBJECT
+public:
+    TSeriesDock(const QString& title, QWidget* parent) : QDockWidget(title, parent) {}
+    void setVisible(bool visible) override;
 };
 
 // A limit as typed, with a point or a comma; none when empty or no number.

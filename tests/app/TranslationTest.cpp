@@ -106,11 +106,13 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     gnugettext::RetranslateComponent(Window.get());
     EXPECT_EQ(MenuTitle(), "Fichier");
     // The series panel's design texts, its fields' accessible names included.
+    // Its contents are built at its first show, in the language of then.
     EXPECT_EQ(MenuTitle("Ansicht1"), "Affichage");
     EXPECT_EQ(Find<QWidget>("SeriesDock")->windowTitle(), QString::fromUtf8("Série de mesures"));
     EXPECT_EQ(Text("Messreihe1"), QString::fromUtf8("Série de mesures"));
+    EXPECT_EQ(Window->findChild<QLabel*>("SeriesMeanCaption"), nullptr) << "built before shown";
+    Find<QAction>("Messreihe1")->trigger();
     EXPECT_EQ(Find<QLabel>("SeriesMeanCaption")->text(), "Moyenne");
-    QCoreApplication::processEvents(); // the names follow the captions
     EXPECT_EQ(Find<QWidget>("SeriesMean")->accessibleName(), "Moyenne");
     EXPECT_EQ(Find<QPushButton>("SeriesNew")->text(), QString::fromUtf8("Nouvelle série"));
     EXPECT_EQ(Window->windowTitle(), "probe.txt - Brisquell");
@@ -122,6 +124,9 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     EXPECT_EQ(MenuTitle(), "Datei");
     EXPECT_EQ(Find<QAction>("act_file_new")->text(), "Neu");
     EXPECT_EQ(Window->windowTitle(), "probe.txt - Brisquell");
+    EXPECT_EQ(Find<QLabel>("SeriesMeanCaption")->text(), "Mittelwert");
+    QCoreApplication::processEvents(); // the names follow the captions
+    EXPECT_EQ(Find<QWidget>("SeriesMean")->accessibleName(), "Mittelwert");
 }
 
 TEST_F(TranslationTest, HelpMenuSwitchesEverythingAtOnceAndForTheNextStart) {
