@@ -109,8 +109,54 @@ QByteArray EncodeRecord(TRecordKind kind, qint64 timeMs, QStringView text) {
     return out;
 }
 
-void AppendSeriesRecord(QByteArray& out, qint64 arrivalMs, QStringView line) {
-    AppendRecord(out, TRecordKind::SeriesReading, arrivalMs, line, false);
+namespace {
+
+// UTF-8 of text at out, which has room for 3 bytes a character; the end.
+char* EncodeUtf8(char* out, QStringView text) {
+    // Readings are ASCII as a rule: those need no encoder.
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+            return encoder.appendToBuffer(out, text);
+        }
+    }
+    for (const QChar c : text)
+        *out++ = static_cast<char>(c.unicode());
+    return out;
+}
+
+constexpr qsizetype EntryOverhead = 8 + 4;
+
+} // namespace
+
+void TSeriesRecords::Add(qint64 arrivalMs, QStringView line) {
+    if (FStart >= 0 && FOut.size() - FStart > MaxBytes)
+        Close();
+    if (FStart < 0) {
+        FStart = FOut.size();
+        FOut.resize(FStart + RecordOverhead - 4);
+        FOut[FStart] = static_cast<char>(TRecordKind::SeriesReadings);
+    }
+    const qsizetype at = FOut.size();
+    FOut.resize(at + EntryOverhead + line.size() * 3);
+    char* entry = FOut.data() + at;
+    qToLittleEndian<qint64>(arrivalMs, entry);
+    char* const end = EncodeUtf8(entry + EntryOverhead, line);
+    qToLittleEndian<quint32>(static_cast<quint32>(end - entry - EntryOverhead), entry + 8);
+    FOut.truncate(end - FOut.constData());
+    FNewestMs = arrivalMs;
+}
+
+void TSeriesRecords::Close() {
+    if (FStart < 0)
+        return;
+    char* record = FOut.data() + FStart;
+    const qsizetype size = FOut.size() - FStart - (RecordOverhead - 4);
+    qToLittleEndian<quint32>(static_cast<quint32>(size), record + 1);
+    qToLittleEndian<qint64>(FNewestMs, record + 5);
+    const quint32 crc = Crc(QByteArrayView(record, RecordOverhead - 4 + size));
+    FStart = -1;
+    Put<quint32>(FOut, crc);
 }
 
 int TContents::Lines() const {
@@ -119,6 +165,24 @@ int TContents::Lines() const {
     return static_cast<int>(Text.count(QLatin1Char('\n'))) +
            (Text.endsWith(QLatin1Char('\n')) ? 0 : 1);
 }
+
+namespace {
+
+// The readings of a SeriesReadings payload; one that does not fit what is
+// left (which its CRC makes a writer's fault, not damage) ends the record.
+void DecodeSeries(QByteArrayView payload, std::vector<TSeriesLine>& series) {
+    qsizetype at = 0;
+    while (payload.size() - at >= EntryOverhead) {
+        const char* entry = payload.data() + at;
+        const quint32 size = Get<quint32>(entry + 8);
+        if (size > static_cast<quint64>(payload.size() - at - EntryOverhead))
+            return;
+        series.push_back({Get<qint64>(entry), QString::fromUtf8(entry + EntryOverhead, size)});
+        at += EntryOverhead + size;
+    }
+}
+
+} // namespace
 
 TContents Decode(QByteArrayView bytes) {
     TContents contents;
@@ -142,7 +206,8 @@ TContents Decode(QByteArrayView bytes) {
             break;
         }
         const auto kind = static_cast<TRecordKind>(static_cast<quint8>(record[0]));
-        const QString text = QString::fromUtf8(record + 13, size);
+        const QString text =
+            kind == TRecordKind::SeriesReadings ? QString() : QString::fromUtf8(record + 13, size);
         const qint64 time = Get<qint64>(record + 5);
         if (kind == TRecordKind::Snapshot) {
             contents.Text = text;
@@ -151,6 +216,8 @@ TContents Decode(QByteArrayView bytes) {
             contents.Text += text;
         } else if (kind == TRecordKind::SeriesReading && contents.HasSeries) {
             contents.Series.push_back({time, text});
+        } else if (kind == TRecordKind::SeriesReadings && contents.HasSeries) {
+            DecodeSeries(QByteArrayView(record + 13, size), contents.Series);
         }
         // An intact record of a kind this version does not know adds nothing.
         contents.LastMs = time;
@@ -192,7 +259,7 @@ TWriter::~TWriter() = default;
 bool TWriter::Fail(const QString& what) {
     FError = QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
     FFile.reset();
-    FPending.clear();
+    ClearPending();
     return false;
 }
 
@@ -219,7 +286,7 @@ bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs, QByteArrayView record
     SyncFolder(FolderOf(FPath));
     ++FSyncs;
     FFile = std::move(file); // the old journal's lock goes with its handle
-    FPending.clear();
+    ClearPending();
     return true;
 }
 
@@ -228,6 +295,7 @@ bool TWriter::Append(QStringView reading, qint64 timeMs) {
         return false;
     if (FPending.capacity() < 2 * MaxPending)
         FPending.reserve(2 * MaxPending);
+    FSeriesPending.Close();
     AppendRecord(FPending, TRecordKind::Reading, timeMs, reading, true);
     return FPending.size() < MaxPending || Flush(false);
 }
@@ -235,14 +303,20 @@ bool TWriter::Append(QStringView reading, qint64 timeMs) {
 bool TWriter::AppendSeries(QStringView line, qint64 arrivalMs) {
     if (!IsOpen())
         return false;
-    AppendSeriesRecord(FPending, arrivalMs, line);
+    FSeriesPending.Add(arrivalMs, line);
     return FPending.size() < MaxPending || Flush(false);
+}
+
+void TWriter::ClearPending() {
+    FPending.clear();
+    FSeriesPending.Forget(); // its open record went with the bytes
 }
 
 bool TWriter::Flush(bool sync) {
     if (!IsOpen())
         return false;
     if (!FPending.isEmpty()) {
+        FSeriesPending.Close();
         if (FFile->write(FPending) != FPending.size())
             return Fail(FPath);
         FPending.clear();
@@ -259,7 +333,7 @@ void TWriter::Remove() {
     if (FFile)
         ::unlink(QFile::encodeName(FPath).constData()); // still locked while it goes
     FFile.reset();
-    FPending.clear();
+    ClearPending();
 }
 
 TOrphan::TOrphan(QString path, std::unique_ptr<QFile> file)

@@ -16,30 +16,60 @@
 // crash or a power cut. A journal is a header and a row of records, each a
 // snapshot of the whole text or a reading appended after it, so the cost of a
 // reading is the reading itself. Since version 2 the series of measurements
-// is kept beside the text: a snapshot is followed by a record per reading of
-// the series with its arrival time, and each reading added to the series
-// appends one (a snapshot begins the series anew). The running program holds an exclusive
+// is kept beside the text: a snapshot is followed by the series' readings
+// with their arrival times, and each reading added to the series is appended
+// (a snapshot begins the series anew). Version 2 gave each reading a record
+// of its own; since version 3 the readings that come one after another share
+// one record, as a stream's readings share one insertion. The running program holds an exclusive
 // flock on its journal: the kernel lets go of it however the program ends,
 // which tells a journal left behind from one still being written.
 //
 // Layout (little-endian): header "BRQJ", u32 version, i64 creation time (ms
 // since the epoch); each record u8 kind, u32 payload size, i64 time, the
-// payload (UTF-8), u32 CRC-32 of everything before it in the record.
+// payload (UTF-8), u32 CRC-32 of everything before it in the record. The
+// payload of a SeriesReadings record is a row of readings, each i64 arrival
+// time, u32 size and the line (UTF-8); the record's time is its newest.
 namespace journal {
 
-constexpr quint32 Version = 2;
+constexpr quint32 Version = 3;
 // Journals of version 1 hold no series; they still restore their text.
 constexpr quint32 OldestVersion = 1;
 constexpr qsizetype HeaderSize = 16;
 constexpr qsizetype RecordOverhead = 1 + 4 + 8 + 4;
 
-enum class TRecordKind : quint8 { Snapshot = 1, Reading = 2, SeriesReading = 3 };
+// SeriesReading: one reading of the series (version 2 wrote these).
+enum class TRecordKind : quint8 {
+    Snapshot = 1,
+    Reading = 2,
+    SeriesReading = 3,
+    SeriesReadings = 4
+};
 
 QByteArray EncodeHeader(qint64 createdMs);
 QByteArray EncodeRecord(TRecordKind kind, qint64 timeMs, QStringView text);
-// A series reading's record onto the end of out: the line as it went into the
-// series, and its arrival time.
-void AppendSeriesRecord(QByteArray& out, qint64 arrivalMs, QStringView line);
+
+// Readings of the series onto the end of a buffer, gathered into
+// SeriesReadings records of up to MaxBytes each. Nothing else may be
+// appended to the buffer while a record is open: Close it first.
+class TSeriesRecords {
+public:
+    static constexpr qsizetype MaxBytes = 64 * 1024;
+    explicit TSeriesRecords(QByteArray& out) : FOut(out) {}
+    ~TSeriesRecords() { Close(); }
+    TSeriesRecords(const TSeriesRecords&) = delete;
+    TSeriesRecords& operator=(const TSeriesRecords&) = delete;
+    // The line as it went into the series, and its arrival time.
+    void Add(qint64 arrivalMs, QStringView line);
+    // Ends the open record (its size, time and CRC), if there is one.
+    void Close();
+    // The buffer was emptied: an open record went with it.
+    void Forget() { FStart = -1; }
+
+private:
+    QByteArray& FOut;
+    qsizetype FStart = -1; // where the open record begins
+    qint64 FNewestMs = 0;
+};
 
 // A reading of the series as the journal kept it.
 struct TSeriesLine {
@@ -105,10 +135,12 @@ public:
 
 private:
     bool Fail(const QString& what);
+    void ClearPending();
 
     QString FPath;
     std::unique_ptr<QFile> FFile;
     QByteArray FPending;
+    TSeriesRecords FSeriesPending{FPending};
     QString FError;
     qsizetype FSyncs = 0;
 };

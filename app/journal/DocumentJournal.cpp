@@ -57,8 +57,10 @@ QByteArray TDocumentJournal::SeriesRecords() const {
     QByteArray records;
     if (FSeries == nullptr)
         return records;
+    journal::TSeriesRecords series(records);
     for (qsizetype i = 0; i < FSeries->Size(); ++i)
-        journal::AppendSeriesRecord(records, FSeries->Reading(i).Time, FSeries->Text(i));
+        series.Add(FSeries->Reading(i).Time, FSeries->Text(i));
+    series.Close();
     return records;
 }
 

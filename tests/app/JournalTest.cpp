@@ -92,21 +92,49 @@ TEST(JournalFormat, RecoversEveryIntactRecordAndNamesWhatIsLost) {
 }
 
 // The series goes with the text: a snapshot begins it anew, each reading of
-// it keeps its arrival time; a journal of the version before the series still
-// gives its text back, with no series.
+// it keeps its arrival time, readings that follow one another share a record
+// up to its size; a journal of the version with a record per reading still
+// restores its series, one of the version before the series its text only.
 TEST(JournalFormat, SeriesReadingsKeepTheirArrivalTimes) {
     using journal::TSeriesLine;
-    QByteArray bytes =
+    const QString micro = QString::fromUtf8("  7 µm");
+    const QByteArray head =
         journal::EncodeHeader(1000) + journal::EncodeRecord(TRecordKind::Snapshot, 1000, u"a\n");
-    journal::AppendSeriesRecord(bytes, 1700000000123, u"Dia: 12,5 mm");
+    QByteArray bytes = head;
+    journal::TSeriesRecords series(bytes);
+    series.Add(1700000000123, u"Dia: 12,5 mm");
+    series.Add(1700000000200, micro);
+    series.Close();
     bytes += journal::EncodeRecord(TRecordKind::Reading, 1001, u"Dia: 12,5 mm\n");
-    journal::AppendSeriesRecord(bytes, 1700000000456, QString::fromUtf8("  7 µm"));
-    const std::vector<TSeriesLine> both{{1700000000123, "Dia: 12,5 mm"},
-                                        {1700000000456, QString::fromUtf8("  7 µm")}};
+    series.Add(1700000000456, u"");
+    series.Close();
+    const std::vector<TSeriesLine> three{
+        {1700000000123, "Dia: 12,5 mm"}, {1700000000200, micro}, {1700000000456, ""}};
     QByteArray resnapped = bytes + journal::EncodeRecord(TRecordKind::Snapshot, 2000, u"b\n");
-    journal::AppendSeriesRecord(resnapped, 1700000000999, u"3");
-    QByteArray oldVersion = bytes;
-    oldVersion[4] = 1;
+    journal::TSeriesRecords(resnapped).Add(1700000000999, u"3");
+    QByteArray versionTwo = journal::EncodeHeader(1000);
+    versionTwo[4] = 2;
+    versionTwo += journal::EncodeRecord(TRecordKind::Snapshot, 1000, u"a\n") +
+                  journal::EncodeRecord(TRecordKind::SeriesReading, 1700000000123, u"1 mm") +
+                  journal::EncodeRecord(TRecordKind::SeriesReading, 1700000000456, micro);
+    QByteArray versionOne = bytes;
+    versionOne[4] = 1;
+    // More than a record holds: the readings go on in the next one.
+    QByteArray many = head;
+    std::vector<TSeriesLine> manyLines;
+    {
+        journal::TSeriesRecords records(many);
+        for (int i = 0; i < 10000; ++i) {
+            manyLines.push_back({1700000000000 + i, QString::number(i) + " mm"});
+            records.Add(manyLines.back().Time, manyLines.back().Text);
+        }
+    }
+    // A record whose CRC holds but whose reading claims more than it has:
+    // what fits is taken, nothing beyond it.
+    const QByteArray overlong =
+        head + journal::EncodeRecord(
+                   TRecordKind::SeriesReadings, 5,
+                   QString::fromLatin1(QByteArray("\x01\0\0\0\0\0\0\0\x05\0\0\0abc", 15)));
 
     struct TCase {
         const char* name;
@@ -116,14 +144,17 @@ TEST(JournalFormat, SeriesReadingsKeepTheirArrivalTimes) {
         QString text;
     };
     const TCase cases[] = {
-        {"current", bytes, true, both, "a\nDia: 12,5 mm\n"},
+        {"current", bytes, true, three, "a\nDia: 12,5 mm\n"},
         {"after a second snapshot", resnapped, true, {{1700000000999, "3"}}, "b\n"},
         {"cut inside the last series record",
          bytes.first(bytes.size() - 3),
          true,
-         {both.front()},
+         {three[0], three[1]},
          "a\nDia: 12,5 mm\n"},
-        {"version 1", oldVersion, false, {}, "a\nDia: 12,5 mm\n"},
+        {"version 2", versionTwo, true, {{1700000000123, "1 mm"}, {1700000000456, micro}}, "a\n"},
+        {"version 1", versionOne, false, {}, "a\nDia: 12,5 mm\n"},
+        {"many", many, true, manyLines, "a\n"},
+        {"a reading longer than its record", overlong, true, {}, "a\n"},
     };
     for (const TCase& c : cases) {
         const TContents contents = journal::Decode(c.bytes);
@@ -132,6 +163,8 @@ TEST(JournalFormat, SeriesReadingsKeepTheirArrivalTimes) {
         EXPECT_EQ(contents.Series, c.series) << c.name;
         EXPECT_EQ(contents.Text, c.text) << c.name;
     }
+    EXPECT_GT(journal::Decode(many).Records, 3) << "one record for all of them";
+    EXPECT_LT(journal::Decode(many).Records, 10);
 }
 
 QString Folder() {
