@@ -3,6 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <random>
+#include <string>
 #include <vector>
 
 using namespace series;
@@ -89,6 +94,32 @@ TEST(ReadingParser, Table) {
             << line.toStdString();
         EXPECT_DOUBLE_EQ(reading->Value, c.Value) << line.toStdString();
         EXPECT_EQ(reading->Unit, c.Unit) << line.toStdString();
+    }
+}
+
+// Every number a gauge may print gets the correctly rounded value, however
+// many digits it has and wherever its decimal mark stands.
+TEST(ReadingParser, ValuesAreCorrectlyRounded) {
+    std::mt19937_64 random(20261208);
+    for (int i = 0; i < 200000; ++i) {
+        const int digits = 1 + static_cast<int>(random() % 18); // with a sign and a mark: 20
+        std::string number;
+        for (int d = 0; d < digits; ++d)
+            number += static_cast<char>('0' + random() % 10);
+        if (random() % 4 != 0)
+            number.insert(random() % (number.size() + 1), 1, '.');
+        if (number.back() == '.')
+            number.pop_back();
+        if (random() % 2 == 0)
+            number.insert(0, 1, '-');
+        double expected = 0;
+        std::from_chars(number.data(), number.data() + number.size(), expected);
+        std::string written = number;
+        std::replace(written.begin(), written.end(), '.', random() % 2 ? ',' : '.');
+        const auto reading = ParseReading(QString::fromStdString(written + " mm"));
+        ASSERT_TRUE(reading.has_value()) << written;
+        ASSERT_EQ(reading->Value, expected) << written;
+        ASSERT_EQ(std::signbit(reading->Value), std::signbit(expected)) << written;
     }
 }
 
