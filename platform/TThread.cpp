@@ -40,7 +40,9 @@ TSyncQueue& Queue() {
     return *queue;
 }
 
-int CurrentTid() { return static_cast<int>(::syscall(SYS_gettid)); }
+int CurrentTid() {
+    return static_cast<int>(::syscall(SYS_gettid));
+}
 
 void WakeMainThread() {
     QCoreApplication* app = QCoreApplication::instance();
@@ -88,8 +90,16 @@ bool CheckSynchronize() {
     if (!IsMainThread(true))
         return false;
     TSyncQueue& q = Queue();
+    // Only the calls already waiting: a worker that queues its next call
+    // while this one runs would otherwise keep the event loop from its timers
+    // and input for as long as it keeps up. That call has a wake-up of its own.
+    std::size_t waiting = 0;
+    {
+        std::lock_guard lock(q.Lock);
+        waiting = q.Pending.size();
+    }
     bool ran = false;
-    for (;;) {
+    for (; waiting > 0; --waiting) {
         TSyncRequest* request = nullptr;
         {
             std::lock_guard lock(q.Lock);

@@ -71,8 +71,9 @@ private:
 void SetMainThread();
 bool IsMainThread();
 
-// Runs every pending synchronised call; returns true when at least one ran.
-// Does nothing off the main thread.
+// Runs the synchronised calls waiting when it is called (calls queued while
+// they run are left to the next); returns true when at least one ran. Does
+// nothing off the main thread.
 bool CheckSynchronize();
 
 // Runs a call on the main thread from any thread and waits for it; on the main

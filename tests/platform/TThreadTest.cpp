@@ -161,6 +161,36 @@ TEST(TThread, SynchronizeRunsOnTheMainThread) {
     EXPECT_FALSE(CheckSynchronize());
 }
 
+// A worker that queues a call while another runs does not hold the main
+// thread: each round runs what was waiting, then the event loop has its turn.
+TEST(TThread, CheckSynchronizeRunsOnlyTheCallsAlreadyWaiting) {
+    TWatchdog watchdog("one round");
+    std::atomic<bool> secondQueuing{false};
+    bool secondRan = false;
+    TLambdaThread second([&](TLambdaThread& self) {
+        secondQueuing = true;
+        self.Sync([&] { secondRan = true; });
+    });
+    TLambdaThread first([&](TLambdaThread& self) {
+        self.Sync([&] {
+            second.Start();
+            while (!secondQueuing.load())
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            // Time for its call to be queued behind this one.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        });
+    });
+    first.Start();
+    while (!CheckSynchronize())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_FALSE(secondRan) << "a call queued during the round ran in it";
+    while (!secondRan && !CheckSynchronize())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    EXPECT_TRUE(secondRan);
+    first.WaitFor();
+    second.WaitFor();
+}
+
 TEST(TThread, ExceptionInSynchronisedCallReachesTheWorker) {
     TWatchdog watchdog("exception");
     std::string caught;
