@@ -285,6 +285,7 @@ bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs, QByteArrayView record
     }
     SyncFolder(FolderOf(FPath));
     ++FSyncs;
+    FUnsynced = false;
     FFile = std::move(file); // the old journal's lock goes with its handle
     ClearPending();
     return true;
@@ -320,12 +321,43 @@ bool TWriter::Flush(bool sync) {
         if (FFile->write(FPending) != FPending.size())
             return Fail(FPath);
         FPending.clear();
+        FUnsynced = true;
     }
     if (!sync)
         return true;
     if (::fdatasync(FFile->handle()) != 0)
         return Fail(FPath);
+    FUnsynced = false;
     ++FSyncs;
+    return true;
+}
+
+bool TWriter::SyncSoon() {
+    if (!Flush(false))
+        return false;
+    if (FSync.valid()) {
+        if (FSync.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+            return true;
+        if (const int error = FSync.get(); error != 0) {
+            errno = error;
+            return Fail(FPath);
+        }
+    }
+    if (!FUnsynced)
+        return true;
+    // A handle of its own keeps the file open for the sync, whatever
+    // becomes of ours meanwhile.
+    const int fd = ::fcntl(FFile->handle(), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return Fail(FPath);
+    FUnsynced = false;
+    FSync = std::async(std::launch::async, [this, fd] {
+        const int error = ::fdatasync(fd) == 0 ? 0 : errno;
+        ::close(fd);
+        if (error == 0)
+            ++FSyncs;
+        return error;
+    });
     return true;
 }
 

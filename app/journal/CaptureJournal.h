@@ -8,6 +8,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <atomic>
+#include <future>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -122,12 +124,19 @@ public:
     bool AppendSeries(QStringView line, qint64 arrivalMs);
     // Writes what is queued; with sync, also waits for it to reach the disk.
     bool Flush(bool sync);
+    // Writes what is queued and has it reach the disk on a thread of its own,
+    // so the caller never waits for the disk. With a sync still under way
+    // the new one is left for later (Unsynced() tells); a sync that failed
+    // shows here, at the next call.
+    bool SyncSoon();
+    // Written since the last sync began.
+    bool Unsynced() const { return FUnsynced; }
     void Remove();
 
     bool IsOpen() const { return FFile != nullptr; }
     qsizetype Pending() const { return FPending.size(); }
     // How often the journal was made to reach the disk.
-    qsizetype Syncs() const { return FSyncs; }
+    qsizetype Syncs() const { return FSyncs.load(); }
     const QString& Path() const { return FPath; }
     const QString& Error() const { return FError; }
 
@@ -142,7 +151,10 @@ private:
     QByteArray FPending;
     TSeriesRecords FSeriesPending{FPending};
     QString FError;
-    qsizetype FSyncs = 0;
+    bool FUnsynced = false;
+    std::atomic<qsizetype> FSyncs{0};
+    // The sync under way: 0 or its errno. Last, so it is waited for first.
+    std::future<int> FSync;
 };
 
 // A journal left behind by an instance that is no longer running, locked

@@ -145,8 +145,15 @@ void TDocumentJournal::ModificationChanged(bool modified) {
 }
 
 void TDocumentJournal::SyncDue() {
-    if (FWriter.IsOpen() && !FWriter.Flush(true))
+    if (!FWriter.IsOpen())
+        return;
+    if (!FWriter.SyncSoon()) {
         Failed();
+        return;
+    }
+    // The disk was still busy with the last sync: this one follows later.
+    if (FWriter.Unsynced())
+        FSyncTimer.start();
 }
 
 void TDocumentJournal::SnapshotDue() {

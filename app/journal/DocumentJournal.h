@@ -17,7 +17,8 @@ class TSeries;
 // Keeps the capture journal of the editor's document while it holds unsaved
 // changes: a snapshot when the changes begin, each reading appended as it is
 // inserted, a fresh snapshot at most every SnapshotMs while the user edits
-// by hand, the data on disk at most SyncMs after it arrived. When the
+// by hand, the data on its way to the disk SyncMs after it arrived (the
+// disk's time is spent on a thread of its own, not the window's). When the
 // document is saved or discarded (no longer modified) the journal goes.
 // The series of measurements goes with the text: each snapshot carries the
 // whole series, each reading added to it is appended with its arrival time.

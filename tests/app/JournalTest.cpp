@@ -167,6 +167,28 @@ TEST(JournalFormat, SeriesReadingsKeepTheirArrivalTimes) {
     EXPECT_LT(journal::Decode(many).Records, 10);
 }
 
+// The window hands the disk's wait to a thread: what it queued is in the
+// file at once and on the disk when that thread's sync ends.
+TEST(JournalWriter, SyncsOnAThreadOfItsOwn) {
+    QTemporaryDir folder;
+    journal::TWriter writer(folder.filePath("capture-test.brqj"));
+    ASSERT_TRUE(writer.Rewrite(u"a\n", 1));
+    EXPECT_EQ(writer.Syncs(), 1);
+    EXPECT_FALSE(writer.Unsynced());
+    ASSERT_TRUE(writer.Append(u"b\n", 2));
+    ASSERT_TRUE(writer.SyncSoon());
+    EXPECT_EQ(writer.Pending(), 0);
+    QFile file(writer.Path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(journal::Decode(file.readAll()).Text, "a\nb\n");
+    EXPECT_TRUE(testing_support::WaitFor([&] { return writer.Syncs() == 2; }, 30000));
+    // Nothing new: no sync.
+    ASSERT_TRUE(writer.SyncSoon());
+    EXPECT_FALSE(writer.Unsynced());
+    writer.Remove();
+    EXPECT_FALSE(writer.SyncSoon());
+}
+
 QString Folder() {
     return testing_support::StateHome() + "/Brisquell";
 }
