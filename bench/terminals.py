@@ -487,7 +487,12 @@ def journal_lines(home):
                 if end + 4 > len(data) or zlib.crc32(data[at:end]) != struct.unpack_from("<I", data, end)[0]:
                     break
                 count = data[at + 13:end].count(b"\n")
-                lines = count if kind == 1 else lines + count
+                # Snapshots and readings hold the text; the series' records
+                # hold binary times and sizes.
+                if kind == 1:
+                    lines = count
+                elif kind == 2:
+                    lines += count
                 at = end + 4
             return lines
     return None
