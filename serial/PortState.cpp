@@ -120,6 +120,7 @@ void TPortState::FillLocked(bool ByThread) {
         const ssize_t n = ::read(FFd, raw, static_cast<size_t>(want));
         if (n > 0) {
             events |= FQueue.Put(raw, static_cast<int>(n));
+            ReceivedBytes.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
             if (n < want)
                 break;
         } else if (n < 0 && errno == EINTR) {

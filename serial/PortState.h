@@ -111,6 +111,8 @@ public:
     // hand-over per queueful.
     std::atomic<bool> ReaderFills{false};
     std::atomic<uint64_t> Wakeups{0};
+    // Bytes taken from the device since the port opened, by either thread.
+    std::atomic<uint64_t> ReceivedBytes{0};
     std::unique_ptr<TLineEventSource> LineEvents;
 
 private:

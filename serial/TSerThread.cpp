@@ -131,8 +131,13 @@ uint32_t TSerThread::HandOver(int Epoll, uint32_t Events) {
     FLastSliceBytes = state.Count();
     // Judged by its rate, not by what one read brought: a reader that comes
     // back quickly finds little waiting even in a stream far too fast to
-    // wait for, and would then stall it for a whole slice.
-    FFastStream = static_cast<long long>(FLastSliceBytes) * StreamSliceMs * 1000 >
+    // wait for, and would then stall it for a whole slice. What the handler
+    // read from the device itself during a fast stream counts too: the
+    // queue alone holds at most a queueful however long the handler took.
+    const uint64_t received = state.ReceivedBytes.load(std::memory_order_relaxed);
+    const auto bytes = static_cast<long long>(received - FReceivedAtHandOver);
+    FReceivedAtHandOver = received;
+    FFastStream = bytes * StreamSliceMs * 1000 >
                   static_cast<long long>(SliceBytes) * std::max<long long>(since, 1);
     state.ReaderFills.store(FFastStream);
     return Events | state.TakeEvents();

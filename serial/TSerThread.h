@@ -53,6 +53,7 @@ private:
     uint32_t FWatched = 0x001; // EPOLLIN
     bool FSending = false;
     std::chrono::steady_clock::time_point FLastHandOver;
-    int FLastSliceBytes = 0;  // received data waiting at the last hand-over
+    int FLastSliceBytes = 0; // received data waiting at the last hand-over
+    uint64_t FReceivedAtHandOver = 0;
     bool FFastStream = false; // it came faster than SliceBytes a slice
 };
