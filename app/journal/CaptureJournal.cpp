@@ -74,6 +74,26 @@ QByteArray EncodeHeader(qint64 createdMs) {
     return out;
 }
 
+namespace {
+
+// UTF-8 of text at out, which has room for 3 bytes a character; the end.
+char* EncodeUtf8(char* out, QStringView text) {
+    // Readings are ASCII as a rule: those need no encoder.
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80) {
+            QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+            return encoder.appendToBuffer(out, text);
+        }
+    }
+    for (const QChar c : text)
+        *out++ = static_cast<char>(c.unicode());
+    return out;
+}
+
+constexpr qsizetype EntryOverhead = 8 + 4;
+
+} // namespace
+
 // One record onto the end of out, encoded in place: a reading costs its own
 // bytes and no buffer of its own. With lineBreaks, CR LF and a lone CR become
 // LF, as the editor takes them.
@@ -85,8 +105,7 @@ void AppendRecord(QByteArray& out, TRecordKind kind, qint64 timeMs, QStringView 
     record[0] = static_cast<char>(kind);
     qToLittleEndian<qint64>(timeMs, record + 5);
     char* const payload = record + RecordOverhead - 4;
-    QStringEncoder encoder(QStringEncoder::Utf8);
-    char* end = encoder.appendToBuffer(payload, text);
+    char* end = EncodeUtf8(payload, text);
     if (lineBreaks) {
         char* kept = payload;
         for (const char* at = payload; at < end; ++at) {
@@ -108,26 +127,6 @@ QByteArray EncodeRecord(TRecordKind kind, qint64 timeMs, QStringView text) {
     AppendRecord(out, kind, timeMs, text, false);
     return out;
 }
-
-namespace {
-
-// UTF-8 of text at out, which has room for 3 bytes a character; the end.
-char* EncodeUtf8(char* out, QStringView text) {
-    // Readings are ASCII as a rule: those need no encoder.
-    for (const QChar c : text) {
-        if (c.unicode() >= 0x80) {
-            QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
-            return encoder.appendToBuffer(out, text);
-        }
-    }
-    for (const QChar c : text)
-        *out++ = static_cast<char>(c.unicode());
-    return out;
-}
-
-constexpr qsizetype EntryOverhead = 8 + 4;
-
-} // namespace
 
 void TSeriesRecords::Add(qint64 arrivalMs, QStringView line) {
     if (FStart >= 0 && FOut.size() - FStart > MaxBytes)
@@ -298,14 +297,14 @@ bool TWriter::Append(QStringView reading, qint64 timeMs) {
         FPending.reserve(2 * MaxPending);
     FSeriesPending.Close();
     AppendRecord(FPending, TRecordKind::Reading, timeMs, reading, true);
-    return FPending.size() < MaxPending || Flush(false);
+    return FPending.size() < MaxPending || Flush();
 }
 
 bool TWriter::AppendSeries(QStringView line, qint64 arrivalMs) {
     if (!IsOpen())
         return false;
     FSeriesPending.Add(arrivalMs, line);
-    return FPending.size() < MaxPending || Flush(false);
+    return FPending.size() < MaxPending || Flush();
 }
 
 void TWriter::ClearPending() {
@@ -313,7 +312,7 @@ void TWriter::ClearPending() {
     FSeriesPending.Forget(); // its open record went with the bytes
 }
 
-bool TWriter::Flush(bool sync) {
+bool TWriter::Flush() {
     if (!IsOpen())
         return false;
     if (!FPending.isEmpty()) {
@@ -323,17 +322,11 @@ bool TWriter::Flush(bool sync) {
         FPending.clear();
         FUnsynced = true;
     }
-    if (!sync)
-        return true;
-    if (::fdatasync(FFile->handle()) != 0)
-        return Fail(FPath);
-    FUnsynced = false;
-    ++FSyncs;
     return true;
 }
 
 bool TWriter::SyncSoon() {
-    if (!Flush(false))
+    if (!Flush())
         return false;
     if (FSync.valid()) {
         if (FSync.wait_for(std::chrono::seconds(0)) != std::future_status::ready)

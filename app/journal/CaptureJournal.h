@@ -122,8 +122,8 @@ public:
     bool Append(QStringView reading, qint64 timeMs);
     // Queues a reading of the series with its arrival time.
     bool AppendSeries(QStringView line, qint64 arrivalMs);
-    // Writes what is queued; with sync, also waits for it to reach the disk.
-    bool Flush(bool sync);
+    // Writes what is queued.
+    bool Flush();
     // Writes what is queued and has it reach the disk on a thread of its own,
     // so the caller never waits for the disk. With a sync still under way
     // the new one is left for later (Unsynced() tells); a sync that failed

@@ -53,7 +53,6 @@ public:
     void RefreshNow();
     // Builds the contents in the current language unless they exist.
     void EnsureBuilt();
-    bool Built() const { return FContents != nullptr; }
     // The group shown; -1 while the series is empty.
     int ShownGroup() const;
     // The limits as typed, set from the settings file.
