@@ -1,11 +1,11 @@
 #include "Profile.h"
 
 #include "CodePage.h"
+#include "Files.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cerrno>
 #include <optional>
 
 namespace platform {
@@ -88,15 +88,14 @@ QString DecodeFile(const QByteArray& bytes) {
 }
 
 // The file's text; null when the file is missing, nullopt when it exists but
-// cannot be read (then it must not be replaced).
-std::optional<QString> ReadFile(const QString& path) {
-    QFile file(path);
-    if (!file.exists())
+// cannot be read (then it must not be replaced): unreadable, or no regular
+// file (a pipe, which would block the start, or a folder).
+std::optional<QString> ReadFile(const QString& path, TFileError& error) {
+    QByteArray bytes;
+    error = ReadRegularFile(path, bytes);
+    if (error.Reason == TFileReason::NotFound)
         return QString();
-    if (!file.open(QIODevice::ReadOnly))
-        return std::nullopt;
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    if (error)
         return std::nullopt;
     return DecodeFile(bytes);
 }
@@ -171,7 +170,8 @@ QString TIniDocument::Text() const {
 
 QString GetPrivateProfileString(const QString& section, const QString& key,
                                 const QString& defaultValue, const QString& path) {
-    const std::optional<QString> text = ReadFile(path);
+    TFileError error;
+    const std::optional<QString> text = ReadFile(path, error);
     if (!text || text->isNull())
         return defaultValue.left(kMaxProfileValue);
     const QString value = TIniDocument(*text).Value(section, key);
@@ -181,26 +181,27 @@ QString GetPrivateProfileString(const QString& section, const QString& key,
 }
 
 bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
-                               const QString& path) {
-    if (!IsWritableProfileValue(section, key, value))
-        return false;
-    const std::optional<QString> text = ReadFile(path);
-    if (!text)
-        return false;
-    TIniDocument document(*text);
-    document.SetValue(section, key, value);
-
-    // QSaveFile writes a temporary file beside the target and renames it over
-    // the target only when everything was written.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = document.Text().toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        file.cancelWriting();
+                               const QString& path, TFileError* failure) {
+    TFileError ignored;
+    TFileError& error = failure != nullptr ? *failure : ignored;
+    error = {};
+    if (!IsWritableProfileValue(section, key, value)) {
+        error = FileErrorOf(EINVAL, TFileStep::Write);
         return false;
     }
-    return file.commit();
+    const std::optional<QString> text = ReadFile(path, error);
+    if (!text)
+        return false;
+    error = {};
+    TIniDocument document(*text);
+    document.SetValue(section, key, value);
+    const QString written = document.Text();
+    // Nothing changes: the file stays as it is (the settings are written key
+    // by key, and most keep their value from run to run).
+    if (!text->isNull() && written == *text)
+        return true;
+    error = ReplaceFile(path, written.toUtf8());
+    return !error;
 }
 
 } // namespace platform

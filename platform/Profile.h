@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Files.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -30,7 +32,8 @@ private:
 };
 
 // Reads one value from the file at path; default when the file, section or key
-// is missing. At most kMaxProfileValue characters are returned.
+// is missing, or when it is no regular file (a pipe never blocks the read). At most
+// kMaxProfileValue characters are returned.
 QString GetPrivateProfileString(const QString& section, const QString& key,
                                 const QString& defaultValue, const QString& path);
 
@@ -39,10 +42,12 @@ QString GetPrivateProfileString(const QString& section, const QString& key,
 // are refused instead of being written.
 bool IsWritableProfileValue(const QString& section, const QString& key, const QString& value);
 
-// Writes one value; the whole file is replaced atomically (a temporary file in
-// the same folder, then rename), so a failure never leaves a truncated file.
-// Returns false when the file could not be written.
+// Writes one value; the whole file is replaced (ReplaceFile), so a failure
+// never leaves a truncated file. Returns false when the file could not be
+// written, with the reason in failure; a file that is no regular file (a
+// pipe, a folder) is neither read nor replaced. A value that would not change
+// the file leaves it untouched.
 bool WritePrivateProfileString(const QString& section, const QString& key, const QString& value,
-                               const QString& path);
+                               const QString& path, TFileError* failure = nullptr);
 
 } // namespace platform
