@@ -1,22 +1,88 @@
 #include "app/document/DocumentFile.h"
 
 #include "platform/CodePage.h"
+#include "platform/Files.h"
 
-#include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringTokenizer>
 
 #include <algorithm>
-#include <stdexcept>
 
 namespace {
 
 constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 
-[[noreturn]] void Fail(const char* what, const QString& path, const QString& reason) {
-    throw std::runtime_error(
-        QStringLiteral("%1 \"%2\". %3").arg(QString::fromLatin1(what), path, reason).toStdString());
+// A byte that is no part of valid UTF-8 is kept as the lone low surrogate
+// U+DC00 + byte, which valid UTF-8 can never give, and written back as that
+// byte: a file is saved as it came, whatever its damage.
+constexpr char16_t KeptByte = 0xDC00;
+
+bool IsKeptByte(QStringView text, qsizetype i) {
+    const char16_t c = text[i].unicode();
+    return c >= KeptByte + 0x80 && c <= KeptByte + 0xFF &&
+           (i == 0 || !text[i - 1].isHighSurrogate());
+}
+
+// The length of the valid UTF-8 sequence at bytes[i], 0 when there is none.
+int SequenceLength(QByteArrayView bytes, qsizetype i) {
+    const auto at = [&](qsizetype k) { return static_cast<unsigned char>(bytes[k]); };
+    const unsigned char lead = at(i);
+    int length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (lead < 0x80)
+        return 1;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (bytes.size() - i < length || at(i + 1) < low || at(i + 1) > high)
+        return 0;
+    for (int k = 2; k < length; ++k)
+        if ((at(i + k) & 0xC0) != 0x80)
+            return 0;
+    return length;
+}
+
+QString DecodeUtf8(QByteArrayView bytes) {
+    // Only the mark taken off by the caller goes; a second one is text.
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    text.clear();
+    qsizetype valid = 0; // where the run of valid sequences began
+    for (qsizetype i = 0; i < bytes.size();) {
+        if (const int length = SequenceLength(bytes, i); length > 0) {
+            i += length;
+            continue;
+        }
+        text += QString::fromUtf8(bytes.sliced(valid, i - valid));
+        text += QChar(KeptByte + static_cast<unsigned char>(bytes[i]));
+        valid = ++i;
+    }
+    text += QString::fromUtf8(bytes.sliced(valid));
+    return text;
+}
+
+void AppendUtf8(QByteArray& bytes, QStringView line) {
+    qsizetype done = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (!IsKeptByte(line, i))
+            continue;
+        bytes += line.sliced(done, i - done).toUtf8();
+        bytes += static_cast<char>(line[i].unicode() - KeptByte);
+        done = i + 1;
+    }
+    bytes += line.sliced(done).toUtf8();
 }
 
 } // namespace
@@ -24,10 +90,8 @@ constexpr char kUtf8Mark[] = "\xEF\xBB\xBF";
 TDocumentText DecodeDocument(QByteArrayView bytes) {
     TDocumentText document;
     document.Utf8 = bytes.startsWith(QByteArrayView(kUtf8Mark));
-    // Only the mark found above is taken off; a second one is text.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
-    document.Text =
-        UnifyLineBreaks(document.Utf8 ? utf8(bytes.sliced(3)) : platform::AnsiToUnicode(bytes));
+    document.Text = UnifyLineBreaks(document.Utf8 ? DecodeUtf8(bytes.sliced(3))
+                                                  : platform::AnsiToUnicode(bytes));
     return document;
 }
 
@@ -50,7 +114,10 @@ QByteArray EncodeDocument(const TDocumentText& document) {
         if (!first)
             bytes += "\r\n";
         first = false;
-        bytes += utf8 ? line.toUtf8() : platform::UnicodeToAnsi(line);
+        if (utf8)
+            AppendUtf8(bytes, line);
+        else
+            bytes += platform::UnicodeToAnsi(line);
     }
     return bytes;
 }
@@ -100,22 +167,13 @@ QString UngroupLines(QString text) {
 }
 
 QByteArray ReadDocumentFile(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        Fail("Cannot open file", path, file.errorString());
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        Fail("Cannot read file", path, file.errorString());
+    QByteArray bytes;
+    if (const platform::TFileError error = platform::ReadRegularFile(path, bytes))
+        throw platform::EFileError(path, error);
     return bytes;
 }
 
 void WriteDocumentFile(const QString& path, QByteArrayView bytes) {
-    // QSaveFile follows a symbolic link to its target and keeps the target's
-    // permissions; in a folder that takes no new files it writes in place.
-    QSaveFile file(path);
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        Fail("Cannot create file", path, file.errorString());
-    if (file.write(bytes.data(), bytes.size()) != bytes.size() || !file.commit())
-        Fail("Cannot write file", path, file.errorString());
+    if (const platform::TFileError error = platform::ReplaceFile(path, bytes))
+        throw platform::EFileError(path, error);
 }

@@ -8,7 +8,9 @@
 // line end after the last line, no header, in Windows-1252. Text the code
 // page cannot hold would turn into "?", so such a document is written in
 // UTF-8 behind a byte-order mark instead; a file that starts with that mark
-// is read as UTF-8 and keeps it when saved again.
+// is read as UTF-8 and keeps it when saved again. Bytes of such a file that
+// are no valid UTF-8 are kept as they came (as lone surrogates in the text)
+// and written back unchanged.
 struct TDocumentText {
     QString Text; // lines separated by '\n'
     bool Utf8 = false;
@@ -41,8 +43,9 @@ QString UngroupLines(QString text);
 // CR LF, a lone CR and a lone LF each become one '\n'.
 QString UnifyLineBreaks(QStringView text);
 
-// Reading and writing whole files; failures raise an error carrying the
-// reason. Writing goes to a temporary file that replaces the target only
-// when complete, so a full disk or a crash leaves the previous file intact.
+// Reading and writing whole files; failures raise platform::EFileError with
+// the reason. Only a regular file is read. Writing goes to a temporary file
+// that replaces the target only when complete and on the disk, so a full
+// disk or a crash leaves the previous file intact (platform::ReplaceFile).
 QByteArray ReadDocumentFile(const QString& path);
 void WriteDocumentFile(const QString& path, QByteArrayView bytes);

@@ -2,13 +2,15 @@
 // save, save as, print, clear screen and the unsaved-changes question.
 #include "app/window/TMainScreen.h"
 
-#include "app/window/Abort.h"
-#include "app/document/DocumentFile.h"
 #include "app/capture/EditorInserter.h"
+#include "app/document/DocumentFile.h"
 #include "app/document/PrintLayout.h"
 #include "app/document/RecentFiles.h"
+#include "app/texts/FileTexts.h"
 #include "app/texts/Texts.h"
+#include "app/window/Abort.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -92,13 +94,15 @@ void TMainScreen::closeEvent(QCloseEvent* event) {
 
 void TMainScreen::PerformFileOpen(const QString& name) {
     CheckFileSave();
-    const QFileInfo file(name);
-    if (!file.isFile()) {
-        FDialogs.MessageBox(WithName("Die Datei %s ist nicht vorhanden !", file.fileName()),
-                            QString(), platform::MB_OK);
+    QByteArray bytes;
+    // A folder, a pipe or a device is named for what it is; only a file
+    // that is not there is "nicht vorhanden".
+    if (const platform::TFileError error = platform::ReadRegularFile(name, bytes)) {
+        FDialogs.MessageBox(ReadFailureText(QFileInfo(name).fileName(), error), QString(),
+                            platform::MB_OK);
         return;
     }
-    const TDocumentText document = DecodeDocument(ReadDocumentFile(name));
+    const TDocumentText document = DecodeDocument(bytes);
     Editor->setPlainText(GroupLines(document.Text));
     FUtf8Document = document.Utf8;
     RestartSeries();

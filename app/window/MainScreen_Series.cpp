@@ -6,9 +6,11 @@
 #include "app/capture/EditorInserter.h"
 #include "app/journal/CaptureJournal.h"
 #include "app/journal/DocumentJournal.h"
+#include "app/texts/FileTexts.h"
 #include "app/texts/Texts.h"
 #include "platform/CodePage.h"
 #include "platform/Dialogs.h"
+#include "platform/Files.h"
 
 #include <QAction>
 #include <QClipboard>
@@ -19,7 +21,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
-#include <QSaveFile>
 
 namespace {
 
@@ -154,11 +155,9 @@ void TMainScreen::ExportSeries() {
             platform::IDYES)
         return;
     const QByteArray bytes = series::ExportCsv(FSeries, group, ExportTexts(), ExportFormat());
-    QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        FDialogs.MessageBox(
-            Translated("In %s kann nicht geschrieben werden").replace(QStringLiteral("%s"), name),
-            QString(), platform::MB_OK | platform::MB_ICONERROR);
+    if (const platform::TFileError error = platform::ReplaceFile(name, bytes))
+        FDialogs.MessageBox(WriteFailureText(name, error), QString(),
+                            platform::MB_OK | platform::MB_ICONERROR);
 }
 
 void TMainScreen::CopySeries() {

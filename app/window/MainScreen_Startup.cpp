@@ -1,11 +1,12 @@
 // Start-up, settings file and shut-down of the main window.
 #include "app/window/TMainScreen.h"
 
-#include "app/window/Abort.h"
-#include "app/journal/DocumentJournal.h"
 #include "app/capture/EditorInserter.h"
 #include "app/dialogs/Shell.h"
+#include "app/journal/DocumentJournal.h"
+#include "app/texts/FileTexts.h"
 #include "app/texts/Texts.h"
+#include "app/window/Abort.h"
 #include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
 #include "platform/ShellFolders.h"
@@ -41,6 +42,11 @@ void TMainScreen::RunGuarded(const std::function<void()>& command) {
         command();
     } catch (const EAbort&) {
         // cancelled by the user: nothing to report
+    } catch (const platform::EFileError& error) {
+        // In the window's language, with the program's own words for why.
+        FDialogs.ShowException(error.Error().Step == platform::TFileStep::Read
+                                   ? ReadFailureText(error.Path(), error.Error())
+                                   : WriteFailureText(error.Path(), error.Error()));
     } catch (const std::exception& error) {
         FDialogs.ShowException(QString::fromUtf8(error.what()));
     } catch (...) {
@@ -145,6 +151,15 @@ void TMainScreen::GetIniParam() {
     OpenDialog->InitialDir = Settings.WorkDir;
     SaveDialog->InitialDir = Settings.WorkDir;
     SaveDialog->FileName.clear();
+    // A hand-edited file may hold any numbers: the window goes where the
+    // user can reach it, at a size the screens can show, and only that is
+    // written back.
+    const QRect fitted = FitToScreens(Settings.Left, Settings.Top, Settings.Width, Settings.Height,
+                                      FGeometry.MinimumOuterSize());
+    Settings.Left = fitted.x();
+    Settings.Top = fitted.y();
+    Settings.Width = fitted.width();
+    Settings.Height = fitted.height();
     move(Settings.Left, Settings.Top);
     resize(Settings.Width, Settings.Height);
     LoadSeriesSettings();

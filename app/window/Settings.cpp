@@ -1,6 +1,6 @@
 #include "app/window/Settings.h"
 
-#include "app/texts/Texts.h"
+#include "app/texts/FileTexts.h"
 #include "platform/Profile.h"
 
 #include <QDir>
@@ -57,9 +57,9 @@ QString TIniFileAccess::ReadString(const QString& section, const QString& key,
 
 void TIniFileAccess::WriteString(const QString& section, const QString& key,
                                  const QString& value) const {
-    if (!platform::WritePrivateProfileString(section, key, value, FPath))
-        throw std::runtime_error(
-            Translated("In %s kann nicht geschrieben werden").replace("%s", FPath).toStdString());
+    platform::TFileError error;
+    if (!platform::WritePrivateProfileString(section, key, value, FPath, &error))
+        throw std::runtime_error(WriteFailureText(FPath, error).toStdString());
 }
 
 void TIniFileAccess::WriteInteger(const QString& section, const QString& key, int value) const {
@@ -96,6 +96,9 @@ const TKey kKeys[] = {
     {"System", "WorkDir", &TSettings::WorkDir},
 };
 
+const QString JournalSection = QStringLiteral("Journal");
+const QString PassedKey = QStringLiteral("Passed");
+
 QString FileKey(size_t i) {
     return QStringLiteral("File%1").arg(i);
 }
@@ -130,6 +133,7 @@ void ReadSettings(const TIniFileAccess& ini, TSettings& s, const QString& defaul
             key.Field);
     for (size_t i = 0; i < s.Files.size(); ++i)
         s.Files[i] = ini.ReadString("LastFile", FileKey(i), QString());
+    s.PassedJournals = ini.ReadString(JournalSection, PassedKey, QString());
 }
 
 void WriteSettings(const TIniFileAccess& ini, const TSettings& s) {
@@ -147,6 +151,11 @@ void WriteSettings(const TIniFileAccess& ini, const TSettings& s) {
             key.Field);
     for (size_t i = 0; i < s.Files.size(); ++i)
         ini.WriteString("LastFile", FileKey(i), Storable(s.Files[i]));
+    // Rarely needed: a file gets the section only when there is something
+    // to keep in it.
+    if (!s.PassedJournals.isEmpty() ||
+        !ini.ReadString(JournalSection, PassedKey, QString()).isEmpty())
+        ini.WriteString(JournalSection, PassedKey, s.PassedJournals);
 }
 
 namespace {

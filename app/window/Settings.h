@@ -22,6 +22,9 @@ struct TSettings {
     QString Language;
     QString WorkDir;
     std::array<QString, 5> Files; // recent files, newest first; "" = free
+    // Capture journals left behind that could be neither kept aside nor
+    // removed, by identity, blank-separated: they are not offered again.
+    QString PassedJournals;
 };
 
 // Reads an integer the way the settings file stores it: decimal, or
@@ -48,7 +51,8 @@ public:
     QString ReadString(const QString& section, const QString& key,
                        const QString& defaultValue) const;
 
-    // Throw std::runtime_error "In <path> kann nicht geschrieben werden" on failure.
+    // Throw std::runtime_error "In <path> kann nicht geschrieben werden" with
+    // the reason on failure.
     void WriteInteger(const QString& section, const QString& key, int value) const;
     void WriteBool(const QString& section, const QString& key, bool value) const;
     void WriteString(const QString& section, const QString& key, const QString& value) const;

@@ -1,12 +1,52 @@
 #include "app/window/WindowGeometry.h"
 
 #include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
+
+// How much of the window, from its top edge, must lie on a screen for the
+// user to reach its title bar.
+constexpr std::int64_t Grip = 48;
+// Without any screen: a size no window system refuses.
+constexpr int Unbounded = 16384;
+
+struct TSpan {
+    std::int64_t First;
+    std::int64_t End; // one past the last
+};
+
+std::int64_t Overlap(TSpan a, TSpan b) {
+    return std::max<std::int64_t>(0, std::min(a.End, b.End) - std::max(a.First, b.First));
+}
+
+bool Reachable(TSpan x, TSpan y, const QRect& screen) {
+    const TSpan across{screen.left(), std::int64_t(screen.left()) + screen.width()};
+    const TSpan down{screen.top(), std::int64_t(screen.top()) + screen.height()};
+    return y.First >= down.First && y.First + std::min(Grip, y.End - y.First) <= down.End &&
+           Overlap(x, across) >= std::min(Grip, x.End - x.First);
+}
+
+std::int64_t Distance(TSpan x, TSpan y, const QRect& screen) {
+    const auto gap = [](TSpan a, std::int64_t first, std::int64_t end) {
+        return a.End <= first ? first - a.End : (a.First >= end ? a.First - end : 0);
+    };
+    return gap(x, screen.left(), std::int64_t(screen.left()) + screen.width()) +
+           gap(y, screen.top(), std::int64_t(screen.top()) + screen.height());
+}
+
+// first, or as near to it as keeps [first, first + size) inside the screen's
+// span (its start when it is too small).
+int Within(std::int64_t first, int size, int start, int length) {
+    return static_cast<int>(std::clamp<std::int64_t>(
+        first, start, std::max<std::int64_t>(start, start + length - size)));
+}
 
 QSize Inner(QSize outer, const QMargins& frame) {
     return {std::max(0, outer.width() - frame.left() - frame.right()),
@@ -14,6 +54,38 @@ QSize Inner(QSize outer, const QMargins& frame) {
 }
 
 } // namespace
+
+QRect FitToScreens(int left, int top, int width, int height, const QList<QRect>& screens,
+                   QSize minimum) {
+    QRect bounds;
+    for (const QRect& screen : screens)
+        bounds |= screen;
+    const QSize largest = bounds.isEmpty() ? QSize(Unbounded, Unbounded) : bounds.size();
+    const int w = std::clamp(width, minimum.width(), std::max(minimum.width(), largest.width()));
+    const int h =
+        std::clamp(height, minimum.height(), std::max(minimum.height(), largest.height()));
+    if (screens.isEmpty())
+        return {Within(left, w, -Unbounded, 2 * Unbounded),
+                Within(top, h, -Unbounded, 2 * Unbounded), w, h};
+    const TSpan x{left, std::int64_t(left) + w};
+    const TSpan y{top, std::int64_t(top) + h};
+    const QRect* nearest = &screens.front();
+    for (const QRect& screen : screens) {
+        if (Reachable(x, y, screen))
+            return {left, top, w, h};
+        if (Distance(x, y, screen) < Distance(x, y, *nearest))
+            nearest = &screen;
+    }
+    return {Within(left, w, nearest->left(), nearest->width()),
+            Within(top, h, nearest->top(), nearest->height()), w, h};
+}
+
+QRect FitToScreens(int left, int top, int width, int height, QSize minimum) {
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    return FitToScreens(left, top, width, height, screens, minimum);
+}
 
 TWindowGeometry::TWindowGeometry(QWidget& window) : FWindow(window) {
     FWindow.installEventFilter(this);

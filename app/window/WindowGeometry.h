@@ -1,11 +1,22 @@
 #pragma once
 
+#include <QList>
 #include <QMargins>
 #include <QObject>
 #include <QRect>
 #include <QSize>
 
 class QWidget;
+
+// The outer rectangle for a window from saved values, which a hand-edited or
+// damaged settings file may hold: at least minimum and no larger than the
+// screens together; and where it would not show on a screen far enough to be
+// grabbed by its title bar, moved onto the screen nearest to it. screens are
+// the screens' available areas; any int is taken without overflow.
+QRect FitToScreens(int left, int top, int width, int height, const QList<QRect>& screens,
+                   QSize minimum);
+// The same for the screens the application has now.
+QRect FitToScreens(int left, int top, int width, int height, QSize minimum);
 
 // The outer rectangle of a top-level window, frame included, as the settings
 // keep it. A window manager frames the window only after it is mapped, so the
@@ -17,6 +28,7 @@ public:
 
     // The smallest outer size the user may make the window.
     void SetMinimumOuterSize(QSize size);
+    QSize MinimumOuterSize() const { return FMinimumOuter; }
     // Places the window at outer; called when the window is first shown.
     void Apply(const QRect& outer);
     // The outer rectangle as it is now, for saving.

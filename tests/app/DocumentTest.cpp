@@ -2,14 +2,13 @@
 // a window.
 #include "app/document/DocumentFile.h"
 #include "app/document/PrintLayout.h"
+#include "platform/Files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
-
-#include <stdexcept>
 
 namespace {
 
@@ -78,22 +77,17 @@ TEST(DocumentFile, SavingReplacesTheTargetWholeAndKeepsWhatItWas) {
     EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::System).size(), 2);
     EXPECT_EQ(ReadDocumentFile(link), "new\r\ntext");
 
-    // Failures carry the name and the reason.
+    // Failures carry the name and the reason; nothing is left behind.
     const QString nowhere = folder.filePath("missing/x.txt");
     try {
         WriteDocumentFile(nowhere, "x");
         ADD_FAILURE() << "writing into a missing folder succeeded";
-    } catch (const std::runtime_error& error) {
-        EXPECT_TRUE(QString::fromUtf8(error.what()).contains(nowhere)) << error.what();
+    } catch (const platform::EFileError& error) {
+        EXPECT_EQ(error.Path(), nowhere);
+        EXPECT_EQ(error.Error().Reason, platform::TFileReason::NoFolder);
     }
-    EXPECT_THROW(ReadDocumentFile(nowhere), std::runtime_error);
-
-    // A folder that takes no new files: the file is written in place. (Root
-    // may write anywhere, so there the fallback is not needed.)
-    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner);
-    WriteDocumentFile(target, "in place");
-    EXPECT_EQ(Contents(target), "in place");
-    QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    EXPECT_THROW(ReadDocumentFile(nowhere), platform::EFileError);
+    EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files | QDir::System | QDir::Hidden).size(), 2);
 }
 
 // A font of fixed 10-pixel characters whose text is 12 pixels high and whose

@@ -9,6 +9,7 @@
 #include "tests/app/FakeFileDialogs.h"
 #include "tests/serial/PtyPort.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/FileSystemFaults.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
@@ -27,6 +28,7 @@
 #include <memory>
 
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 
 // Readable failures.
 void PrintTo(const QString& text, std::ostream* out) {
@@ -166,6 +168,83 @@ TEST_F(DocumentWindowTest, SaveAndSaveAsNameWriteAndListTheFile) {
     EXPECT_TRUE(Modified());
     EXPECT_TRUE(Linked());
     EXPECT_EQ(Window->windowTitle(), "C.dat - Brisquell");
+}
+
+// A save that fails on a full disk: the old file stays byte for byte, the
+// message says why in the window's language, the document stays modified
+// and its journal stays. At the question at exit it keeps the window open.
+TEST_F(DocumentWindowTest, AFailedSaveKeepsTheDocumentTheJournalAndTheOldFile) {
+    QString whyNot;
+    const auto disk = TScratchMount::Make(Path("disk"), 1024 * 1024, whyNot);
+    if (!disk)
+        GTEST_SKIP() << whyNot.toStdString();
+    const QString target = disk->Path() + "/messung.txt";
+    WriteFile(target, "alt\r\n");
+    Start();
+    Answer({}, {target});
+    Run("act_file_open");
+    Type("12,5 mm");
+    const QString journals = testing_support::StateHome() + "/Brisquell";
+    const auto journaled = [&] {
+        return QDir(journals).entryList({"capture-*.brqj"}, QDir::Files).size() == 1;
+    };
+    ASSERT_TRUE(testing_support::WaitFor(journaled));
+    ASSERT_TRUE(disk->Fill());
+
+    Run("act_file_save");
+    ASSERT_EQ(Dialogs.Exceptions.size(), 1);
+    EXPECT_EQ(Dialogs.Exceptions[0],
+              "In " + target + " kann nicht geschrieben werden\nDer Datenträger ist voll.");
+    EXPECT_TRUE(Modified());
+    EXPECT_EQ(Contents(target), "alt\r\n");
+    EXPECT_TRUE(journaled());
+    EXPECT_EQ(QDir(disk->Path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({".filler", "messung.txt"}));
+
+    Answer({IDYES});
+    EXPECT_FALSE(Window->close());
+    EXPECT_EQ(Dialogs.Exceptions.size(), 2);
+    EXPECT_TRUE(Window->isVisible());
+    EXPECT_EQ(Text(), "12,5 mmalt\n");
+    EXPECT_TRUE(Modified());
+    EXPECT_TRUE(journaled());
+
+    disk->Unfill();
+    Answer({IDYES});
+    EXPECT_TRUE(Window->close());
+    EXPECT_EQ(Contents(target), "12,5 mmalt\r\n");
+    Window.reset();
+    EXPECT_FALSE(journaled());
+}
+
+// Open names what is no document for what it is; a file with bytes that are
+// no valid UTF-8 behind its mark is saved again as it came.
+TEST_F(DocumentWindowTest, OpenNamesWhatIsNoDocumentAndKeepsEveryByte) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(Path("pipe")).constData(), 0600), 0);
+    QDir().mkpath(Path("ordner"));
+    QFile::link("loop-b", Path("loop-a"));
+    QFile::link("loop-a", Path("loop-b"));
+    Start();
+    for (const auto& [name, message] :
+         {std::pair{"pipe", "pipe ist eine benannte Pipe, keine Datei !"},
+          std::pair{"ordner", "ordner ist ein Ordner !"},
+          std::pair{"loop-a", "Die symbolischen Verweise von loop-a bilden eine Schleife !"},
+          std::pair{"weg.txt", "Die Datei weg.txt ist nicht vorhanden !"}}) {
+        Dialogs.Messages.clear();
+        Answer({}, {Path(name)});
+        Run("act_file_open");
+        EXPECT_EQ(Dialogs.Messages, QStringList({QString::fromUtf8(message)}));
+        EXPECT_EQ(Window->windowTitle(), "Unbenannt - Brisquell");
+    }
+
+    const QByteArray mixed = "\xEF\xBB\xBF"
+                             "12,5 \xC2\xB5m\r\n\xB5m \xFF\xFE\r\n\xE2\x82 x";
+    WriteFile(Path("mixed.txt"), mixed);
+    Answer({}, {Path("mixed.txt")});
+    Run("act_file_open");
+    Answer({}, {Path("copy.txt")});
+    Run("act_file_saveas");
+    EXPECT_EQ(Contents(Path("copy.txt")), mixed);
 }
 
 TEST_F(DocumentWindowTest, OpenNewAndClearAskBeforeTheyDiscard) {

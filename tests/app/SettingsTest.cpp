@@ -140,7 +140,9 @@ TEST(WriteSettings, FailureNamesTheFile) {
         WriteSettings(TIniFileAccess(path), TSettings{});
         FAIL() << "no error raised";
     } catch (const std::runtime_error& error) {
-        EXPECT_EQ(QString::fromUtf8(error.what()), "In " + path + " kann nicht geschrieben werden");
+        // With the reason in the program's own words.
+        EXPECT_EQ(QString::fromUtf8(error.what()),
+                  "In " + path + " kann nicht geschrieben werden\nDer Ordner ist nicht vorhanden.");
     }
 }
 
