@@ -1,7 +1,7 @@
 // Program entry: modules start, the main window runs, modules end in reverse.
 #include "app/demo/ProfileTour.h"
-#include "app/texts/ProgramResourceStrings.h"
 #include "app/demo/Snapshot.h"
+#include "app/texts/ProgramResourceStrings.h"
 #include "app/window/TApplication.h"
 #include "app/window/TMainScreen.h"
 #include "i18n/ResourceStrings.h"
@@ -20,6 +20,24 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
+
+namespace {
+
+// A time on the command line: whole seconds, at most a day (a timer counts
+// in milliseconds, which larger numbers would overflow).
+std::optional<int> Seconds(const QCommandLineParser& options, const QString& name) {
+    constexpr int Day = 24 * 60 * 60;
+    bool number = false;
+    const int seconds = options.value(name).toInt(&number);
+    if (number && seconds >= 0 && seconds <= Day)
+        return seconds;
+    std::fprintf(stderr, "brisquell: --%s takes whole seconds from 0 to %d, not \"%s\"\n",
+                 qPrintable(name), Day, qPrintable(options.value(name)));
+    return std::nullopt;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     TApplication application(argc, argv);
@@ -37,6 +55,10 @@ int main(int argc, char** argv) {
          {"snapshot", "Save PREFIX.png and PREFIX.txt, then quit.", "PREFIX"},
          {"snapshot-after", "Seconds before the snapshot (20).", "SECONDS", "20"}});
     options.process(application);
+    const std::optional<int> tourEvery = Seconds(options, QStringLiteral("tour-every"));
+    const std::optional<int> snapshotAfter = Seconds(options, QStringLiteral("snapshot-after"));
+    if (!tourEvery || !snapshotAfter)
+        return 1;
     platform::TQtDialogs dialogs;
     application.SetDialogs(&dialogs);
     // Modules start in this order once the application object exists (the
@@ -69,13 +91,12 @@ int main(int argc, char** argv) {
             for (const QString& tag : options.value("tour").split(QLatin1Char(',')))
                 tags.append(tag.toInt());
             if (auto* deviceMenu = MainScreen->findChild<QMenu*>(QStringLiteral("Device1")))
-                tour = std::make_unique<TProfileTour>(*deviceMenu, tags,
-                                                      options.value("tour-every").toInt());
+                tour = std::make_unique<TProfileTour>(*deviceMenu, tags, *tourEvery);
         }
         std::unique_ptr<TSnapshot> snapshot;
         if (options.isSet("snapshot"))
-            snapshot = std::make_unique<TSnapshot>(*MainScreen, options.value("snapshot"),
-                                                   options.value("snapshot-after").toInt());
+            snapshot =
+                std::make_unique<TSnapshot>(*MainScreen, options.value("snapshot"), *snapshotAfter);
         result = TApplication::exec();
         dialogs.SetOwner(nullptr);
     }

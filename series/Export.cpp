@@ -17,12 +17,17 @@ public:
 
     // Appends a field, quoted (RFC 4180) when it holds the separator, a
     // quote or a line end. Inert fields are received text: one that a
-    // spreadsheet would take for a formula gets a leading "'".
+    // spreadsheet would take for a formula gets a leading "'". Spreadsheets
+    // look past leading blanks for the formula's sign, so the guard does too.
     void Field(QStringView text, bool inert = false) {
         if (FFields > 0)
             FLine += FSeparator;
         ++FFields;
-        const bool formula = inert && !text.isEmpty() && QStringView(u"=+-@\t\r").contains(text[0]);
+        qsizetype first = 0;
+        while (first < text.size() && text[first] == u' ')
+            ++first;
+        const bool formula =
+            inert && first < text.size() && QStringView(u"=+-@\t\r").contains(text[first]);
         const bool quote = text.contains(FSeparator) || text.contains(u'"') ||
                            text.contains(u'\r') || text.contains(u'\n');
         if (quote)

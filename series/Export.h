@@ -41,7 +41,7 @@ struct TExportFormat {
 // received in its own unit, the unit, the label, the verdict (empty without
 // limits, or for a reading left out of the figures) and the line's text.
 // Texts that a spreadsheet would take for a formula (a label or line starting
-// with "=", "+", "-" or "@") get a leading "'".
+// with "=", "+", "-" or "@", after any blanks) get a leading "'".
 
 // As a CSV file: UTF-8 with a byte-order mark, CR LF, RFC 4180 quoting.
 QByteArray ExportCsv(const TSeries& series, int group, const TExportTexts& texts,

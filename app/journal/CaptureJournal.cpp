@@ -5,7 +5,7 @@
 #include <QStringEncoder>
 #include <QtEndian>
 
-#include <cstring>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -17,6 +17,7 @@ namespace {
 
 constexpr char Magic[4] = {'B', 'R', 'Q', 'J'};
 constexpr qint64 KeepDays = 14;
+constexpr qint64 DayMs = 24 * 60 * 60 * 1000;
 const QString JournalPrefix = QStringLiteral("capture-");
 const QString KeptPrefix = QStringLiteral("kept-");
 const QString NewSuffix = QStringLiteral(".new");
@@ -181,6 +182,42 @@ void DecodeSeries(QByteArrayView payload, std::vector<TSeriesLine>& series) {
     }
 }
 
+// The size of an intact record at offset at (its CRC holds), or -1.
+qsizetype IntactRecord(QByteArrayView bytes, qsizetype at) {
+    const qsizetype left = bytes.size() - at;
+    if (left < RecordOverhead)
+        return -1;
+    const char* record = bytes.data() + at;
+    const quint32 size = Get<quint32>(record + 1);
+    if (size > static_cast<quint64>(left - RecordOverhead) ||
+        Get<quint32>(record + RecordOverhead - 4 + size) !=
+            Crc(QByteArrayView(record, RecordOverhead - 4 + size)))
+        return -1;
+    return RecordOverhead + size;
+}
+
+// Where the next intact record after damage at offset from begins, or the
+// end. Only a record of a known kind whose time lies near the journal's
+// creation is taken: the CRC is checked only where all of that holds, which
+// keeps the search linear in practice and a false find unlikely.
+qsizetype NextIntactRecord(QByteArrayView bytes, qsizetype from, qint64 createdMs) {
+    const qint64 earliest = createdMs - 366 * DayMs;
+    const qint64 latest = createdMs + 3660 * DayMs;
+    for (qsizetype at = from + 1; bytes.size() - at >= RecordOverhead; ++at) {
+        const char* record = bytes.data() + at;
+        const auto kind = static_cast<quint8>(record[0]);
+        if (kind < static_cast<quint8>(TRecordKind::Snapshot) ||
+            kind > static_cast<quint8>(TRecordKind::SeriesReadings))
+            continue;
+        const qint64 time = Get<qint64>(record + 5);
+        if (time < earliest || time > latest)
+            continue;
+        if (IntactRecord(bytes, at) > 0)
+            return at;
+    }
+    return bytes.size();
+}
+
 } // namespace
 
 TContents Decode(QByteArrayView bytes) {
@@ -192,18 +229,20 @@ TContents Decode(QByteArrayView bytes) {
         return contents;
     }
     contents.HasSeries = version >= 2;
+    const qint64 createdMs = Get<qint64>(bytes.data() + 8);
     qsizetype at = HeaderSize;
     while (at < bytes.size()) {
-        const qsizetype left = bytes.size() - at;
-        const char* record = bytes.data() + at;
-        const quint32 size = left >= 5 ? Get<quint32>(record + 1) : 0;
-        if (left < RecordOverhead || size > static_cast<quint64>(left - RecordOverhead) ||
-            Get<quint32>(record + RecordOverhead - 4 + size) !=
-                Crc(QByteArrayView(record, RecordOverhead - 4 + size))) {
+        const qsizetype length = IntactRecord(bytes, at);
+        if (length < 0) {
+            // A damaged record, or a cut-off end: the records after it stay.
+            const qsizetype next = NextIntactRecord(bytes, at, createdMs);
             contents.State = TContents::TState::Damaged;
-            contents.LostBytes = left;
-            break;
+            contents.LostBytes += next - at;
+            at = next;
+            continue;
         }
+        const char* record = bytes.data() + at;
+        const quint32 size = static_cast<quint32>(length - RecordOverhead);
         const auto kind = static_cast<TRecordKind>(static_cast<quint8>(record[0]));
         const QString text =
             kind == TRecordKind::SeriesReadings ? QString() : QString::fromUtf8(record + 13, size);
@@ -221,7 +260,7 @@ TContents Decode(QByteArrayView bytes) {
         // An intact record of a kind this version does not know adds nothing.
         contents.LastMs = time;
         ++contents.Records;
-        at += RecordOverhead + size;
+        at += length;
     }
     return contents;
 }
@@ -233,13 +272,27 @@ QString Folder() {
     return state + QStringLiteral("/Brisquell");
 }
 
-bool MakeFolder(const QString& folder, QString& error) {
-    if (!QDir(folder).exists()) {
-        if (!QDir().mkpath(folder)) {
-            error = QStringLiteral("%1: cannot be created").arg(folder);
+bool MakeFolder(const QString& folder, platform::TFileError& error) {
+    const QByteArray path = QFile::encodeName(QDir::cleanPath(folder));
+    // Parent by parent, so a failure has its own reason; the parents as the
+    // umask makes them, the folder itself private.
+    for (qsizetype slash = path.indexOf('/', 1);; slash = path.indexOf('/', slash + 1)) {
+        const QByteArray part = slash < 0 ? path : path.left(slash);
+        if (::mkdir(part.constData(), slash < 0 ? 0700 : 0777) != 0 && errno != EEXIST) {
+            error = platform::FileErrorOf(errno, platform::TFileStep::Target);
             return false;
         }
-        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (slash < 0)
+            break;
+    }
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) {
+        error = platform::FileErrorOf(errno, platform::TFileStep::Target);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        error = platform::FileErrorOf(ENOTDIR, platform::TFileStep::Target);
+        return false;
     }
     return true;
 }
@@ -255,9 +308,10 @@ TWriter::TWriter(QString path) : FPath(std::move(path)) {}
 
 TWriter::~TWriter() = default;
 
-bool TWriter::Fail(const QString& what) {
-    FError = QStringLiteral("%1: %2").arg(what, QString::fromLocal8Bit(std::strerror(errno)));
-    FFile.reset();
+// The file, when there is one, stays open and locked: it is this instance's
+// until Remove takes it away.
+bool TWriter::Fail(platform::TFileStep step) {
+    FFailure = platform::FileErrorOf(errno, step);
     ClearPending();
     return false;
 }
@@ -268,10 +322,12 @@ bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs, QByteArrayView record
     auto file = std::make_unique<QFile>(fresh);
     if (!file->open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered,
                     QFile::ReadOwner | QFile::WriteOwner))
-        return Fail(fresh);
+        return Fail(platform::TFileStep::Temporary);
     if (!LockExclusive(*file)) {
+        const int saved = errno;
         file->remove();
-        return Fail(fresh);
+        errno = saved;
+        return Fail(platform::TFileStep::Temporary);
     }
     QByteArray bytes = EncodeHeader(timeMs) + EncodeRecord(TRecordKind::Snapshot, timeMs, snapshot);
     bytes.append(records);
@@ -280,11 +336,12 @@ bool TWriter::Rewrite(QStringView snapshot, qint64 timeMs, QByteArrayView record
         const int saved = errno;
         file->remove();
         errno = saved;
-        return Fail(FPath);
+        return Fail(platform::TFileStep::Write);
     }
     SyncFolder(FolderOf(FPath));
     ++FSyncs;
     FUnsynced = false;
+    FFailure = {};
     FFile = std::move(file); // the old journal's lock goes with its handle
     ClearPending();
     return true;
@@ -318,7 +375,7 @@ bool TWriter::Flush() {
     if (!FPending.isEmpty()) {
         FSeriesPending.Close();
         if (FFile->write(FPending) != FPending.size())
-            return Fail(FPath);
+            return Fail(platform::TFileStep::Write);
         FPending.clear();
         FUnsynced = true;
     }
@@ -333,7 +390,7 @@ bool TWriter::SyncSoon() {
             return true;
         if (const int error = FSync.get(); error != 0) {
             errno = error;
-            return Fail(FPath);
+            return Fail(platform::TFileStep::Sync);
         }
     }
     if (!FUnsynced)
@@ -342,7 +399,7 @@ bool TWriter::SyncSoon() {
     // becomes of ours meanwhile.
     const int fd = ::fcntl(FFile->handle(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0)
-        return Fail(FPath);
+        return Fail(platform::TFileStep::Sync);
     FUnsynced = false;
     FSync = std::async(std::launch::async, [this, fd] {
         const int error = ::fdatasync(fd) == 0 ? 0 : errno;
@@ -355,9 +412,11 @@ bool TWriter::SyncSoon() {
 }
 
 void TWriter::Remove() {
+    // A failed journal as well: it would be offered again at the next start.
     if (FFile)
         ::unlink(QFile::encodeName(FPath).constData()); // still locked while it goes
     FFile.reset();
+    FFailure = {};
     ClearPending();
 }
 
@@ -376,19 +435,35 @@ TContents TOrphan::Read() const {
     return Decode(FFile->readAll());
 }
 
-QString TOrphan::KeepAside(const QDateTime& now) {
+QString TOrphan::KeepAside(const QDateTime& now, platform::TFileError& error) {
     const QFileInfo info(FPath);
     const QString kept =
         QStringLiteral("%1/%2%3-%4")
             .arg(info.absolutePath(), KeptPrefix, now.toString(DateFormat), info.fileName());
-    if (::rename(QFile::encodeName(FPath).constData(), QFile::encodeName(kept).constData()) != 0)
+    if (::rename(QFile::encodeName(FPath).constData(), QFile::encodeName(kept).constData()) != 0) {
+        error = platform::FileErrorOf(errno, platform::TFileStep::Replace);
         return {};
+    }
     return kept;
 }
 
-void TOrphan::Remove() {
-    ::unlink(QFile::encodeName(FPath).constData());
+bool TOrphan::Remove() {
+    if (::unlink(QFile::encodeName(FPath).constData()) != 0)
+        return false;
     SyncFolder(FolderOf(FPath));
+    return true;
+}
+
+QString TOrphan::Identity() const {
+    struct stat info {};
+    if (::fstat(FFile->handle(), &info) != 0)
+        return {};
+    return QStringLiteral("%1:%2:%3:%4.%5")
+        .arg(info.st_dev)
+        .arg(info.st_ino)
+        .arg(info.st_size)
+        .arg(info.st_mtim.tv_sec)
+        .arg(info.st_mtim.tv_nsec, 9, 10, QLatin1Char('0'));
 }
 
 std::vector<TOrphan> ClaimOrphans(const QString& folder) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Files.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
@@ -31,6 +33,11 @@
 // payload (UTF-8), u32 CRC-32 of everything before it in the record. The
 // payload of a SeriesReadings record is a row of readings, each i64 arrival
 // time, u32 size and the line (UTF-8); the record's time is its newest.
+// Records carry no mark of their start, but a damaged one need not cost those
+// after it: the next intact record is found by trying every later offset for
+// a known kind, a size that fits, a time near the journal's and a CRC that
+// holds (a chance of about one in 2^32 for a false one, once the other
+// checks passed).
 namespace journal {
 
 constexpr quint32 Version = 3;
@@ -84,14 +91,14 @@ struct TSeriesLine {
 struct TContents {
     enum class TState {
         Intact,    // every byte read
-        Damaged,   // cut off or damaged after the intact part (LostBytes)
+        Damaged,   // cut off, or damaged in places (LostBytes)
         Unreadable // not a journal, or of a newer or unknown version
     };
     TState State = TState::Intact;
     QString Text;      // the rebuilt document, lines separated by '\n'
     qint64 LastMs = 0; // time of the newest intact record
     qsizetype Records = 0;
-    qsizetype LostBytes = 0;
+    qsizetype LostBytes = 0; // skipped as damaged, and a cut-off end
     // The series since the last snapshot; HasSeries is false for a journal
     // of a version that kept none.
     bool HasSeries = false;
@@ -104,7 +111,10 @@ TContents Decode(QByteArrayView bytes);
 QString Folder();
 
 // The journal of this instance. Nothing is on disk until the first Rewrite;
-// Remove takes it away again. Failures leave Error() set and the file closed.
+// Remove takes it away again. A failure leaves Failure() set and writes
+// nothing more; the journal stays on disk, held by this instance, until
+// Remove takes it away (a journal whose document was saved must not be
+// offered after the next start).
 class TWriter {
 public:
     // path: the journal's file; its folder must exist.
@@ -133,24 +143,25 @@ public:
     bool Unsynced() const { return FUnsynced; }
     void Remove();
 
-    bool IsOpen() const { return FFile != nullptr; }
+    // Being written: on disk and not failed.
+    bool IsOpen() const { return FFile != nullptr && !FFailure; }
     qsizetype Pending() const { return FPending.size(); }
     // How often the journal was made to reach the disk.
     qsizetype Syncs() const { return FSyncs.load(); }
     const QString& Path() const { return FPath; }
-    const QString& Error() const { return FError; }
+    const platform::TFileError& Failure() const { return FFailure; }
 
     static constexpr qsizetype MaxPending = 64 * 1024;
 
 private:
-    bool Fail(const QString& what);
+    bool Fail(platform::TFileStep step);
     void ClearPending();
 
     QString FPath;
     std::unique_ptr<QFile> FFile;
     QByteArray FPending;
     TSeriesRecords FSeriesPending{FPending};
-    QString FError;
+    platform::TFileError FFailure;
     bool FUnsynced = false;
     std::atomic<qsizetype> FSyncs{0};
     // The sync under way: 0 or its errno. Last, so it is waited for first.
@@ -165,9 +176,12 @@ public:
     const QString& Path() const { return FPath; }
     TContents Read() const;
     // Renames it to kept-<date>-<name> beside it; the new path, empty when
-    // that fails.
-    QString KeepAside(const QDateTime& now);
-    void Remove();
+    // that fails (error tells why).
+    QString KeepAside(const QDateTime& now, platform::TFileError& error);
+    bool Remove();
+    // The file as it is, for remembering a journal that could be neither
+    // kept aside nor removed: device, inode, size and modification time.
+    QString Identity() const;
 
 private:
     explicit TOrphan(QString path, std::unique_ptr<QFile> file);
@@ -183,8 +197,8 @@ std::vector<TOrphan> ClaimOrphans(const QString& folder);
 void Prune(const QString& folder, const QDateTime& now);
 // A fresh name for this instance's journal in the folder.
 QString NewJournalPath(const QString& folder);
-// Makes the folder (mode 0700) when missing; false with the reason when it
-// cannot be made.
-bool MakeFolder(const QString& folder, QString& error);
+// Makes the folder (mode 0700) with its parents when missing; false with the
+// reason when it cannot be made.
+bool MakeFolder(const QString& folder, platform::TFileError& error);
 
 } // namespace journal

@@ -167,10 +167,12 @@ void TDocumentJournal::End() {
     FWriter.Remove();
 }
 
+// The journal stays on disk with what it holds, the best there is after a
+// crash, until the document is saved or discarded or the program ends.
 void TDocumentJournal::Failed() {
-    const QString reason = FWriter.Error();
     FBroken = true;
-    End();
+    FSyncTimer.stop();
+    FSnapshotTimer.stop();
     if (OnFailure)
-        OnFailure(reason);
+        OnFailure(FWriter.Path(), FWriter.Failure());
 }

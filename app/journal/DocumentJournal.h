@@ -44,9 +44,10 @@ public:
     // The series was begun anew or lost its newest reading.
     void SeriesChanged();
     const journal::TWriter& Writer() const { return FWriter; }
-    // Told once, with the reason, when the journal cannot be written; it is
-    // off for the rest of the run.
-    std::function<void(const QString&)> OnFailure;
+    // Told once, with the journal's path and the reason, when the journal
+    // cannot be written; it is off for the rest of the run, and still
+    // removed when the document is saved or discarded.
+    std::function<void(const QString&, const platform::TFileError&)> OnFailure;
 
 private:
     void ReadingInserted(QStringView text);

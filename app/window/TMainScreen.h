@@ -19,6 +19,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QPrinter>
+#include <QStringList>
 
 #include <array>
 #include <cstdint>
@@ -47,7 +48,8 @@ class TSerialDialogSeam;
 class TShell;
 namespace platform {
 class TDialogs;
-}
+struct TFileError;
+} // namespace platform
 namespace journal {
 class TOrphan;
 struct TSeriesLine;
@@ -256,7 +258,9 @@ private:
     void StartJournal();
     void RecoverJournal();
     void OfferOrphan(journal::TOrphan& orphan);
-    void JournalFailed(const QString& reason);
+    void KeepOrphanAside(journal::TOrphan& orphan);
+    void PassOrphan(journal::TOrphan& orphan, const platform::TFileError& error);
+    void JournalFailed(const QString& path, const platform::TFileError& error);
 
     // The series of measurements and its panel (window/MainScreen_Series.cpp):
     // each received line goes in with its arrival time; lines arriving while
@@ -375,4 +379,6 @@ private:
     TSeriesPanel* FSeriesPanel = nullptr;
     TFileDialogInfo* ExportDialog = nullptr;
     std::unique_ptr<TDocumentJournal> FJournal;
+    // Journals of this start that could be neither kept aside nor removed.
+    QStringList FPassedOrphans;
 };
