@@ -8,6 +8,7 @@
 #include "platform/Dialogs.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/FakeFileDialogs.h"
+#include "tests/support/FileSystemFaults.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -65,6 +66,8 @@ TEST(JournalFormat, RecoversEveryIntactRecordAndNamesWhatIsLost) {
     };
     QByteArray flipped = bytes;
     flipped[ends[2] + 15] = static_cast<char>(flipped[ends[2] + 15] ^ 0x20); // third reading
+    QByteArray resized = bytes; // the second reading's size claims 16 KiB more
+    resized[ends[1] + 2] = static_cast<char>(resized[ends[1] + 2] ^ 0x40);
     QByteArray newer = bytes;
     newer[4] = static_cast<char>(journal::Version + 1);
     const QByteArray unknownKind =
@@ -72,8 +75,11 @@ TEST(JournalFormat, RecoversEveryIntactRecordAndNamesWhatIsLost) {
         journal::EncodeRecord(static_cast<TRecordKind>(9), 2, u"future") +
         journal::EncodeRecord(TRecordKind::Reading, 3, u"b\n");
     const TCase cases[] = {
+        // The records after a damaged one still count.
         {"damaged in the middle", flipped, TContents::TState::Damaged,
-         "Kopf\n" + readings[0] + readings[1]},
+         "Kopf\n" + readings[0] + readings[1] + readings[3]},
+        {"a record's size damaged", resized, TContents::TState::Damaged,
+         "Kopf\n" + readings[0] + readings[2] + readings[3]},
         {"newer version", newer, TContents::TState::Unreadable, ""},
         {"not a journal", "Kopf\r\n1,5\r\n", TContents::TState::Unreadable, ""},
         {"empty file", "", TContents::TState::Unreadable, ""},
@@ -89,6 +95,8 @@ TEST(JournalFormat, RecoversEveryIntactRecordAndNamesWhatIsLost) {
         EXPECT_EQ(contents.State, c.state) << c.name;
         EXPECT_EQ(contents.Text, c.text) << c.name;
     }
+    EXPECT_EQ(journal::Decode(flipped).LostBytes, ends[3] - ends[2]) << "the damaged record only";
+    EXPECT_EQ(journal::Decode(flipped).LastMs, 2003);
 }
 
 // The series goes with the text: a snapshot begins it anew, each reading of
@@ -239,7 +247,7 @@ protected:
         if (!Module)
             Module.emplace(testing_support::PortsFolder());
         WriteFile(testing_support::ConfigHome() + "/Brisquell/BSave.ini",
-                  "[Config]\nAutoConnect=0\n[System]\nLanguage=" + language + "\n");
+                  "[Config]\nAutoConnect=0\n[System]\nLanguage=" + language + "\n" + KeptIni);
         auto& instance = *Windows.emplace_back(std::make_unique<TInstance>());
         instance.Window = std::make_unique<TMainScreen>(instance.Dialogs);
         instance.Window->SetFileDialogs(&instance.Files);
@@ -262,6 +270,7 @@ protected:
 
     std::optional<TPrivateSerialModule> Module;
     std::vector<std::unique_ptr<TInstance>> Windows;
+    QByteArray KeptIni; // more of the settings file, for the next start
 };
 
 // Readings and the hand edits of the last snapshot come back after a crash;
@@ -378,6 +387,71 @@ TEST_F(JournalWindowTest, NoKeepsItAsideAndSaveLeavesNothingToOffer) {
 
     TInstance& second = Start();
     EXPECT_TRUE(Questions(second, "ordnungsgemäß").isEmpty());
+}
+
+// A journal that failed (its disk is full) stays while the document holds
+// unsaved readings, and goes when the document is saved: the next start
+// offers nothing.
+TEST_F(JournalWindowTest, AFailedJournalGoesWhenItsDocumentIsSaved) {
+    QString whyNot;
+    const auto disk = TScratchMount::Make(Folder(), 256 * 1024, whyNot);
+    if (!disk)
+        GTEST_SKIP() << whyNot.toStdString();
+    TInstance& first = Start();
+    first.Window->AddReceivedText("1,5\r\n");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Files("capture-*.brqj").size() == 1; }));
+    ASSERT_TRUE(disk->Fill());
+    for (int i = 0; i < 200; ++i)
+        first.Window->AddReceivedText(QByteArray(40, '7') + "\r\n");
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] { return first.Note().contains("Der Datenträger ist voll."); }, 30000))
+        << first.Note().toStdString();
+    EXPECT_EQ(Files("capture-*.brqj").size(), 1) << "kept while the readings are unsaved";
+
+    const QTemporaryDir documents;
+    first.Files.Answers = {documents.filePath("messung.txt")};
+    first.Window->findChild<QAction*>("act_file_saveas")->trigger();
+    EXPECT_FALSE(first.Editor()->document()->isModified());
+    EXPECT_TRUE(Files("capture-*").isEmpty());
+    Windows.clear();
+    EXPECT_TRUE(Questions(Start(), "ordnungsgemäß").isEmpty());
+}
+
+// A journal in a folder that takes no change can be neither kept aside nor
+// removed: that is told once, and the next start offers it no more; once the
+// folder allows it, it is set aside quietly.
+TEST_F(JournalWindowTest, AJournalThatCannotBeSetAsideIsToldOnce) {
+    WriteFile(Folder() + "/capture-crashed.brqj",
+              journal::EncodeHeader(1) + journal::EncodeRecord(TRecordKind::Snapshot, 1, u"9,5\n"));
+    {
+        const TWithoutOverride plainUser;
+        ASSERT_TRUE(plainUser.Effective());
+        QFile::setPermissions(Folder(), QFile::ReadOwner | QFile::ExeOwner);
+        TInstance& first = Start({platform::IDNO});
+        ASSERT_EQ(first.Dialogs.Messages.size(), 2)
+            << first.Dialogs.Messages.join('|').toStdString();
+        EXPECT_TRUE(first.Dialogs.Messages[0].contains("ordnungsgemäß"));
+        EXPECT_TRUE(first.Dialogs.Messages[1].contains("weder beiseitegelegt noch gelöscht"));
+        EXPECT_TRUE(first.Dialogs.Messages[1].contains(Folder() + "/capture-crashed.brqj"));
+        EXPECT_TRUE(first.Dialogs.Messages[1].contains("Keine Berechtigung."));
+        Windows.clear();
+        const QByteArray ini = ReadFile(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+        KeptIni = ini.mid(ini.indexOf("[Journal]"));
+        ASSERT_TRUE(KeptIni.startsWith("[Journal]\nPassed=")) << ini.constData();
+
+        TInstance& second = Start({platform::IDYES});
+        EXPECT_TRUE(second.Dialogs.Messages.isEmpty())
+            << second.Dialogs.Messages.join('|').toStdString();
+        EXPECT_EQ(second.Text(), "");
+        Windows.clear();
+    }
+    QFile::setPermissions(Folder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    TInstance& third = Start({platform::IDYES});
+    EXPECT_TRUE(third.Dialogs.Messages.isEmpty());
+    EXPECT_EQ(Files("kept-*capture-crashed.brqj").size(), 1);
+    Windows.clear();
+    EXPECT_TRUE(ReadFile(testing_support::ConfigHome() + "/Brisquell/BSave.ini")
+                    .contains("[Journal]\nPassed=\n"));
 }
 
 // Readings that arrive while New's or the drop-down's question is up go
