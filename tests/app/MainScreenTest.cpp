@@ -13,11 +13,14 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTextBlock>
 #include <QTimer>
@@ -28,6 +31,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <functional>
@@ -519,6 +523,74 @@ TEST_F(MainScreenTest, RecentFilesShiftAndShowInTheDropDown) {
     EXPECT_EQ(item(0)->text(), "0:   /R&&D.txt");
     Window.reset();
     EXPECT_TRUE(IniText().contains("File0=/R&D.txt\n"));
+}
+
+// A settings file that is a pipe or a folder: the start neither blocks nor
+// fails (a deadline ends the test program should it block), the defaults
+// apply, and the end says once why the settings could not be written.
+TEST_F(MainScreenTest, ASettingsFileThatIsNoFileNeitherBlocksNorIsReplaced) {
+    for (const auto& [kind, reason] : {std::pair{"pipe", "Das Ziel ist eine benannte Pipe."},
+                                       std::pair{"folder", "Das Ziel ist ein Ordner."}}) {
+        SCOPED_TRACE(kind);
+        const bool pipe = QString(kind) == "pipe";
+        ASSERT_TRUE(pipe ? ::mkfifo(IniFile().toUtf8().constData(), 0600) == 0
+                         : QDir().mkpath(IniFile()));
+        ::alarm(120);
+        Window = std::make_unique<TMainScreen>(Dialogs);
+        Show();
+        ::alarm(0);
+        EXPECT_EQ(Window->frameGeometry(), QRect(100, 100, 500, 450));
+        Window.reset();
+        EXPECT_EQ(Dialogs.Exceptions,
+                  QStringList({"In " + IniFile() + " kann nicht geschrieben werden\n" + reason}));
+        struct stat info {};
+        ASSERT_EQ(::lstat(IniFile().toUtf8().constData(), &info), 0);
+        EXPECT_TRUE(pipe ? S_ISFIFO(info.st_mode) : S_ISDIR(info.st_mode));
+        ::rmdir(IniFile().toUtf8().constData());
+        ::unlink(IniFile().toUtf8().constData());
+        Dialogs.Exceptions.clear();
+    }
+}
+
+// Saved geometry from a hand-edited file goes where the user can reach it,
+// at a size the screens can show (the offscreen screen is 800 by 800), and
+// only that is written back.
+TEST_F(MainScreenTest, SavedGeometryIsFittedToTheScreens) {
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    ASSERT_EQ(screen, QRect(0, 0, 800, 800));
+    struct TCase {
+        QByteArray Saved; // Left, Top, Width, Height
+        QRect Outer;
+    };
+    for (const TCase& c : {
+             TCase{"2147483647,2147483647,2147483647,2147483647", {0, 0, 800, 800}},
+             TCase{"-100000,-100000,500,450", {0, 0, 500, 450}},
+             TCase{"5000,300,500,450", {300, 300, 500, 450}},
+             TCase{"-2147483648,20,-5,0", {0, 20, 430, 220}},
+             TCase{"-200,790,500,450", {0, 350, 500, 450}},  // title bar below the screen
+             TCase{"-300,40,500,450", {-300, 40, 500, 450}}, // 200 pixels on the screen
+         }) {
+        SCOPED_TRACE(c.Saved.constData());
+        const QList<QByteArray> v = c.Saved.split(',');
+        ::alarm(120);
+        Create("[Window]\nLeft=" + v[0] + "\nTop=" + v[1] + "\nWidth=" + v[2] + "\nHeight=" + v[3] +
+               "\n");
+        Show();
+        ::alarm(0);
+        EXPECT_EQ(Window->frameGeometry(), c.Outer);
+        Window.reset();
+        for (const QString& key :
+             {"Left=" + QString::number(c.Outer.x()), "Top=" + QString::number(c.Outer.y()),
+              "Width=" + QString::number(c.Outer.width()),
+              "Height=" + QString::number(c.Outer.height())})
+            EXPECT_TRUE(IniText().contains(key + "\n")) << key.toStdString();
+    }
+    // Two screens side by side: a window may span both, and one off both is
+    // brought onto the nearer one.
+    const QList<QRect> two{{0, 0, 1000, 800}, {1000, 0, 1280, 1024}};
+    EXPECT_EQ(FitToScreens(600, 100, 1000, 500, two, {430, 220}), QRect(600, 100, 1000, 500));
+    EXPECT_EQ(FitToScreens(9000, 2000, 500, 400, two, {430, 220}), QRect(1780, 624, 500, 400));
+    EXPECT_EQ(FitToScreens(100, 100, 99999, 99999, two, {430, 220}), QRect(100, 100, 2280, 1024));
 }
 
 TEST_F(MainScreenTest, ErrorsOfCommandsAreShownAndTheProgramGoesOn) {

@@ -80,6 +80,12 @@ TEST(SeriesExport, ClipboardRowsAreTabSeparatedAndNoTextBecomesAFormula) {
               "No.\tTime\tValue\tUnit\tLabel\tVerdict\tText\n"
               "1\t2026-12-08T10:15:30.123+01:00\t5\tmm\t'=HYPERLINK(1;2)\t\t"
               "'=HYPERLINK(1;2): 5 mm\n");
+    // Spreadsheets look past leading blanks, and so does the guard.
+    series.AddLine(u"  =cmd|' /C calc'!A0: 7 mm", kMorning);
+    const QStringList blanks =
+        ExportTabText(series, series.FindGroup(u"=cmd|' /C calc'!A0"), kEnglish, Format(u"."))
+            .split(u'\t');
+    EXPECT_EQ(blanks.value(blanks.size() - 1), "'  =cmd|' /C calc'!A0: 7 mm\n");
     // An empty group still has its header.
     EXPECT_EQ(ExportCsv(TSeries(), 0, kEnglish, Format(u".")),
               "\xEF\xBB\xBFNo.,Time,Value,Unit,Label,Verdict,Text\r\n");
