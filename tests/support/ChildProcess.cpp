@@ -87,12 +87,15 @@ const QByteArray& TChildProcess::Errors() {
 bool TChildProcess::WaitForExit(int timeoutMs) {
     if (FPid <= 0)
         return true;
+    int status = 0;
     const bool ended = testing_support::WaitFor(
         [&] {
             Errors(); // keep the pipe from filling up
-            return ::waitpid(FPid, nullptr, WNOHANG) == FPid;
+            return ::waitpid(FPid, &status, WNOHANG) == FPid;
         },
         timeoutMs);
+    if (ended && WIFEXITED(status))
+        FExitCode = WEXITSTATUS(status);
     if (ended)
         FPid = -1;
     return ended;

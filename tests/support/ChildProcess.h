@@ -25,10 +25,13 @@ public:
     const QByteArray& Errors();
     // Waits up to timeoutMs for the child to end; false when it did not.
     bool WaitForExit(int timeoutMs);
+    // The exit code of a child that ended by itself; -1 otherwise.
+    int ExitCode() const { return FExitCode; }
 
 private:
     pid_t FPid = -1;
     int FInput = -1;
     int FErrors = -1;
     QByteArray FCollected;
+    int FExitCode = -1;
 };
