@@ -54,7 +54,15 @@ int SequenceLength(QByteArrayView bytes, qsizetype i) {
 
 QString DecodeUtf8(QByteArrayView bytes) {
     // Only the mark taken off by the caller goes; a second one is text.
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+    // Stateless: a sequence cut off at the end is an error, not one waiting
+    // for more.
+    constexpr auto flags =
+        QStringDecoder::Flag::ConvertInitialBom | QStringDecoder::Flag::Stateless;
+    const auto decode = [flags](QByteArrayView valid) {
+        QStringDecoder utf8(QStringDecoder::Utf8, flags);
+        return QString(utf8(valid));
+    };
+    QStringDecoder utf8(QStringDecoder::Utf8, flags);
     QString text = utf8(bytes);
     if (!utf8.hasError())
         return text;
@@ -65,11 +73,11 @@ QString DecodeUtf8(QByteArrayView bytes) {
             i += length;
             continue;
         }
-        text += QString::fromUtf8(bytes.sliced(valid, i - valid));
+        text += decode(bytes.sliced(valid, i - valid));
         text += QChar(KeptByte + static_cast<unsigned char>(bytes[i]));
         valid = ++i;
     }
-    text += QString::fromUtf8(bytes.sliced(valid));
+    text += decode(bytes.sliced(valid));
     return text;
 }
 

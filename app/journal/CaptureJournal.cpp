@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <fcntl.h>
+#include <limits>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -201,8 +202,12 @@ qsizetype IntactRecord(QByteArrayView bytes, qsizetype at) {
 // creation is taken: the CRC is checked only where all of that holds, which
 // keeps the search linear in practice and a false find unlikely.
 qsizetype NextIntactRecord(QByteArrayView bytes, qsizetype from, qint64 createdMs) {
-    const qint64 earliest = createdMs - 366 * DayMs;
-    const qint64 latest = createdMs + 3660 * DayMs;
+    constexpr qint64 Before = 366 * DayMs;
+    constexpr qint64 After = 3660 * DayMs;
+    using Limits = std::numeric_limits<qint64>;
+    // A damaged header may hold any time: no overflow at the ends.
+    const qint64 earliest = createdMs < Limits::min() + Before ? Limits::min() : createdMs - Before;
+    const qint64 latest = createdMs > Limits::max() - After ? Limits::max() : createdMs + After;
     for (qsizetype at = from + 1; bytes.size() - at >= RecordOverhead; ++at) {
         const char* record = bytes.data() + at;
         const auto kind = static_cast<quint8>(record[0]);
