@@ -174,6 +174,30 @@ TEST_F(DocumentWindowTest, SaveAndSaveAsNameWriteAndListTheFile) {
 // message says why in the window's language, the document stays modified
 // and its journal stays. At the question at exit it keeps the window open.
 TEST_F(DocumentWindowTest, AFailedSaveKeepsTheDocumentTheJournalAndTheOldFile) {
+    // A folder that takes no new file is not written in place: the message
+    // asks for another place. (Without root's overrides, as for a user.)
+    QDir().mkpath(Path("locked"));
+    WriteFile(Path("locked/alt.txt"), "alt\r\n");
+    Start();
+    Type("1 mm");
+    {
+        const TWithoutOverride plainUser;
+        ASSERT_TRUE(plainUser.Effective());
+        QFile::setPermissions(Path("locked"), QFile::ReadOwner | QFile::ExeOwner);
+        Answer({IDYES}, {Path("locked/alt.txt")});
+        Run("act_file_saveas");
+        QFile::setPermissions(Path("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    ASSERT_EQ(Dialogs.Exceptions.size(), 1);
+    EXPECT_TRUE(Dialogs.Exceptions[0].endsWith("Bitte einen anderen Ort wählen."))
+        << Dialogs.Exceptions[0].toStdString();
+    EXPECT_EQ(Contents(Path("locked/alt.txt")), "alt\r\n");
+    EXPECT_TRUE(Modified());
+    Dialogs.Exceptions.clear();
+    Answer({IDNO});
+    Run("act_file_new");
+
     QString whyNot;
     const auto disk = TScratchMount::Make(Path("disk"), 1024 * 1024, whyNot);
     if (!disk)
@@ -236,6 +260,18 @@ TEST_F(DocumentWindowTest, OpenNamesWhatIsNoDocumentAndKeepsEveryByte) {
         EXPECT_EQ(Dialogs.Messages, QStringList({QString::fromUtf8(message)}));
         EXPECT_EQ(Window->windowTitle(), "Unbenannt - Brisquell");
     }
+
+    // A file that may not be read says so in the window's language.
+    WriteFile(Path("secret.txt"), "x");
+    QFile::setPermissions(Path("secret.txt"), QFile::WriteOwner);
+    {
+        const TWithoutOverride plainUser;
+        Dialogs.Messages.clear();
+        Answer({}, {Path("secret.txt")});
+        Run("act_file_open");
+    }
+    EXPECT_EQ(Dialogs.Messages,
+              QStringList({"Die Datei secret.txt kann nicht gelesen werden\nKeine Berechtigung."}));
 
     const QByteArray mixed = "\xEF\xBB\xBF"
                              "12,5 \xC2\xB5m\r\n\xB5m \xFF\xFE\r\n\xE2\x82 x";

@@ -108,6 +108,12 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
         EXPECT_EQ(fields[5], verdicts[i]);
     }
     EXPECT_EQ(rows[4], "");
+    // An export that cannot be written says why, in the window's language.
+    Files.Answers = {folder.filePath("gone/messung")};
+    Click("SeriesExport");
+    EXPECT_EQ(Dialogs.Messages.value(Dialogs.Messages.size() - 1),
+              "In " + folder.filePath("gone/messung.csv") +
+                  " kann nicht geschrieben werden\nDer Ordner ist nicht vorhanden.");
 
     // A new series: empty figures; the limits stay and are kept for the next start.
     Click("SeriesNew");
