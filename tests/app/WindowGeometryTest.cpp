@@ -80,6 +80,9 @@ TEST(WindowGeometryTest, SavedOuterRectangleHoldsAcrossRunsUnderAWindowManager) 
     const Case cases[] = {
         {{100, 100, 500, 450}, {100, 100, 500, 450}},
         {{60, 80, 300, 100}, {60, 80, 430, 220}}, // the minimum is an outer size
+        // Off the 1280 by 1024 screen: onto it, and only that is kept.
+        {{-100000, -100000, 500, 450}, {0, 0, 500, 450}},
+        {{5000, 300, 500, 450}, {780, 300, 500, 450}},
     };
     for (const Case& c : cases) {
         WriteIni(c.Saved);
