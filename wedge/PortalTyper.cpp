@@ -21,6 +21,8 @@ constexpr uint KeyboardDevice = 1;
 // Calls that the portal answers at once (the user is asked later, through
 // the Request's Response).
 constexpr int CallTimeoutMs = 5000;
+// Closing waits less: the queue's owner may be waiting for it at exit.
+constexpr int CloseTimeoutMs = 1000;
 
 // The session bus from the environment; without an address, the bus in the
 // runtime folder. Never an auto-launched one: that would start a bus for
