@@ -2,6 +2,8 @@
 
 #include "wedge/Keysyms.h"
 
+#include <QThread>
+
 #include <algorithm>
 
 namespace wedge {
@@ -12,7 +14,8 @@ constexpr xlib::KeySym ShiftL = 0xFFE1;
 
 } // namespace
 
-TX11Typer::TX11Typer(int holdMs) {
+TX11Typer::TX11Typer(int holdMs) : FHoldMs(holdMs) {
+    FClock.start();
     FPutBackTimer.setSingleShot(true);
     FPutBackTimer.setInterval(holdMs);
     QObject::connect(&FPutBackTimer, &QTimer::timeout, [this] { PutBack(); });
@@ -79,23 +82,39 @@ std::optional<TX11Typer::TPress> TX11Typer::Find(xlib::KeySym keysym) const {
     return std::nullopt;
 }
 
-std::optional<TX11Typer::TPress> TX11Typer::Borrow(xlib::KeySym keysym) {
-    for (std::size_t i = 0; i * FPerCode < FMap.size(); ++i) {
+std::optional<TX11Typer::TPress> TX11Typer::Borrow(xlib::KeySym keysym,
+                                                   const std::vector<TPress>& reading) {
+    std::optional<xlib::KeyCode> code;
+    for (std::size_t i = 0; !code && i * FPerCode < FMap.size(); ++i) {
         const auto first = FMap.begin() + static_cast<std::ptrdiff_t>(i * FPerCode);
-        if (!std::all_of(first, first + FPerCode,
-                         [](xlib::KeySym s) { return s == xlib::NoSymbol; }))
-            continue;
-        std::vector<xlib::KeySym> symbols(static_cast<std::size_t>(FPerCode), xlib::NoSymbol);
-        symbols[0] = keysym;
-        if (FPerCode > 1)
-            symbols[1] = keysym; // the same with Shift held by the user
-        const auto code = static_cast<xlib::KeyCode>(FMinCode + static_cast<int>(i));
-        FX.XChangeKeyboardMapping(FDisplay, code, FPerCode, symbols.data(), 1);
-        std::copy(symbols.begin(), symbols.end(), first);
-        FBorrowed[code] = keysym;
-        return TPress{code, false};
+        if (std::all_of(first, first + FPerCode,
+                        [](xlib::KeySym s) { return s == xlib::NoSymbol; }))
+            code = static_cast<xlib::KeyCode>(FMinCode + static_cast<int>(i));
     }
-    return std::nullopt;
+    if (!code) {
+        const auto inReading = [&](xlib::KeyCode c) {
+            return std::any_of(reading.begin(), reading.end(),
+                               [&](const TPress& press) { return press.Code == c; });
+        };
+        for (const auto& [borrowed, use] : FBorrowed)
+            if (!inReading(borrowed) && (!code || use.LastUsedMs < FBorrowed[*code].LastUsedMs))
+                code = borrowed;
+        if (!code)
+            return std::nullopt;
+        // The typing thread waits: the queue takes the readings meanwhile.
+        const qint64 rested = FClock.elapsed() - FBorrowed[*code].LastUsedMs;
+        if (rested < FHoldMs)
+            QThread::msleep(static_cast<unsigned long>(FHoldMs - rested));
+    }
+    std::vector<xlib::KeySym> symbols(static_cast<std::size_t>(FPerCode), xlib::NoSymbol);
+    symbols[0] = keysym;
+    if (FPerCode > 1)
+        symbols[1] = keysym; // the same with Shift held by the user
+    FX.XChangeKeyboardMapping(FDisplay, *code, FPerCode, symbols.data(), 1);
+    std::copy(symbols.begin(), symbols.end(),
+              FMap.begin() + static_cast<std::ptrdiff_t>((*code - FMinCode) * FPerCode));
+    FBorrowed[*code] = {keysym, FClock.elapsed()};
+    return TPress{*code, false};
 }
 
 void TX11Typer::PutBack() {
@@ -106,9 +125,9 @@ void TX11Typer::PutBack() {
     // changed since (another layout), and that change stays.
     if (ReadMap()) {
         std::vector<xlib::KeySym> none(static_cast<std::size_t>(FPerCode), xlib::NoSymbol);
-        for (const auto& [code, keysym] : FBorrowed) {
+        for (const auto& [code, borrowed] : FBorrowed) {
             const std::size_t at = static_cast<std::size_t>(code - FMinCode) * FPerCode;
-            if (at < FMap.size() && FMap[at] == keysym)
+            if (at < FMap.size() && FMap[at] == borrowed.Keysym)
                 FX.XChangeKeyboardMapping(FDisplay, code, FPerCode, none.data(), 1);
         }
         FX.XSync(FDisplay, 0);
@@ -137,7 +156,7 @@ std::optional<TWedgeReport> TX11Typer::Type(const TKeystrokes& keystrokes) {
         const xlib::KeySym keysym = KeysymOf(character);
         auto press = Find(keysym);
         if (!press || (press->Shift && !shift))
-            press = Borrow(keysym);
+            press = Borrow(keysym, presses);
         if (!press) {
             if (!FBorrowed.empty())
                 FPutBackTimer.start();
@@ -162,6 +181,9 @@ std::optional<TWedgeReport> TX11Typer::Type(const TKeystrokes& keystrokes) {
     FX.XSync(FDisplay, 0);
     if (Lost())
         return TWedgeReport{TWedgeReason::SessionEnded, QStringLiteral("X server")};
+    for (const TPress& press : presses)
+        if (const auto borrowed = FBorrowed.find(press.Code); borrowed != FBorrowed.end())
+            borrowed->second.LastUsedMs = FClock.elapsed();
     if (!FBorrowed.empty())
         FPutBackTimer.start();
     return std::nullopt;

@@ -3,6 +3,7 @@
 #include "wedge/KeyTyper.h"
 #include "wedge/Xlib.h"
 
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <map>
@@ -16,8 +17,11 @@ namespace wedge {
 // character while readings need it and put back once none has for
 // holdMs, and when typing ends, so the user's map is left as it was.
 //
-// Putting a key back right after typing it would race the target program,
-// which may look the key up only after the map changed again.
+// Putting a key back (or giving it another character) right after typing it
+// would race the target program, which may look the key up only after the
+// map changed again. A server has few free codes (19 in Xvfb's map), so when
+// they are all lent, the one used longest ago is lent again, once it has
+// rested holdMs.
 class TX11Typer : public TKeyTyper {
 public:
     explicit TX11Typer(int holdMs = 2000);
@@ -33,7 +37,9 @@ private:
     };
     bool ReadMap();
     std::optional<TPress> Find(xlib::KeySym keysym) const;
-    std::optional<TPress> Borrow(xlib::KeySym keysym);
+    // Lends a free code, or the borrowed one used longest ago that this
+    // reading does not use.
+    std::optional<TPress> Borrow(xlib::KeySym keysym, const std::vector<TPress>& reading);
     void PutBack();
     void DropEvents();
     bool Lost() const { return FDead; }
@@ -45,8 +51,14 @@ private:
     int FMaxCode = 0;
     int FPerCode = 0;
     std::vector<xlib::KeySym> FMap; // FPerCode symbols for each code from FMinCode
-    // Borrowed codes and the symbol each was given.
-    std::map<xlib::KeyCode, xlib::KeySym> FBorrowed;
+    struct TBorrowed {
+        xlib::KeySym Keysym = 0;
+        qint64 LastUsedMs = 0; // on FClock
+    };
+    // Borrowed codes, the symbol each was given and when it was last typed.
+    std::map<xlib::KeyCode, TBorrowed> FBorrowed;
+    QElapsedTimer FClock;
+    int FHoldMs;
     QTimer FPutBackTimer;
     bool FDead = false;
 };
