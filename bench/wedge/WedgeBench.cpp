@@ -106,18 +106,24 @@ double Worst(const std::vector<double>& values) {
     return *std::max_element(values.begin(), values.end());
 }
 
-void Patterns(benchmark::internal::Benchmark* bench) {
+void Common(benchmark::internal::Benchmark* bench) {
     bench->ArgName("pattern")
-        ->DenseRange(0, 4)
         ->UseManualTime()
         ->Iterations(1)
-        ->Repetitions(40)
         ->ComputeStatistics("worst", Worst)
         ->ReportAggregatesOnly(true)
         ->Unit(benchmark::kMillisecond);
 }
+void Patterns(benchmark::internal::Benchmark* bench) {
+    Common(bench->DenseRange(0, NewKeyEach - 1)->Repetitions(40));
+}
+void NewKeys(benchmark::internal::Benchmark* bench) {
+    Common(bench->Arg(NewKeyEach)->Repetitions(NewKeyRuns));
+}
 BENCHMARK(BM_HandOverToXtest)->Apply(Patterns);
+BENCHMARK(BM_HandOverToXtest)->Apply(NewKeys);
 BENCHMARK(BM_HandOverToArrival)->Apply(Patterns);
+BENCHMARK(BM_HandOverToArrival)->Apply(NewKeys);
 
 } // namespace
 
