@@ -59,9 +59,16 @@ TPrivateBus::TPrivateBus() {
     FDaemon = std::make_unique<TChildProcess>(
         daemon, QStringList{QStringLiteral("--config-file=") + config.fileName(),
                             QStringLiteral("--nofork"), QStringLiteral("--nopidfile")});
+    // The socket's file is there before the daemon listens on it.
     const QString address = QStringLiteral("unix:path=") + socket;
-    if (FDaemon->Started() &&
-        testing_support::WaitFor([&] { return QFile::exists(socket); }, 60000))
+    const auto listening = [&] {
+        const QString probe = QStringLiteral("private-bus-probe");
+        const bool connected = QFile::exists(socket) &&
+                               QDBusConnection::connectToBus(address, probe).isConnected();
+        QDBusConnection::disconnectFromBus(probe);
+        return connected;
+    };
+    if (FDaemon->Started() && testing_support::WaitFor(listening, 60000))
         FAddress = address;
 }
 

@@ -59,7 +59,15 @@ TXtermTarget::TXtermTarget() : FFile(FFolder.path() + "/typed") {
         FFailure = "xterm did not start: " + QString::fromLocal8Bit(FXterm->Errors());
         return;
     }
-    const QByteArray info = Output("xwininfo -name '" + Title + "'");
+    // Focus can only go to a window on the screen: the shell may run
+    // before the window manager has framed and shown the window.
+    QByteArray info;
+    testing_support::WaitFor(
+        [&] {
+            info = Output("xwininfo -name '" + Title + "'");
+            return info.contains("IsViewable");
+        },
+        60000);
     const auto id = QRegularExpression("Window id: (0x[0-9a-f]+)").match(QString(info));
     if (!id.hasMatch() || !Focus(id.captured(1).toULong(nullptr, 16)))
         FFailure = "could not give the xterm the focus: " + QString(info);
