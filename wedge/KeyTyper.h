@@ -22,8 +22,6 @@ public:
     // Types one reading and its key; nothing when it was typed, else why
     // not (a report that StopsTyping ends the session).
     virtual std::optional<TWedgeReport> Type(const TKeystrokes& keystrokes) = 0;
-    // No reading waits: a moment to put borrowed things back.
-    virtual void Idle() {}
 
     std::function<void(std::optional<TWedgeReport>)> Opened;
     // The session ended by itself (the portal closed it).

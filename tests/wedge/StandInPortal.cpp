@@ -63,8 +63,8 @@ TPrivateBus::TPrivateBus() {
     const QString address = QStringLiteral("unix:path=") + socket;
     const auto listening = [&] {
         const QString probe = QStringLiteral("private-bus-probe");
-        const bool connected = QFile::exists(socket) &&
-                               QDBusConnection::connectToBus(address, probe).isConnected();
+        const bool connected =
+            QFile::exists(socket) && QDBusConnection::connectToBus(address, probe).isConnected();
         QDBusConnection::disconnectFromBus(probe);
         return connected;
     };
