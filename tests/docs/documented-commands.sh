@@ -96,6 +96,8 @@ table=(
         'timed_bench'
     'build/bench/instrument_bench --benchmark_filter=Idle --benchmark_counters_tabular=true' \
         'background_bench' # a minute of waiting: runs beside the other rows
+    'tests/app/run-under-window-manager.sh build/bench/wedge_bench' \
+        'bench' # its own Xvfb, twm and xterm
     'bench/terminals.py --only pty --seconds 0' \
         'terminals'
     'bench/install-terminals' \
