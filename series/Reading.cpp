@@ -1,8 +1,11 @@
 #include "Reading.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 #include <cstdint>
+#include <numeric>
 #include <string_view>
 
 namespace series {
@@ -45,19 +48,6 @@ bool SameLetters(QStringView text, std::u16string_view lower) {
             return false;
     }
     return true;
-}
-
-std::optional<TUnit> ParseUnit(QStringView text) {
-    if (text.isEmpty())
-        return TUnit::None;
-    if (SameLetters(text, u"mm"))
-        return TUnit::Millimetre;
-    if (SameLetters(text, u"um") ||
-        (text.size() == 2 && IsMicroSign(text[0]) && (text[1] == u'm' || text[1] == u'M')))
-        return TUnit::Micrometre;
-    if (SameLetters(text, u"in") || SameLetters(text, u"inch") || text == u"\"")
-        return TUnit::Inch;
-    return std::nullopt;
 }
 
 // The number at the start of text: [+-] digits [sep digits] | [+-] sep digits.
@@ -120,7 +110,40 @@ std::optional<double> NumberValue(QStringView number) {
     return value;
 }
 
-// A value with its unit and nothing else (blanks around it aside).
+bool IsLabel(QStringView label) {
+    if (label.isEmpty() || label.size() > MaxLabelLength)
+        return false;
+    bool letter = false;
+    for (const QChar c : label) {
+        if (c.category() == QChar::Other_Control)
+            return false;
+        letter = letter || c.isLetter();
+    }
+    return letter;
+}
+
+// Digits only: a gauge's running number, which is not a label.
+bool IsRunningNumber(QStringView text) {
+    if (text.isEmpty() || text.size() > MaxLabelLength)
+        return false;
+    return std::all_of(text.begin(), text.end(), IsAsciiDigit);
+}
+
+} // namespace
+
+std::optional<TUnit> ParseUnit(QStringView text) {
+    if (text.isEmpty())
+        return TUnit::None;
+    if (SameLetters(text, u"mm"))
+        return TUnit::Millimetre;
+    if (SameLetters(text, u"um") ||
+        (text.size() == 2 && IsMicroSign(text[0]) && (text[1] == u'm' || text[1] == u'M')))
+        return TUnit::Micrometre;
+    if (SameLetters(text, u"in") || SameLetters(text, u"inch") || text == u"\"")
+        return TUnit::Inch;
+    return std::nullopt;
+}
+
 std::optional<TParsedReading> ParseValue(QStringView text) {
     text = WithoutBlanks(text);
     const qsizetype length = NumberLength(text);
@@ -136,22 +159,11 @@ std::optional<TParsedReading> ParseValue(QStringView text) {
     reading.ValueText = text.first(length);
     reading.Value = *value;
     reading.Unit = *unit;
+    const qsizetype mark =
+        std::max(reading.ValueText.indexOf(u'.'), reading.ValueText.indexOf(u','));
+    reading.Decimals = mark < 0 ? 0 : static_cast<int>(length - mark - 1);
     return reading;
 }
-
-bool IsLabel(QStringView label) {
-    if (label.isEmpty() || label.size() > MaxLabelLength)
-        return false;
-    bool letter = false;
-    for (const QChar c : label) {
-        if (c.category() == QChar::Other_Control)
-            return false;
-        letter = letter || c.isLetter();
-    }
-    return letter;
-}
-
-} // namespace
 
 std::optional<TParsedReading> ParseReading(QStringView line) {
     line = line.trimmed();
@@ -163,6 +175,12 @@ std::optional<TParsedReading> ParseReading(QStringView line) {
     if (colon < 0)
         return std::nullopt;
     const QStringView label = WithoutBlanks(line.first(colon));
+    if (IsRunningNumber(label)) {
+        auto reading = ParseValue(line.mid(colon + 1));
+        if (reading && reading->Unit != TUnit::None)
+            return reading;
+        return std::nullopt;
+    }
     if (!IsLabel(label))
         return std::nullopt;
     auto reading = ParseValue(line.mid(colon + 1));
@@ -188,7 +206,7 @@ QString UnitName(TUnit unit) {
 namespace {
 
 // Micrometres per unit: whole numbers, so a conversion is one exact ratio.
-long double Micrometres(TUnit unit) {
+std::uint64_t Micrometres(TUnit unit) {
     switch (unit) {
     case TUnit::Millimetre:
         return 1000;
@@ -217,7 +235,62 @@ std::optional<double> ConvertValue(double value, TUnit from, TUnit to) {
     long double decimal = value;
     if (written.ec == std::errc())
         std::from_chars(text.data(), written.ptr, decimal);
-    return static_cast<double>(decimal * Micrometres(from) / Micrometres(to));
+    return static_cast<double>(decimal * static_cast<long double>(Micrometres(from)) /
+                               static_cast<long double>(Micrometres(to)));
+}
+
+namespace {
+
+// How often prime divides n (n > 0).
+int Valuation(std::uint64_t n, std::uint64_t prime) {
+    int count = 0;
+    for (; n % prime == 0; n /= prime)
+        ++count;
+    return count;
+}
+
+} // namespace
+
+int ConvertedDecimals(double value, int decimals, TUnit from, TUnit to) {
+    if (from == to || from == TUnit::None || to == TUnit::None)
+        return decimals;
+    // The value as mantissa * 10^exponent, from the shortest text that gives
+    // it back (the decimal it was read from), e.g. "1.27e+01".
+    std::array<char, 40> text{};
+    const auto written = std::to_chars(text.data(), text.data() + text.size(), std::fabs(value),
+                                       std::chars_format::scientific);
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    const char* at = text.data();
+    for (; at < written.ptr && *at != 'e'; ++at) {
+        if (*at != '.') {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*at - '0');
+            ++digits;
+        }
+    }
+    if (mantissa == 0 || at == written.ptr)
+        return 0;
+    int exponent = 0;
+    const bool negative = at[1] == '-';
+    std::from_chars(at + 2, written.ptr, exponent);
+    exponent = (negative ? -exponent : exponent) - (digits - 1);
+    // The factor as a fraction in lowest terms: 127/5 from inches to millimetres.
+    const std::uint64_t common = std::gcd(Micrometres(from), Micrometres(to));
+    const std::uint64_t numerator = Micrometres(from) / common;
+    const std::uint64_t denominator = Micrometres(to) / common;
+    if (denominator % 127 == 0 && mantissa % 127 != 0) {
+        // Never ends: as many more decimals as make a step no coarser.
+        int more = 0;
+        for (std::uint64_t reach = numerator; reach < denominator; reach *= 10)
+            ++more;
+        return decimals + more;
+    }
+    // In lowest terms the result's denominator is 2^twos * 5^fives.
+    const int twos =
+        Valuation(denominator, 2) - Valuation(mantissa, 2) - Valuation(numerator, 2) - exponent;
+    const int fives =
+        Valuation(denominator, 5) - Valuation(mantissa, 5) - Valuation(numerator, 5) - exponent;
+    return std::max({0, twos, fives});
 }
 
 } // namespace series
