@@ -5,25 +5,6 @@
 
 namespace series {
 
-bool TLimits::Active() const {
-    const auto finite = [](const std::optional<double>& limit) {
-        return !limit || std::isfinite(*limit);
-    };
-    if (!finite(Lower) || !finite(Upper) || (!Lower && !Upper))
-        return false;
-    return !(Lower && Upper && *Lower > *Upper);
-}
-
-std::optional<TVerdict> Judge(double value, const TLimits& limits) {
-    if (!limits.Active())
-        return std::nullopt;
-    if (limits.Lower && value < *limits.Lower)
-        return TVerdict::Below;
-    if (limits.Upper && value > *limits.Upper)
-        return TVerdict::Above;
-    return TVerdict::Within;
-}
-
 void TGroupFigures::Reset() {
     FCount = 0;
     FMean = FSquares = FMinimum = FMaximum = 0;

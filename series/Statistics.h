@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Limits.h"
 #include "Reading.h"
 
 #include <QtGlobal>
@@ -7,22 +8,6 @@
 #include <optional>
 
 namespace series {
-
-// Tolerance limits in the shown group's unit; either may be absent. Limits
-// that are not finite, or a lower above the upper one, count as none.
-struct TLimits {
-    std::optional<double> Lower;
-    std::optional<double> Upper;
-
-    bool Active() const;
-    bool operator==(const TLimits&) const = default;
-};
-
-enum class TVerdict : quint8 { Below, Within, Above };
-
-// The verdict on a value in the limits' unit; none without active limits.
-// A value on a limit is within.
-std::optional<TVerdict> Judge(double value, const TLimits& limits);
 
 // The figures of one group. Count is the readings in the figures; Excluded
 // those listed but left out (no unit while the group has one). Each figure
