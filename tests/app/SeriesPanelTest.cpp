@@ -69,8 +69,9 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
     EXPECT_EQ(Field("SeriesRange"), "0,8");
     EXPECT_EQ(Field("SeriesMean"), "12,85");
     EXPECT_EQ(Field("SeriesDeviation"), "0,34");
-    EXPECT_EQ(Field("SeriesCp"), "0,20");
-    EXPECT_EQ(Field("SeriesCpk"), "0,15");
+    // From the short-term spread: the average moving range over d2.
+    EXPECT_EQ(Field("SeriesCp"), "0,28");
+    EXPECT_EQ(Field("SeriesCpk"), "0,21");
     auto* newest = Find<QLabel>("SeriesNewest");
     EXPECT_EQ(newest->text(), QString::fromUtf8("13,3 µm"));
     EXPECT_EQ(newest->property("verdictColour").toString(), "#d00000");

@@ -24,7 +24,7 @@ TSeries Sample() {
     series.AddLine(u"Dia \"A\"; 2: 12\r\n", kMorning + 60000);
     series.AddLine(u"  12,5 \u00B5m\r\n", kMorning + 61000);
     series.AddLine(u"Dia \"A\"; 2: 0.4 in\r\n", kMorning + 3600000);
-    series.SetLimits({10.0, 10.1});
+    series.SetLimits(QStringLiteral("Dia \"A\"; 2"), {10.0, 10.1, TUnit::Millimetre});
     return series;
 }
 
@@ -68,7 +68,6 @@ TEST(SeriesExport, CsvBytesInBothNumberFormats) {
 
 TEST(SeriesExport, ClipboardRowsAreTabSeparatedAndNoTextBecomesAFormula) {
     TSeries series = Sample();
-    series.SetLimits({});
     EXPECT_EQ(ExportTabText(series, 1, kGerman, Format(u",")),
               QString::fromUtf16(u"Nr.\tZeit\tWert\tEinheit\tBezeichnung\tUrteil\tZeile\n"
                                  u"1\t2026-12-08T10:15:30.623+01:00\t-0,012\tmm\t\t\t'-0,012 mm\n"
