@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (qsizetype i = 0; i < readings.Size(); ++i) {
             if (readings.Reading(i).Group != group)
                 continue;
-            fuzzing::Require(rows[row].size() == 7, "seven fields a row");
+            fuzzing::Require(rows[row].size() == 9, "nine fields a row");
             const QString text = rows[row++][6];
             fuzzing::Require(text == readings.Text(i) || text == u'\'' + readings.Text(i),
                              "the line's text comes back");

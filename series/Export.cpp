@@ -1,5 +1,7 @@
 #include "Export.h"
 
+#include "FigureText.h"
+
 #include <QDate>
 #include <QDateTime>
 
@@ -64,17 +66,23 @@ void AppendDigits(QString& out, qint64 value, int width) {
         out += QLatin1Char(digits[--count]);
 }
 
-// Arrival times as local ISO 8601 with offset. The zone's offset is looked up
-// once per quarter of an hour of UTC (offsets change only at such instants),
-// not once per reading.
+// Arrival times in local time: as ISO 8601 with milliseconds and offset, or
+// as spreadsheets read a date and time (whole seconds, no offset). The zone's
+// offset is looked up once per quarter of an hour of UTC (offsets change only
+// at such instants), not once per reading.
 class TTimeWriter {
 public:
+    enum class TStyle { Iso, Spreadsheet };
+
     explicit TTimeWriter(const QTimeZone& zone) : FZone(zone) {}
 
-    void Append(qint64 time, QString& out) {
+    void Append(qint64 time, QString& out, TStyle style = TStyle::Iso) {
+        const bool iso = style == TStyle::Iso;
         // Beyond the years 1 to 9999 the general path writes what it can.
         if (time < -62135596800000 || time > 253402214400000) {
-            out += QDateTime::fromMSecsSinceEpoch(time, FZone).toString(Qt::ISODateWithMs);
+            const QDateTime general = QDateTime::fromMSecsSinceEpoch(time, FZone);
+            out += iso ? general.toString(Qt::ISODateWithMs)
+                       : general.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             return;
         }
         const int offset = Offset(time);
@@ -89,12 +97,14 @@ public:
         AppendDigits(out, month, 2);
         out += u'-';
         AppendDigits(out, day, 2);
-        out += u'T';
+        out += iso ? u'T' : u' ';
         AppendDigits(out, ms / 3600000, 2);
         out += u':';
         AppendDigits(out, ms / 60000 % 60, 2);
         out += u':';
         AppendDigits(out, ms / 1000 % 60, 2);
+        if (!iso)
+            return;
         out += u'.';
         AppendDigits(out, ms % 1000, 3);
         out += offset < 0 ? u'-' : u'+';
@@ -149,12 +159,16 @@ template <typename Done>
 void WriteRows(const TSeries& series, int group, const TExportTexts& texts,
                const TExportFormat& format, QChar separator, const Done& done) {
     TRowWriter row(separator);
-    for (const QString* caption : {&texts.Number, &texts.Time, &texts.Value, &texts.Unit,
-                                   &texts.Label, &texts.Verdict, &texts.Text})
+    for (const QString* caption :
+         {&texts.Number, &texts.Time, &texts.Value, &texts.Unit, &texts.Label, &texts.Verdict,
+          &texts.Text, &texts.GroupValue, &texts.LocalTime})
         row.Field(*caption);
     done(row.Line());
     const QString label =
         group >= 0 && group < series.GroupCount() ? series.GroupLabel(group) : QString();
+    // One count of decimals for the whole column, so every row of the group
+    // reads alike.
+    const int decimals = series.Statistics(group).Decimals;
     TTimeWriter times(format.Zone);
     QString time;
     qsizetype number = 0;
@@ -173,6 +187,11 @@ void WriteRows(const TSeries& series, int group, const TExportTexts& texts,
         row.Field(label, true);
         row.Field(VerdictWord(series.Verdict(i), texts));
         row.Field(text, true);
+        const std::optional<double> value = series.GroupValue(i);
+        row.Field(value ? NumberText(*value, decimals, format.DecimalSeparator) : QString());
+        time.resize(0);
+        times.Append(reading.Time, time, TTimeWriter::TStyle::Spreadsheet);
+        row.Field(time);
         done(row.Line());
     }
 }
