@@ -1,6 +1,8 @@
 #include "FigureText.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 
 namespace series {
 
@@ -77,13 +79,22 @@ QString FigureText(TFigure figure, const TStatistics& statistics, QChar separato
 }
 
 QString NumberText(double value, int decimals, QChar separator) {
-    QString text = QString::number(value, 'f', std::clamp(decimals, 0, MaxDecimals));
-    if (text.startsWith(u'-') &&
-        std::all_of(text.begin() + 1, text.end(), [](QChar c) { return c == u'0' || c == u'.'; }))
-        text.remove(0, 1);
-    if (separator != u'.')
-        text.replace(u'.', separator);
+    QString text;
+    AppendNumber(text, value, decimals, separator);
     return text;
+}
+
+void AppendNumber(QString& out, double value, int decimals, QChar separator) {
+    std::array<char, 400> digits{}; // the largest double with every decimal
+    const auto written =
+        std::to_chars(digits.data(), digits.data() + digits.size(), value, std::chars_format::fixed,
+                      std::clamp(decimals, 0, MaxDecimals));
+    char* begin = digits.data();
+    if (*begin == '-' &&
+        std::all_of(begin + 1, written.ptr, [](char c) { return c == '0' || c == '.'; }))
+        ++begin;
+    for (const char* c = begin; c != written.ptr; ++c)
+        out += *c == '.' ? separator : QChar(QLatin1Char(*c));
 }
 
 } // namespace series

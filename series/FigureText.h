@@ -37,5 +37,6 @@ QString FigureText(TFigure figure, const TStatistics& statistics, QChar separato
 // A number with a fixed count of decimals and the given separator; a value
 // that rounds to zero has no sign ("0.00", never "-0.00").
 QString NumberText(double value, int decimals, QChar separator);
+void AppendNumber(QString& out, double value, int decimals, QChar separator);
 
 } // namespace series

@@ -122,16 +122,7 @@ bool IsLabel(QStringView label) {
     return letter;
 }
 
-// Digits only: a gauge's running number, which is not a label.
-bool IsRunningNumber(QStringView text) {
-    if (text.isEmpty() || text.size() > MaxLabelLength)
-        return false;
-    return std::all_of(text.begin(), text.end(), IsAsciiDigit);
-}
-
-} // namespace
-
-std::optional<TUnit> ParseUnit(QStringView text) {
+std::optional<TUnit> ReadUnit(QStringView text) {
     if (text.isEmpty())
         return TUnit::None;
     if (SameLetters(text, u"mm"))
@@ -144,12 +135,20 @@ std::optional<TUnit> ParseUnit(QStringView text) {
     return std::nullopt;
 }
 
-std::optional<TParsedReading> ParseValue(QStringView text) {
+// Digits only: a gauge's running number, which is not a label.
+bool IsRunningNumber(QStringView text) {
+    if (text.isEmpty() || text.size() > MaxLabelLength)
+        return false;
+    return std::all_of(text.begin(), text.end(), IsAsciiDigit);
+}
+
+// A value with its unit and nothing else (blanks around it aside).
+std::optional<TParsedReading> ReadValue(QStringView text) {
     text = WithoutBlanks(text);
     const qsizetype length = NumberLength(text);
     if (length == 0 || length > MaxNumberLength)
         return std::nullopt;
-    const auto unit = ParseUnit(WithoutBlanks(text.mid(length)));
+    const auto unit = ReadUnit(WithoutBlanks(text.mid(length)));
     if (!unit)
         return std::nullopt;
     const auto value = NumberValue(text.first(length));
@@ -159,31 +158,44 @@ std::optional<TParsedReading> ParseValue(QStringView text) {
     reading.ValueText = text.first(length);
     reading.Value = *value;
     reading.Unit = *unit;
-    const qsizetype mark =
-        std::max(reading.ValueText.indexOf(u'.'), reading.ValueText.indexOf(u','));
-    reading.Decimals = mark < 0 ? 0 : static_cast<int>(length - mark - 1);
+    // The digits after a decimal mark, if there is one.
+    qsizetype mark = length;
+    while (mark > 0 && IsAsciiDigit(text[mark - 1]))
+        --mark;
+    if (mark > 0 && (text[mark - 1] == u'.' || text[mark - 1] == u','))
+        reading.Decimals = static_cast<int>(length - mark);
     return reading;
+}
+
+} // namespace
+
+std::optional<TUnit> ParseUnit(QStringView text) {
+    return ReadUnit(text);
+}
+
+std::optional<TParsedReading> ParseValue(QStringView text) {
+    return ReadValue(text);
 }
 
 std::optional<TParsedReading> ParseReading(QStringView line) {
     line = line.trimmed();
     if (line.isEmpty() || line.size() > MaxReadingLength)
         return std::nullopt;
-    if (auto reading = ParseValue(line))
+    if (auto reading = ReadValue(line))
         return reading;
     const qsizetype colon = line.indexOf(u':');
     if (colon < 0)
         return std::nullopt;
     const QStringView label = WithoutBlanks(line.first(colon));
     if (IsRunningNumber(label)) {
-        auto reading = ParseValue(line.mid(colon + 1));
+        auto reading = ReadValue(line.mid(colon + 1));
         if (reading && reading->Unit != TUnit::None)
             return reading;
         return std::nullopt;
     }
     if (!IsLabel(label))
         return std::nullopt;
-    auto reading = ParseValue(line.mid(colon + 1));
+    auto reading = ReadValue(line.mid(colon + 1));
     if (reading)
         reading->Label = label;
     return reading;

@@ -8,11 +8,11 @@ namespace series {
 
 namespace {
 
-// Cp and Cpk (or Pp and Ppk) for a spread: the two-sided index needs both
-// limits, the one-sided takes the nearer limit there is.
+// Cp and Cpk (or Pp and Ppk) for a spread, with active limits: the two-sided
+// index needs both limits, the one-sided takes the nearer limit there is.
 void Capability(double mean, double spread, const TLimits& limits, std::optional<double>& index,
                 std::optional<double>& centred) {
-    if (spread <= 0 || !std::isfinite(spread) || !limits.Active())
+    if (spread <= 0 || !std::isfinite(spread))
         return;
     std::optional<double> upper, lower;
     if (limits.Upper)
@@ -73,7 +73,8 @@ void TGroupFigures::Add(double value, TUnit unit, int decimals) {
         return;
     }
     const double x = *converted;
-    FDecimals = std::max(FDecimals, ConvertedDecimals(value, decimals, unit, FUnit));
+    FDecimals = std::max(
+        FDecimals, unit == FUnit ? decimals : ConvertedDecimals(value, decimals, unit, FUnit));
     if (FCount > 0)
         FMovingRanges += std::fabs(x - FLast);
     FLast = x;
@@ -123,8 +124,10 @@ TStatistics TGroupFigures::Statistics() const {
     result.ShortTermDeviation = shortTerm;
     result.LowerControlLimit = FMean - MovingRangeE2 * movingRange;
     result.UpperControlLimit = FMean + MovingRangeE2 * movingRange;
-    Capability(FMean, shortTerm, FApplied, result.Cp, result.Cpk);
-    Capability(FMean, s, FApplied, result.Pp, result.Ppk);
+    if (result.HasLimits) {
+        Capability(FMean, shortTerm, FApplied, result.Cp, result.Cpk);
+        Capability(FMean, s, FApplied, result.Pp, result.Ppk);
+    }
     return result;
 }
 
