@@ -24,10 +24,10 @@ std::optional<TVerdict> Judge(double value, const TLimits& limits) {
 }
 
 std::optional<TLimits> ConvertLimits(const TLimits& limits, TUnit unit) {
-    if (limits.Unit == TUnit::None || limits.Unit == unit)
-        return limits;
-    TLimits converted;
+    TLimits converted = limits;
     converted.Unit = unit;
+    if (limits.Unit == TUnit::None || limits.Unit == unit)
+        return converted;
     for (auto [from, to] :
          {std::pair{&limits.Lower, &converted.Lower}, std::pair{&limits.Upper, &converted.Upper}}) {
         if (!*from)

@@ -31,7 +31,7 @@ std::optional<TVerdict> Judge(double value, const TLimits& limits);
 
 // The limits in another unit (exact factors, as readings are converted);
 // none when they have a unit and it does not convert. Limits without a unit
-// are taken as they are.
+// are taken as they are, as limits in that unit.
 std::optional<TLimits> ConvertLimits(const TLimits& limits, TUnit unit);
 
 // The limits of every group by its label, whether the group has readings
