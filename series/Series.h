@@ -19,8 +19,9 @@ namespace series {
 
 // One reading of a series (its text is Text()).
 struct TReading {
-    // The reading's own for as long as the series object lives: never given
-    // to another reading, also not after Clear (IndexOf finds it).
+    // The reading's own for as long as the series object lives, never given
+    // to another reading, not even after Clear: IndexOf finds the reading by
+    // it however many were taken out before it.
     qint64 Id = 0;
     qint64 Time = 0;  // arrival: wall clock, ms since the epoch
     double Value = 0; // as received, in Unit
@@ -44,7 +45,8 @@ public:
     bool AddLine(QStringView line, qint64 time);
     // Takes the newest reading of a group out (a group left without
     // readings goes, and the groups after it move up by one); false when
-    // there is no such group.
+    // there is no such group. It costs a pass over the series, as its
+    // figures are counted again.
     bool RemoveNewest(int group);
     // Takes the newest reading of the series out; false when it is empty.
     bool RemoveNewest() { return RemoveNewest(NewestGroup()); }

@@ -161,7 +161,8 @@ TEST(ReadingParser, ConversionsUseExactFactors) {
         {12.500, 3, TUnit::Millimetre, TUnit::Micrometre, 0}, // 12500
         {-0.0125, 4, TUnit::Millimetre, TUnit::Micrometre, 1},
         {0, 3, TUnit::Inch, TUnit::Millimetre, 0},
-        {1200, 0, TUnit::Micrometre, TUnit::Inch, 5}, // 0.047244...
+        {1200, 0, TUnit::Micrometre, TUnit::Inch, 5},    // 0.047244...
+        {1e-16, 16, TUnit::Inch, TUnit::Millimetre, 17}, // 0.00000000000000254
         {12.345, 3, TUnit::Millimetre, TUnit::Millimetre, 3},
         {12, 2, TUnit::None, TUnit::None, 2},
     };
