@@ -45,8 +45,9 @@ public:
     bool AddLine(QStringView line, qint64 time);
     // Takes the newest reading of a group out (a group left without
     // readings goes, and the groups after it move up by one); false when
-    // there is no such group. It costs a pass over the series, as its
-    // figures are counted again.
+    // there is no such group. The group's figures are counted again, as if
+    // the reading had never come (its moving range goes with it), at the
+    // cost of a pass over the series.
     bool RemoveNewest(int group);
     // Takes the newest reading of the series out; false when it is empty.
     bool RemoveNewest() { return RemoveNewest(NewestGroup()); }
