@@ -1,6 +1,7 @@
 // Arbitrary bytes as received on a link: gathered into lines in chunks, read
 // as readings into a series; each group's figures stay consistent, its CSV
 // export reads back (RFC 4180) as one row per reading with the line's text,
+// taking out a group's newest reading leaves what the other readings make,
 // and taking out every reading leaves an empty series.
 #include "fuzz/FuzzSupport.h"
 
@@ -72,7 +73,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                             "a line is added exactly when it is a reading");
                        });
     }
-    readings.SetLimits({-1, 1});
+    // Limits without a unit on the unlabelled group, in millimetres on the
+    // others (they do not convert where a group has no unit).
+    readings.SetLimits(QString(), {-1, 1});
+    for (int group = 0; group < readings.GroupCount(); ++group)
+        if (!readings.GroupLabel(group).isEmpty())
+            readings.SetLimits(readings.GroupLabel(group), {-1, 1, series::TUnit::Millimetre});
 
     qsizetype listed = 0;
     series::TExportFormat format = series::TExportFormat::ForUserSeparator(comma ? u"," : u".");
@@ -82,9 +88,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const series::TStatistics s = readings.Statistics(group);
         listed += s.Count + s.Excluded;
         fuzzing::Require(s.Count + s.Excluded > 0, "no group is empty");
-        fuzzing::Require(s.Below + s.Within + s.Above == s.Count, "every counted reading judged");
+        fuzzing::Require(s.Below + s.Within + s.Above == (s.HasLimits ? s.Count : 0),
+                         "every counted reading judged where the group has limits");
         fuzzing::Require(!s.Minimum || *s.Minimum <= *s.Maximum, "minimum below maximum");
         fuzzing::Require(!s.StandardDeviation || *s.StandardDeviation >= 0, "s is not negative");
+        fuzzing::Require(!s.MovingRange || *s.MovingRange >= 0, "moving range not negative");
+        fuzzing::Require(!s.Cp == !s.Pp || !s.HasLimits, "Cp and Pp have the same limits");
+        fuzzing::Require(s.Decimals >= 0 && s.Decimals <= 40, "decimals within reason");
 
         const QByteArray csv = series::ExportCsv(readings, group, texts, format);
         fuzzing::Require(csv.startsWith("\xEF\xBB\xBF"), "the CSV has a byte-order mark");
@@ -95,13 +105,43 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (qsizetype i = 0; i < readings.Size(); ++i) {
             if (readings.Reading(i).Group != group)
                 continue;
-            fuzzing::Require(rows[row].size() == 7, "seven fields a row");
+            fuzzing::Require(rows[row].size() == 9, "nine fields a row");
             const QString text = rows[row++][6];
             fuzzing::Require(text == readings.Text(i) || text == u'\'' + readings.Text(i),
                              "the line's text comes back");
         }
     }
     fuzzing::Require(listed == readings.Size(), "every reading in one group");
+
+    // Taking out a group's newest reading leaves the series the other
+    // readings would have made, ids and all.
+    if (readings.GroupCount() > 0) {
+        const int group = static_cast<int>(data[0] % readings.GroupCount());
+        const QString label = readings.GroupLabel(group);
+        const qint64 newestId = readings.Reading(readings.NewestInGroup(group, 1).back()).Id;
+        fuzzing::Require(readings.RemoveNewest(group), "a group has a newest reading");
+        fuzzing::Require(readings.IndexOf(newestId) < 0, "a reading taken out has no index");
+        series::TSeries rebuilt;
+        rebuilt.SetLimits(readings.Limits());
+        for (qsizetype i = 0; i < readings.Size(); ++i) {
+            rebuilt.AddLine(readings.Text(i), readings.Reading(i).Time);
+            fuzzing::Require(readings.IndexOf(readings.Reading(i).Id) == i, "ids find readings");
+        }
+        fuzzing::Require(rebuilt.GroupCount() == readings.GroupCount(), "the same groups");
+        for (int g = 0; g < readings.GroupCount(); ++g) {
+            const series::TStatistics a = readings.Statistics(g);
+            const series::TStatistics b = rebuilt.Statistics(g);
+            fuzzing::Require(readings.GroupLabel(g) == rebuilt.GroupLabel(g), "the same labels");
+            fuzzing::Require(a.Count == b.Count && a.Excluded == b.Excluded && a.Mean == b.Mean &&
+                                 a.MovingRange == b.MovingRange && a.Decimals == b.Decimals &&
+                                 a.Below == b.Below && a.Above == b.Above && a.Unit == b.Unit,
+                             "the figures a series without the reading has");
+            fuzzing::Require(readings.NewestInGroup(g, 150) == rebuilt.NewestInGroup(g, 150),
+                             "the same newest readings");
+        }
+        fuzzing::Require(readings.FindGroup(label) >= 0 || rebuilt.FindGroup(label) < 0,
+                         "a group goes with its last reading");
+    }
 
     while (readings.RemoveNewest()) {
     }

@@ -1,5 +1,7 @@
 #include "Export.h"
 
+#include "FigureText.h"
+
 #include <QDate>
 #include <QDateTime>
 
@@ -69,17 +71,20 @@ void AppendDigits(QString& out, qint64 value, int width) {
         out += QLatin1Char(digits[--count]);
 }
 
-// Arrival times as local ISO 8601 with offset. The zone's offset is looked up
-// once per quarter of an hour of UTC (offsets change only at such instants),
-// not once per reading.
+// Arrival times in local time, as ISO 8601 with milliseconds and offset and
+// as spreadsheets read a date and time (whole seconds, no offset). The zone's
+// offset is looked up once per quarter of an hour of UTC (offsets change only
+// at such instants), not once per reading.
 class TTimeWriter {
 public:
     explicit TTimeWriter(const QTimeZone& zone) : FZone(zone) {}
 
-    void Append(qint64 time, QString& out) {
+    void Append(qint64 time, QString& iso, QString& spreadsheet) {
         // Beyond the years 1 to 9999 the general path writes what it can.
         if (time < -62135596800000 || time > 253402214400000) {
-            out += QDateTime::fromMSecsSinceEpoch(time, FZone).toString(Qt::ISODateWithMs);
+            const QDateTime general = QDateTime::fromMSecsSinceEpoch(time, FZone);
+            iso += general.toString(Qt::ISODateWithMs);
+            spreadsheet += general.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
             return;
         }
         const int offset = Offset(time);
@@ -89,23 +94,26 @@ public:
         const qint64 ms = local - days * Day;
         int year = 0, month = 0, day = 0;
         QDate::fromJulianDay(days + 2440588).getDate(&year, &month, &day);
-        AppendDigits(out, year, 4);
-        out += u'-';
-        AppendDigits(out, month, 2);
-        out += u'-';
-        AppendDigits(out, day, 2);
-        out += u'T';
-        AppendDigits(out, ms / 3600000, 2);
-        out += u':';
-        AppendDigits(out, ms / 60000 % 60, 2);
-        out += u':';
-        AppendDigits(out, ms / 1000 % 60, 2);
-        out += u'.';
-        AppendDigits(out, ms % 1000, 3);
-        out += offset < 0 ? u'-' : u'+';
-        AppendDigits(out, std::abs(offset) / 3600, 2);
-        out += u':';
-        AppendDigits(out, std::abs(offset) / 60 % 60, 2);
+        const qsizetype start = iso.size();
+        AppendDigits(iso, year, 4);
+        iso += u'-';
+        AppendDigits(iso, month, 2);
+        iso += u'-';
+        AppendDigits(iso, day, 2);
+        iso += u'T';
+        AppendDigits(iso, ms / 3600000, 2);
+        iso += u':';
+        AppendDigits(iso, ms / 60000 % 60, 2);
+        iso += u':';
+        AppendDigits(iso, ms / 1000 % 60, 2);
+        spreadsheet += QStringView(iso).mid(start);
+        spreadsheet[spreadsheet.size() - 9] = u' ';
+        iso += u'.';
+        AppendDigits(iso, ms % 1000, 3);
+        iso += offset < 0 ? u'-' : u'+';
+        AppendDigits(iso, std::abs(offset) / 3600, 2);
+        iso += u':';
+        AppendDigits(iso, std::abs(offset) / 60 % 60, 2);
     }
 
 private:
@@ -154,30 +162,43 @@ template <typename Done>
 void WriteRows(const TSeries& series, int group, const TExportTexts& texts,
                const TExportFormat& format, QChar separator, const Done& done) {
     TRowWriter row(separator);
-    for (const QString* caption : {&texts.Number, &texts.Time, &texts.Value, &texts.Unit,
-                                   &texts.Label, &texts.Verdict, &texts.Text})
+    for (const QString* caption :
+         {&texts.Number, &texts.Time, &texts.Value, &texts.Unit, &texts.Label, &texts.Verdict,
+          &texts.Text, &texts.GroupValue, &texts.LocalTime})
         row.Field(*caption);
     done(row.Line());
     const QString label =
         group >= 0 && group < series.GroupCount() ? series.GroupLabel(group) : QString();
+    // One count of decimals for the column of values in the group's unit, so
+    // every row of the group reads alike.
+    const TStatistics statistics = series.Statistics(group);
     TTimeWriter times(format.Zone);
     QString time;
+    QString localTime;
+    QString groupValue;
     qsizetype number = 0;
     for (qsizetype i = 0; i < series.Size(); ++i) {
         const TReading reading = series.Reading(i);
         if (reading.Group != group)
             continue;
         const QString text = series.Text(i);
+        const std::optional<double> value = series.GroupValue(i);
         row.Next();
         row.Field(QString::number(++number));
         time.resize(0);
-        times.Append(reading.Time, time);
+        localTime.resize(0);
+        times.Append(reading.Time, time, localTime);
         row.Field(time);
         row.Field(ValueText(text, format.DecimalSeparator));
         row.Field(UnitName(reading.Unit));
         row.Field(label, true);
-        row.Field(VerdictWord(series.Verdict(i), texts));
+        row.Field(VerdictWord(value ? Judge(*value, statistics.Limits) : std::nullopt, texts));
         row.Field(text, true);
+        groupValue.resize(0);
+        if (value)
+            AppendNumber(groupValue, *value, statistics.Decimals, format.DecimalSeparator);
+        row.Field(groupValue);
+        row.Field(localTime);
         done(row.Line());
     }
 }
@@ -192,7 +213,8 @@ TExportFormat TExportFormat::ForUserSeparator(QStringView separator) {
 
 QString IsoTime(qint64 time, const QTimeZone& zone) {
     QString text;
-    TTimeWriter(zone).Append(time, text);
+    QString spreadsheet;
+    TTimeWriter(zone).Append(time, text, spreadsheet);
     return text;
 }
 

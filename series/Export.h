@@ -22,6 +22,10 @@ struct TExportTexts {
     QString Below;
     QString Within;
     QString Above;
+    // The captions of the two columns after the line's text (the window may
+    // name the group's unit, "Wert (mm)").
+    QString GroupValue = QStringLiteral("Wert in der Einheit der Gruppe");
+    QString LocalTime = QStringLiteral("Datum und Uhrzeit");
 };
 
 // How numbers and times are written.
@@ -39,7 +43,10 @@ struct TExportFormat {
 // The rows of one group: a header, then per reading its number in the group,
 // its arrival time (ISO 8601 with milliseconds and offset), the value as
 // received in its own unit, the unit, the label, the verdict (empty without
-// limits, or for a reading left out of the figures) and the line's text.
+// limits, or for a reading left out of the figures), the line's text, the
+// value in the group's unit with the group's decimals (empty for a reading
+// left out), and the local arrival time as spreadsheets read a date and time
+// (2026-12-08 10:15:30, the second not rounded up).
 // Texts that a spreadsheet would take for a formula (a label or line starting
 // with "=", "+", "-" or "@", after any blanks) get a leading "'".
 

@@ -4,6 +4,7 @@
 #include <QtNumeric>
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 namespace series {
@@ -11,9 +12,24 @@ namespace series {
 namespace {
 
 constexpr int UnitBits = 3;
+constexpr int DecimalBits = 5;
+constexpr int GroupShift = UnitBits + DecimalBits;
 constexpr quint32 UnitMask = (1u << UnitBits) - 1;
-constexpr int MaxGroups = 1 << (32 - UnitBits);
+constexpr quint32 DecimalMask = (1u << DecimalBits) - 1;
+constexpr int MaxGroups = 1 << (32 - GroupShift);
 constexpr qint32 FarTime = std::numeric_limits<qint32>::min();
+
+TUnit UnitOf(quint32 packed) {
+    return static_cast<TUnit>(packed & UnitMask);
+}
+
+int DecimalsOf(quint32 packed) {
+    return static_cast<int>(packed >> UnitBits & DecimalMask);
+}
+
+int GroupOf(quint32 packed) {
+    return static_cast<int>(packed >> GroupShift);
+}
 
 QStringView WithoutLineEnd(QStringView line) {
     while (!line.isEmpty() && (line.back() == u'\n' || line.back() == u'\r'))
@@ -31,6 +47,12 @@ void AppendUtf8(QByteArray& out, QStringView text) {
     out.resize(end - out.constData());
 }
 
+// Moves the elements after slot one down, over it.
+template <typename T, std::size_t N> void Close(std::array<T, N>& column, int slot, int size) {
+    std::memmove(column.data() + slot, column.data() + slot + 1,
+                 static_cast<std::size_t>(size - slot - 1) * sizeof(T));
+}
+
 } // namespace
 
 bool TSeries::AddLine(QStringView line, qint64 time) {
@@ -43,6 +65,7 @@ bool TSeries::AddLine(QStringView line, qint64 time) {
     if (FBlocks.empty() || FBlocks.back()->Size == TBlock::Capacity) {
         FBlocks.push_back(std::make_unique_for_overwrite<TBlock>());
         FBlocks.back()->BaseTime = time;
+        FStarts.push_back(FSize);
     }
     TBlock& block = *FBlocks.back();
     const int slot = block.Size++;
@@ -53,14 +76,21 @@ bool TSeries::AddLine(QStringView line, qint64 time) {
         block.Times[slot] = static_cast<qint32>(offset);
     } else {
         block.Times[slot] = FarTime;
-        FFarTimes.insert(FSize, time);
+        block.FarTimes.emplace_back(slot, time);
     }
+    const int decimals = std::min(reading->Decimals, static_cast<int>(DecimalMask));
     block.Values[slot] = reading->Value;
     block.TextEnds[slot] = static_cast<quint32>(block.Text.size());
-    block.GroupUnits[slot] =
-        static_cast<quint32>(group) << UnitBits | static_cast<quint32>(reading->Unit);
-    FGroups[static_cast<std::size_t>(group)].Add(FSize, reading->Value, reading->Unit, FLimits);
+    block.Packed[slot] = static_cast<quint32>(group) << GroupShift |
+                         static_cast<quint32>(decimals) << UnitBits |
+                         static_cast<quint32>(reading->Unit);
+    TGroup& added = FGroups[static_cast<std::size_t>(group)];
+    added.Figures.Add(reading->Value, reading->Unit, decimals);
+    if (static_cast<qsizetype>(added.Recent.size()) == RecentCount)
+        added.Recent.erase(added.Recent.begin());
+    added.Recent.push_back(FSize);
     ++FSize;
+    ++FNextId;
     ++FRevision;
     return true;
 }
@@ -75,108 +105,208 @@ int TSeries::GroupFor(QStringView label) {
             return -1;
         found = FGroupIndex.insert(key, GroupCount());
         FGroups.push_back({key, {}, {}});
+        FGroups.back().Figures.SetLimits(FLimits.Find(key));
     }
     FLastGroup = found.value();
     return FLastGroup;
 }
 
-bool TSeries::RemoveNewest() {
-    if (IsEmpty())
+bool TSeries::RemoveNewest(int group) {
+    if (group < 0 || group >= GroupCount())
         return false;
-    const int group = GroupAt(Size() - 1);
-    TBlock& block = *FBlocks.back();
-    --block.Size;
-    block.Text.truncate(block.Size == 0 ? 0 : block.TextEnds[block.Size - 1]);
-    if (block.Size == 0)
-        FBlocks.pop_back();
-    --FSize;
-    FFarTimes.remove(FSize);
-    // Only the newest group can have lost its last reading: every other one
-    // began before it.
+    const qsizetype index = FGroups[static_cast<std::size_t>(group)].Recent.back();
+    RemoveAt(index);
+    for (TGroup& other : FGroups)
+        for (qsizetype& recent : other.Recent)
+            recent -= recent > index ? 1 : 0;
     Recount(group);
-    if (group == GroupCount() - 1 && FGroups.back().Figures.Size() == 0) {
-        FGroupIndex.remove(FGroups.back().Label);
-        FGroups.pop_back();
-        FLastGroup = -1;
-    }
+    FindRecent(group);
+    if (FGroups[static_cast<std::size_t>(group)].Figures.Size() == 0)
+        DropGroup(group);
     ++FRevision;
     return true;
 }
 
+void TSeries::RemoveAt(qsizetype index) {
+    const qint64 id = IdAt(index);
+    FRemovedIds.insert(std::lower_bound(FRemovedIds.begin(), FRemovedIds.end(), id), id);
+    const auto at = static_cast<std::size_t>(
+        std::upper_bound(FStarts.begin(), FStarts.end(), index) - FStarts.begin() - 1);
+    TBlock& block = *FBlocks[at];
+    const int slot = static_cast<int>(index - FStarts[at]);
+    const quint32 begin = slot == 0 ? 0 : block.TextEnds[static_cast<std::size_t>(slot - 1)];
+    const quint32 length = block.TextEnds[static_cast<std::size_t>(slot)] - begin;
+    block.Text.remove(begin, length);
+    Close(block.Times, slot, block.Size);
+    Close(block.Values, slot, block.Size);
+    Close(block.Packed, slot, block.Size);
+    Close(block.TextEnds, slot, block.Size);
+    for (int later = slot; later < block.Size - 1; ++later)
+        block.TextEnds[static_cast<std::size_t>(later)] -= length;
+    std::erase_if(block.FarTimes, [slot](const auto& far) { return far.first == slot; });
+    for (auto& far : block.FarTimes)
+        far.first -= far.first > slot ? 1 : 0;
+    --block.Size;
+    if (block.Size == 0) {
+        FBlocks.erase(FBlocks.begin() + static_cast<std::ptrdiff_t>(at));
+        FStarts.erase(FStarts.begin() + static_cast<std::ptrdiff_t>(at));
+    }
+    for (std::size_t later = at; later < FStarts.size(); ++later)
+        FStarts[later] -= FStarts[later] > index ? 1 : 0;
+    FDense = std::all_of(FBlocks.begin(), FBlocks.empty() ? FBlocks.end() : FBlocks.end() - 1,
+                         [](const auto& full) { return full->Size == TBlock::Capacity; });
+    --FSize;
+}
+
+void TSeries::DropGroup(int group) {
+    FGroupIndex.remove(FGroups[static_cast<std::size_t>(group)].Label);
+    FGroups.erase(FGroups.begin() + group);
+    for (auto number = FGroupIndex.begin(); number != FGroupIndex.end(); ++number)
+        number.value() -= number.value() > group ? 1 : 0;
+    for (const auto& block : FBlocks)
+        for (int slot = 0; slot < block->Size; ++slot)
+            if (GroupOf(block->Packed[static_cast<std::size_t>(slot)]) > group)
+                block->Packed[static_cast<std::size_t>(slot)] -= 1u << GroupShift;
+    FLastGroup = -1;
+}
+
 void TSeries::Clear() {
     FBlocks.clear();
+    FStarts.clear();
+    FDense = true;
     FSize = 0;
-    FFarTimes.clear();
     FGroups = {};
     FGroupIndex = {};
     FLastGroup = -1;
+    FFirstId = FNextId;
+    FRemovedIds.clear();
     ++FRevision;
-}
-
-void TSeries::TGroup::Add(qsizetype index, double value, TUnit unit, const TLimits& limits) {
-    Figures.Add(value, unit, limits);
-    if (static_cast<qsizetype>(Recent.size()) == RecentCount)
-        Recent.erase(Recent.begin());
-    Recent.push_back(index);
 }
 
 void TSeries::Recount(int group) {
-    TGroup& counted = FGroups[static_cast<std::size_t>(group)];
-    counted.Figures = {};
-    counted.Recent.clear();
-    for (qsizetype i = 0; i < Size(); ++i)
-        if (GroupAt(i) == group)
-            counted.Add(i, Reading(i).Value, UnitAt(i), FLimits);
+    for (std::size_t g = 0; g < FGroups.size(); ++g)
+        if (group < 0 || static_cast<int>(g) == group)
+            FGroups[g].Figures.Restart();
+    for (const auto& block : FBlocks) {
+        for (int slot = 0; slot < block->Size; ++slot) {
+            const quint32 packed = block->Packed[static_cast<std::size_t>(slot)];
+            if (group >= 0 && GroupOf(packed) != group)
+                continue;
+            FGroups[static_cast<std::size_t>(GroupOf(packed))].Figures.Add(
+                block->Values[static_cast<std::size_t>(slot)], UnitOf(packed), DecimalsOf(packed));
+        }
+    }
 }
 
-void TSeries::SetLimits(const TLimits& limits) {
-    if (limits == FLimits)
+void TSeries::FindRecent(int group) {
+    std::vector<qsizetype>& recent = FGroups[static_cast<std::size_t>(group)].Recent;
+    recent.clear();
+    for (qsizetype i = Size() - 1; i >= 0 && static_cast<qsizetype>(recent.size()) < RecentCount;
+         --i)
+        if (GroupAt(i) == group)
+            recent.push_back(i);
+    std::reverse(recent.begin(), recent.end());
+}
+
+void TSeries::SetLimits(const QString& label, const TLimits& limits) {
+    if (!FLimits.Set(label, limits))
         return;
-    FLimits = limits;
-    for (TGroup& group : FGroups)
-        group.Figures = {};
-    for (qsizetype i = 0; i < Size(); ++i)
-        FGroups[static_cast<std::size_t>(GroupAt(i))].Figures.Add(Reading(i).Value, UnitAt(i),
-                                                                  FLimits);
+    const int group = FindGroup(label);
+    if (group >= 0) {
+        FGroups[static_cast<std::size_t>(group)].Figures.SetLimits(limits);
+        Recount(group);
+    }
     ++FRevision;
 }
 
-const TSeries::TBlock& TSeries::BlockOf(qsizetype index) const {
-    return *FBlocks[static_cast<std::size_t>(index / TBlock::Capacity)];
+void TSeries::SetLimits(const TLimitStore& store) {
+    if (store == FLimits)
+        return;
+    FLimits = store;
+    for (TGroup& group : FGroups)
+        group.Figures.SetLimits(FLimits.Find(group.Label));
+    Recount(-1);
+    ++FRevision;
 }
 
-TUnit TSeries::UnitAt(qsizetype index) const {
-    return static_cast<TUnit>(BlockOf(index).GroupUnits[Slot(index)] & UnitMask);
+TSeries::TPlace TSeries::Place(qsizetype index) const {
+    if (FDense)
+        return {FBlocks[static_cast<std::size_t>(index / TBlock::Capacity)].get(),
+                static_cast<int>(index % TBlock::Capacity)};
+    const auto after = std::upper_bound(FStarts.begin(), FStarts.end(), index);
+    const auto block = static_cast<std::size_t>(after - FStarts.begin() - 1);
+    return {FBlocks[block].get(), static_cast<int>(index - FStarts[block])};
+}
+
+quint32 TSeries::PackedAt(qsizetype index) const {
+    const TPlace place = Place(index);
+    return place.Block->Packed[static_cast<std::size_t>(place.Slot)];
 }
 
 int TSeries::GroupAt(qsizetype index) const {
-    return static_cast<int>(BlockOf(index).GroupUnits[Slot(index)] >> UnitBits);
+    return GroupOf(PackedAt(index));
+}
+
+qint64 TSeries::IdAt(qsizetype index) const {
+    // The removed id j left its gap before the reading now at index
+    // FRemovedIds[j] - j - FFirstId; those gaps ascend with j.
+    std::size_t low = 0, high = FRemovedIds.size();
+    while (low < high) {
+        const std::size_t middle = (low + high) / 2;
+        if (FRemovedIds[middle] - static_cast<qint64>(middle) - FFirstId <= index)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return FFirstId + index + static_cast<qint64>(low);
+}
+
+qsizetype TSeries::IndexOf(qint64 id) const {
+    if (id < FFirstId || id >= FNextId)
+        return -1;
+    const auto removed = std::lower_bound(FRemovedIds.begin(), FRemovedIds.end(), id);
+    if (removed != FRemovedIds.end() && *removed == id)
+        return -1;
+    return id - FFirstId - (removed - FRemovedIds.begin());
 }
 
 TReading TSeries::Reading(qsizetype index) const {
-    const TBlock& block = BlockOf(index);
-    const int slot = Slot(index);
-    const qint64 time =
-        block.Times[slot] == FarTime ? FFarTimes.value(index) : block.BaseTime + block.Times[slot];
-    return {time, block.Values[slot], UnitAt(index), GroupAt(index)};
+    const TPlace place = Place(index);
+    const TBlock& block = *place.Block;
+    const auto slot = static_cast<std::size_t>(place.Slot);
+    qint64 time = block.BaseTime + block.Times[slot];
+    if (block.Times[slot] == FarTime) {
+        const auto far =
+            std::lower_bound(block.FarTimes.begin(), block.FarTimes.end(),
+                             std::pair{place.Slot, std::numeric_limits<qint64>::min()});
+        time = far->second;
+    }
+    const quint32 packed = block.Packed[slot];
+    return {IdAt(index),        time,           block.Values[slot], UnitOf(packed),
+            DecimalsOf(packed), GroupOf(packed)};
 }
 
 QString TSeries::Text(qsizetype index) const {
-    const TBlock& block = BlockOf(index);
-    const int slot = Slot(index);
+    const TPlace place = Place(index);
+    const TBlock& block = *place.Block;
+    const auto slot = static_cast<std::size_t>(place.Slot);
     const qsizetype begin = slot == 0 ? 0 : block.TextEnds[slot - 1];
     return QString::fromUtf8(block.Text.constData() + begin, block.TextEnds[slot] - begin);
 }
 
 std::optional<double> TSeries::GroupValue(qsizetype index) const {
-    const TReading reading = Reading(index);
-    const TUnit unit = FGroups[static_cast<std::size_t>(reading.Group)].Figures.Unit();
-    return ConvertValue(reading.Value, reading.Unit, unit);
+    const TPlace place = Place(index);
+    const quint32 packed = place.Block->Packed[static_cast<std::size_t>(place.Slot)];
+    const TUnit unit = FGroups[static_cast<std::size_t>(GroupOf(packed))].Figures.Unit();
+    return ConvertValue(place.Block->Values[static_cast<std::size_t>(place.Slot)], UnitOf(packed),
+                        unit);
 }
 
 std::optional<TVerdict> TSeries::Verdict(qsizetype index) const {
     const auto value = GroupValue(index);
-    return value ? Judge(*value, FLimits) : std::nullopt;
+    if (!value)
+        return std::nullopt;
+    return Judge(*value, FGroups[static_cast<std::size_t>(GroupAt(index))].Figures.Limits());
 }
 
 QString TSeries::GroupLabel(int group) const {
@@ -191,7 +321,7 @@ int TSeries::FindGroup(QStringView label) const {
 TStatistics TSeries::Statistics(int group) const {
     if (group < 0 || group >= GroupCount())
         return {};
-    return FGroups[static_cast<std::size_t>(group)].Figures.Statistics(FLimits);
+    return FGroups[static_cast<std::size_t>(group)].Figures.Statistics();
 }
 
 std::vector<qsizetype> TSeries::NewestInGroup(int group, qsizetype count) const {

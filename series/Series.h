@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Limits.h"
 #include "Reading.h"
 #include "Statistics.h"
 
@@ -11,22 +12,28 @@
 #include <array>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace series {
 
 // One reading of a series (its text is Text()).
 struct TReading {
+    // The reading's own for as long as the series object lives, never given
+    // to another reading, not even after Clear: IndexOf finds the reading by
+    // it however many were taken out before it.
+    qint64 Id = 0;
     qint64 Time = 0;  // arrival: wall clock, ms since the epoch
     double Value = 0; // as received, in Unit
     TUnit Unit = TUnit::None;
+    int Decimals = 0; // as written
     int Group = 0;
 };
 
 // The readings received since the series began, grouped by label (the
 // unlabelled ones form one group, as any other). Groups are numbered in the
 // order they were first seen; the figures of every group and the counts
-// against the limits follow each added reading at constant cost.
+// against its limits follow each added reading at constant cost.
 //
 // A reading takes 20 bytes plus its text in UTF-8, so a million of them fit in
 // some 32 MB. They are kept in blocks of a fixed number that never move: a
@@ -36,8 +43,14 @@ public:
     // Adds the line if it is a reading (ParseReading); false if not.
     // The line's text is kept without its line end.
     bool AddLine(QStringView line, qint64 time);
-    // Takes the newest reading out; false when the series is empty.
-    bool RemoveNewest();
+    // Takes the newest reading of a group out (a group left without
+    // readings goes, and the groups after it move up by one); false when
+    // there is no such group. The group's figures are counted again, as if
+    // the reading had never come (its moving range goes with it), at the
+    // cost of a pass over the series.
+    bool RemoveNewest(int group);
+    // Takes the newest reading of the series out; false when it is empty.
+    bool RemoveNewest() { return RemoveNewest(NewestGroup()); }
     // Begins a new series: no readings, no groups; the limits stay.
     void Clear();
 
@@ -46,10 +59,12 @@ public:
     // Index from 0 (the oldest) to Size() - 1 (the newest).
     TReading Reading(qsizetype index) const;
     QString Text(qsizetype index) const;
+    // The index of the reading with this id; -1 when it is not in the series.
+    qsizetype IndexOf(qint64 id) const;
     // The reading in its group's unit; none when it is left out of the figures.
     std::optional<double> GroupValue(qsizetype index) const;
-    // Its verdict against the limits in its group's unit; none without
-    // limits or when it is left out of the figures.
+    // Its verdict against its group's limits in the group's unit; none
+    // without limits or when it is left out of the figures.
     std::optional<TVerdict> Verdict(qsizetype index) const;
 
     int GroupCount() const { return static_cast<int>(FGroups.size()); }
@@ -58,7 +73,7 @@ public:
     // The group with this label, or -1.
     int FindGroup(QStringView label) const;
     // The group to show by default: the newest reading's; -1 when empty.
-    int NewestGroup() const { return IsEmpty() ? -1 : Reading(Size() - 1).Group; }
+    int NewestGroup() const { return IsEmpty() ? -1 : GroupAt(Size() - 1); }
     TStatistics Statistics(int group) const;
     // The indices of the group's newest readings, at most count, oldest first
     // (what a run chart draws). Up to RecentCount of them are kept at hand for
@@ -66,10 +81,12 @@ public:
     static constexpr qsizetype RecentCount = 100;
     std::vector<qsizetype> NewestInGroup(int group, qsizetype count) const;
 
-    // Limits apply to every group, each in its own unit. Setting other limits
-    // recounts the series once.
-    void SetLimits(const TLimits& limits);
-    const TLimits& Limits() const { return FLimits; }
+    // The limits of every label, kept across Clear. Setting one label's
+    // limits (empty ones take them away) recounts its group.
+    const TLimitStore& Limits() const { return FLimits; }
+    void SetLimits(const QString& label, const TLimits& limits);
+    // Replaces the whole store (as the settings file holds it).
+    void SetLimits(const TLimitStore& store);
 
     // Changes with every change of readings or limits, so a view can tell
     // whether it is up to date without comparing contents.
@@ -80,37 +97,52 @@ private:
         QString Label;
         TGroupFigures Figures;
         std::vector<qsizetype> Recent; // its newest readings, at most RecentCount
-        void Add(qsizetype index, double value, TUnit unit, const TLimits& limits);
     };
 
-    // Readings column by column, a block at a time.
+    // Readings column by column, a block at a time. Only the newest block
+    // grows; one that lost a reading in its middle stays short.
     struct TBlock {
         static constexpr int Capacity = 4096;
         qint64 BaseTime = 0;                // the first reading's
         std::array<qint32, Capacity> Times; // ms after BaseTime, or FarTime
         std::array<double, Capacity> Values;
-        std::array<quint32, Capacity> GroupUnits; // group << 3 | unit
-        std::array<quint32, Capacity> TextEnds;   // end of each text in Text
+        std::array<quint32, Capacity> Packed;   // group << 8 | decimals << 3 | unit
+        std::array<quint32, Capacity> TextEnds; // end of each text in Text
         QByteArray Text;
+        // Times more than 24 days from BaseTime (or a clock set back as
+        // far), by slot.
+        std::vector<std::pair<int, qint64>> FarTimes;
         int Size = 0;
+    };
+    struct TPlace {
+        const TBlock* Block;
+        int Slot;
     };
 
     int GroupFor(QStringView label);
+    void RemoveAt(qsizetype index);
+    void DropGroup(int group);
+    // The figures of a group again from its readings (of every group: -1).
     void Recount(int group);
-    const TBlock& BlockOf(qsizetype index) const;
-    static int Slot(qsizetype index) { return static_cast<int>(index % TBlock::Capacity); }
-    TUnit UnitAt(qsizetype index) const;
+    void FindRecent(int group);
+    TPlace Place(qsizetype index) const;
+    quint32 PackedAt(qsizetype index) const;
     int GroupAt(qsizetype index) const;
+    qint64 IdAt(qsizetype index) const;
 
     std::vector<std::unique_ptr<TBlock>> FBlocks;
+    std::vector<qsizetype> FStarts; // the index of each block's first reading
+    bool FDense = true;             // every block but the newest full: index / Capacity finds it
     qsizetype FSize = 0;
-    // Times more than 24 days from their block's first (or a clock set back
-    // as far), by index.
-    QHash<qsizetype, qint64> FFarTimes;
     std::vector<TGroup> FGroups;
     QHash<QString, int> FGroupIndex;
     int FLastGroup = -1; // spares the lookup for a run of one label
-    TLimits FLimits;
+    TLimitStore FLimits;
+    // Ids: the first reading since Clear had FFirstId, each later one the
+    // next number; those taken out are listed, ascending.
+    qint64 FFirstId = 0;
+    qint64 FNextId = 0;
+    std::vector<qint64> FRemovedIds;
     quint64 FRevision = 0;
 };
 

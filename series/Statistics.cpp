@@ -2,40 +2,70 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace series {
 
-bool TLimits::Active() const {
-    const auto finite = [](const std::optional<double>& limit) {
-        return !limit || std::isfinite(*limit);
-    };
-    if (!finite(Lower) || !finite(Upper) || (!Lower && !Upper))
-        return false;
-    return !(Lower && Upper && *Lower > *Upper);
+namespace {
+
+// Cp and Cpk (or Pp and Ppk) for a spread, with active limits: the two-sided
+// index needs both limits, the one-sided takes the nearer limit there is.
+void Capability(double mean, double spread, const TLimits& limits, std::optional<double>& index,
+                std::optional<double>& centred) {
+    if (spread <= 0 || !std::isfinite(spread))
+        return;
+    std::optional<double> upper, lower;
+    if (limits.Upper)
+        upper = (*limits.Upper - mean) / (3 * spread);
+    if (limits.Lower)
+        lower = (mean - *limits.Lower) / (3 * spread);
+    if (upper && lower) {
+        index = (*limits.Upper - *limits.Lower) / (6 * spread);
+        centred = std::min(*upper, *lower);
+    } else {
+        centred = upper ? upper : lower;
+    }
 }
 
-std::optional<TVerdict> Judge(double value, const TLimits& limits) {
-    if (!limits.Active())
-        return std::nullopt;
-    if (limits.Lower && value < *limits.Lower)
-        return TVerdict::Below;
-    if (limits.Upper && value > *limits.Upper)
-        return TVerdict::Above;
-    return TVerdict::Within;
+} // namespace
+
+bool OutsideControlLimits(double value, const TStatistics& statistics) {
+    return (statistics.LowerControlLimit && value < *statistics.LowerControlLimit) ||
+           (statistics.UpperControlLimit && value > *statistics.UpperControlLimit);
+}
+
+void TGroupFigures::SetLimits(const TLimits& limits) {
+    FLimits = limits;
+    ApplyLimits();
+}
+
+void TGroupFigures::ApplyLimits() {
+    const std::optional<TLimits> applied = ConvertLimits(FLimits, FUnit);
+    FLimitsConvert = applied.has_value();
+    FApplied = applied.value_or(TLimits());
+}
+
+void TGroupFigures::Restart() {
+    Reset();
+    FExcluded = 0;
+    if (std::exchange(FUnit, TUnit::None) != TUnit::None)
+        ApplyLimits();
 }
 
 void TGroupFigures::Reset() {
     FCount = 0;
-    FMean = FSquares = FMinimum = FMaximum = 0;
+    FDecimals = 0;
+    FMean = FSquares = FMinimum = FMaximum = FLast = FMovingRanges = 0;
     FBelow = FWithin = FAbove = 0;
 }
 
-void TGroupFigures::Add(double value, TUnit unit, const TLimits& limits) {
+void TGroupFigures::Add(double value, TUnit unit, int decimals) {
     if (FUnit == TUnit::None && unit != TUnit::None) {
         // The unitless readings counted so far cannot be converted.
         FExcluded += FCount;
         Reset();
         FUnit = unit;
+        ApplyLimits();
     }
     const auto converted = ConvertValue(value, unit, FUnit);
     if (!converted) {
@@ -43,13 +73,18 @@ void TGroupFigures::Add(double value, TUnit unit, const TLimits& limits) {
         return;
     }
     const double x = *converted;
+    FDecimals = std::max(
+        FDecimals, unit == FUnit ? decimals : ConvertedDecimals(value, decimals, unit, FUnit));
+    if (FCount > 0)
+        FMovingRanges += std::fabs(x - FLast);
+    FLast = x;
     ++FCount;
     const double delta = x - FMean;
     FMean += delta / static_cast<double>(FCount);
     FSquares += delta * (x - FMean);
     FMinimum = FCount == 1 ? x : std::min(FMinimum, x);
     FMaximum = FCount == 1 ? x : std::max(FMaximum, x);
-    if (const auto verdict = Judge(x, limits)) {
+    if (const auto verdict = Judge(x, FApplied)) {
         if (*verdict == TVerdict::Below)
             ++FBelow;
         else if (*verdict == TVerdict::Above)
@@ -59,12 +94,15 @@ void TGroupFigures::Add(double value, TUnit unit, const TLimits& limits) {
     }
 }
 
-TStatistics TGroupFigures::Statistics(const TLimits& limits) const {
+TStatistics TGroupFigures::Statistics() const {
     TStatistics result;
     result.Unit = FUnit;
+    result.Decimals = FDecimals;
     result.Count = FCount;
     result.Excluded = FExcluded;
-    result.HasLimits = limits.Active();
+    result.Limits = FApplied;
+    result.LimitsConvert = FLimitsConvert;
+    result.HasLimits = FApplied.Active();
     if (result.HasLimits) {
         result.Below = FBelow;
         result.Within = FWithin;
@@ -79,19 +117,16 @@ TStatistics TGroupFigures::Statistics(const TLimits& limits) const {
     if (FCount < 2)
         return result;
     const double s = std::sqrt(std::max(FSquares, 0.0) / static_cast<double>(FCount - 1));
+    const double movingRange = FMovingRanges / static_cast<double>(FCount - 1);
+    const double shortTerm = movingRange / MovingRangeD2;
     result.StandardDeviation = s;
-    if (s == 0 || !result.HasLimits)
-        return result;
-    std::optional<double> upper, lower;
-    if (limits.Upper)
-        upper = (*limits.Upper - FMean) / (3 * s);
-    if (limits.Lower)
-        lower = (FMean - *limits.Lower) / (3 * s);
-    if (upper && lower) {
-        result.Cp = (*limits.Upper - *limits.Lower) / (6 * s);
-        result.Cpk = std::min(*upper, *lower);
-    } else {
-        result.Cpk = upper ? upper : lower;
+    result.MovingRange = movingRange;
+    result.ShortTermDeviation = shortTerm;
+    result.LowerControlLimit = FMean - MovingRangeE2 * movingRange;
+    result.UpperControlLimit = FMean + MovingRangeE2 * movingRange;
+    if (result.HasLimits) {
+        Capability(FMean, shortTerm, FApplied, result.Cp, result.Cpk);
+        Capability(FMean, s, FApplied, result.Pp, result.Ppk);
     }
     return result;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Limits.h"
 #include "Reading.h"
 
 #include <QtGlobal>
@@ -8,28 +9,22 @@
 
 namespace series {
 
-// Tolerance limits in the shown group's unit; either may be absent. Limits
-// that are not finite, or a lower above the upper one, count as none.
-struct TLimits {
-    std::optional<double> Lower;
-    std::optional<double> Upper;
-
-    bool Active() const;
-    bool operator==(const TLimits&) const = default;
-};
-
-enum class TVerdict : quint8 { Below, Within, Above };
-
-// The verdict on a value in the limits' unit; none without active limits.
-// A value on a limit is within.
-std::optional<TVerdict> Judge(double value, const TLimits& limits);
-
-// The figures of one group. Count is the readings in the figures; Excluded
-// those listed but left out (no unit while the group has one). Each figure
-// is absent where it cannot be given: without readings; s, Cp and Cpk with
-// fewer than two readings or s = 0; Cp with one limit.
+// The figures of one group of individual readings. Count is the readings in
+// the figures; Excluded those listed but left out (no unit while the group
+// has one). Each figure is absent where it cannot be given: without
+// readings; the spreads, the indices and the control limits with fewer than
+// two readings; an index where its spread is 0; Cp and Pp without both
+// limits.
+//
+// The short-term spread is the average moving range (between readings that
+// follow one another in the figures: one left out is stepped over) divided
+// by d2 = 1.128; Cp and Cpk use it. Pp and Ppk use the overall standard
+// deviation (n - 1). The control limits of the individuals chart are the
+// mean +- 2.66 average moving ranges.
 struct TStatistics {
     TUnit Unit = TUnit::None; // the group's unit: that of its first reading with one
+    // The most decimals of a reading in the figures, in the group's unit.
+    int Decimals = 0;
     qsizetype Count = 0;
     qsizetype Excluded = 0;
     std::optional<double> Minimum;
@@ -37,37 +32,68 @@ struct TStatistics {
     std::optional<double> Range;
     std::optional<double> Mean;
     std::optional<double> StandardDeviation; // sample (n - 1)
+    std::optional<double> MovingRange;       // average
+    std::optional<double> ShortTermDeviation;
+    std::optional<double> LowerControlLimit;
+    std::optional<double> UpperControlLimit;
+    // The group's limits in its unit; inactive when it has none, or when
+    // theirs does not convert into it (LimitsConvert false).
+    TLimits Limits;
+    bool LimitsConvert = true;
     bool HasLimits = false;
     qsizetype Below = 0;
     qsizetype Within = 0;
     qsizetype Above = 0;
     std::optional<double> Cp;
     std::optional<double> Cpk;
+    std::optional<double> Pp;
+    std::optional<double> Ppk;
 };
 
-// Running figures of one group, a reading at a time (Welford's update, so a
-// long series with a large offset keeps its precision).
+inline constexpr double MovingRangeD2 = 1.128;
+inline constexpr double MovingRangeE2 = 2.66;
+
+// Whether a value in the group's unit lies beyond the control limits.
+bool OutsideControlLimits(double value, const TStatistics& statistics);
+
+// Running figures of one group, a reading at a time at constant cost
+// (Welford's update, so a long series with a large offset keeps its
+// precision).
 class TGroupFigures {
 public:
-    // Adds a reading in its own unit; the first one with a unit fixes the
-    // group's unit. Readings without a unit count only as long as the group
-    // has none.
-    void Add(double value, TUnit unit, const TLimits& limits);
+    // The group's limits as kept (in any unit); the readings counted so far
+    // keep the verdicts they had: Restart and add them again.
+    void SetLimits(const TLimits& limits);
+    // Drops the readings, keeping the limits.
+    void Restart();
+    // Adds a reading in its own unit with the decimals it was written with;
+    // the first one with a unit fixes the group's unit. Readings without a
+    // unit count only as long as the group has none.
+    void Add(double value, TUnit unit, int decimals);
     TUnit Unit() const { return FUnit; }
+    // The limits in the group's unit; inactive where they do not convert.
+    const TLimits& Limits() const { return FApplied; }
     // Every reading added, in the figures or not.
     qsizetype Size() const { return FCount + FExcluded; }
-    TStatistics Statistics(const TLimits& limits) const;
+    TStatistics Statistics() const;
 
 private:
     void Reset();
+    void ApplyLimits();
 
+    TLimits FLimits;
+    TLimits FApplied;
+    bool FLimitsConvert = true;
     TUnit FUnit = TUnit::None;
+    int FDecimals = 0;
     qsizetype FCount = 0;
     qsizetype FExcluded = 0;
     double FMean = 0;
     double FSquares = 0; // sum of squared deviations from the mean
     double FMinimum = 0;
     double FMaximum = 0;
+    double FLast = 0;         // the newest value in the figures
+    double FMovingRanges = 0; // sum of |x(i) - x(i-1)|
     qsizetype FBelow = 0;
     qsizetype FWithin = 0;
     qsizetype FAbove = 0;

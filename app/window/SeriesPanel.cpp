@@ -268,10 +268,12 @@ QString TSeriesPanel::UpperText() const {
 }
 
 void TSeriesPanel::ApplyLimits() {
+    // The two fields hold the unlabelled group's limits, in its unit, as the
+    // settings file's one pair does.
     const series::TLimits limits{ParseLimit(LowerText()), ParseLimit(UpperText())};
-    if (limits == FSeries.Limits())
+    if (limits == FSeries.Limits().Find(u""))
         return;
-    FSeries.SetLimits(limits);
+    FSeries.SetLimits(QString(), limits);
     RefreshNow();
     emit LimitsEdited();
 }
@@ -435,8 +437,8 @@ void TSeriesPanel::ShowChart(int group) {
             newest = value;
         }
         data.Mean = s.Mean;
-        data.Lower = FSeries.Limits().Active() ? FSeries.Limits().Lower : std::nullopt;
-        data.Upper = FSeries.Limits().Active() ? FSeries.Limits().Upper : std::nullopt;
+        data.Lower = s.HasLimits ? s.Limits.Lower : std::nullopt;
+        data.Upper = s.HasLimits ? s.Limits.Upper : std::nullopt;
     }
     const int d = group >= 0 ? Decimals(group) : 3;
     FChart->setAccessibleDescription(

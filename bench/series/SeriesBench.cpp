@@ -63,7 +63,7 @@ void BM_FiguresOfTheNewestGroup(benchmark::State& state) {
     series::TSeries series;
     for (const QString& line : lines)
         series.AddLine(line, 0);
-    series.SetLimits({4.1, 4.9});
+    series.SetLimits(QStringLiteral("IR K7X"), {4.1, 4.9, series::TUnit::Millimetre});
     for (auto _ : state) {
         const int group = series.NewestGroup();
         benchmark::DoNotOptimize(series.Statistics(group));

@@ -69,8 +69,9 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
     EXPECT_EQ(Field("SeriesRange"), "0,8");
     EXPECT_EQ(Field("SeriesMean"), "12,85");
     EXPECT_EQ(Field("SeriesDeviation"), "0,34");
-    EXPECT_EQ(Field("SeriesCp"), "0,20");
-    EXPECT_EQ(Field("SeriesCpk"), "0,15");
+    // From the short-term spread: the average moving range over d2.
+    EXPECT_EQ(Field("SeriesCp"), "0,28");
+    EXPECT_EQ(Field("SeriesCpk"), "0,21");
     auto* newest = Find<QLabel>("SeriesNewest");
     EXPECT_EQ(newest->text(), QString::fromUtf8("13,3 µm"));
     EXPECT_EQ(newest->property("verdictColour").toString(), "#d00000");
@@ -92,12 +93,13 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
     ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
     const QList<QByteArray> rows = bytes.mid(3).split('\n');
     ASSERT_EQ(rows.size(), 5) << bytes.toStdString(); // header, three rows, the end
-    EXPECT_EQ(rows[0], "Nr.;Zeit;Wert;Einheit;Bezeichnung;Bewertung;Text\r");
+    EXPECT_EQ(rows[0], "Nr.;Zeit;Wert;Einheit;Bezeichnung;Bewertung;Text;"
+                       "Wert in der Einheit der Gruppe;Datum und Uhrzeit\r");
     const char* const verdicts[] = {"unterhalb", "innerhalb", "innerhalb"};
     const char* const values[] = {"12,5", "12,7", "12,9"};
     for (int i = 0; i < 3; ++i) {
         const QList<QByteArray> fields = rows[i + 1].chopped(1).split(';');
-        ASSERT_EQ(fields.size(), 7) << rows[i + 1].toStdString();
+        ASSERT_EQ(fields.size(), 9) << rows[i + 1].toStdString();
         EXPECT_EQ(fields[0], QByteArray::number(i + 1));
         const QDateTime time = QDateTime::fromString(fields[1], Qt::ISODateWithMs);
         EXPECT_TRUE(time.isValid()) << fields[1].toStdString();
@@ -106,6 +108,7 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
         EXPECT_EQ(fields[2], values[i]);
         EXPECT_EQ(fields[3], "\xC2\xB5m");
         EXPECT_EQ(fields[5], verdicts[i]);
+        EXPECT_EQ(fields[7], values[i]);
     }
     EXPECT_EQ(rows[4], "");
     // An export that cannot be written says why, in the window's language.

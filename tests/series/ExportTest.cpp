@@ -9,13 +9,15 @@ namespace {
 constexpr qint64 kMorning = 1796721330123; // 2026-12-08T09:15:30.123Z
 
 // Captions and verdicts as the window passes them, in German and English.
-const TExportTexts kGerman{"Nr.",    "Zeit",  "Wert",  "Einheit",   "Bezeichnung",
-                           "Urteil", "Zeile", "unter", "innerhalb", "\u00FCber"};
-const TExportTexts kEnglish{"No.",     "Time", "Value", "Unit",   "Label",
-                            "Verdict", "Text", "below", "within", "above"};
+const TExportTexts kGerman{"Nr.",         "Zeit",      "Wert",      "Einheit",
+                           "Bezeichnung", "Urteil",    "Zeile",     "unter",
+                           "innerhalb",   "\u00FCber", "Wert (mm)", "Datum und Uhrzeit"};
+const TExportTexts kEnglish{"No.",  "Time",  "Value",  "Unit",  "Label",      "Verdict",
+                            "Text", "below", "within", "above", "Value (mm)", "Date and time"};
 
 // A group whose label holds the quote and both separators, a reading without
-// a unit (listed, no verdict) and one in another unit.
+// a unit (listed, no verdict) and one in another unit, which has more
+// decimals in the group's unit than the others.
 TSeries Sample() {
     TSeries series;
     series.AddLine(u"Dia \"A\"; 2: +10.02 mm\r\n", kMorning);
@@ -23,8 +25,8 @@ TSeries Sample() {
     series.AddLine(u"Dia \"A\"; 2: 9,98 mm\r\n", kMorning + 877);
     series.AddLine(u"Dia \"A\"; 2: 12\r\n", kMorning + 60000);
     series.AddLine(u"  12,5 \u00B5m\r\n", kMorning + 61000);
-    series.AddLine(u"Dia \"A\"; 2: 0.4 in\r\n", kMorning + 3600000);
-    series.SetLimits({10.0, 10.1});
+    series.AddLine(u"Dia \"A\"; 2: 0.4005 in\r\n", kMorning + 3600000);
+    series.SetLimits(QStringLiteral("Dia \"A\"; 2"), {10.0, 10.1, TUnit::Millimetre});
     return series;
 }
 
@@ -36,31 +38,38 @@ TExportFormat Format(QStringView separator) {
 
 } // namespace
 
+// The received value as it came, and after the line's text the value in the
+// group's unit with the group's decimals (a spreadsheet's sum is then one of
+// lengths in one unit) and the local time as a spreadsheet's date and time.
 TEST(SeriesExport, CsvBytesInBothNumberFormats) {
     const TSeries series = Sample();
     const QByteArray german = "\xEF\xBB\xBF"
-                              "Nr.;Zeit;Wert;Einheit;Bezeichnung;Urteil;Zeile\r\n"
+                              "Nr.;Zeit;Wert;Einheit;Bezeichnung;Urteil;Zeile;Wert (mm);"
+                              "Datum und Uhrzeit\r\n"
                               "1;2026-12-08T10:15:30.123+01:00;+10,02;mm;\"Dia \"\"A\"\"; 2\";"
-                              "innerhalb;\"Dia \"\"A\"\"; 2: +10.02 mm\"\r\n"
+                              "innerhalb;\"Dia \"\"A\"\"; 2: +10.02 mm\";10,0200;"
+                              "2026-12-08 10:15:30\r\n"
                               "2;2026-12-08T10:15:31.000+01:00;9,98;mm;\"Dia \"\"A\"\"; 2\";"
-                              "unter;\"Dia \"\"A\"\"; 2: 9,98 mm\"\r\n"
+                              "unter;\"Dia \"\"A\"\"; 2: 9,98 mm\";9,9800;2026-12-08 10:15:31\r\n"
                               "3;2026-12-08T10:16:30.123+01:00;12;;\"Dia \"\"A\"\"; 2\";"
-                              ";\"Dia \"\"A\"\"; 2: 12\"\r\n"
-                              "4;2026-12-08T11:15:30.123+01:00;0,4;in;\"Dia \"\"A\"\"; 2\";"
+                              ";\"Dia \"\"A\"\"; 2: 12\";;2026-12-08 10:16:30\r\n"
+                              "4;2026-12-08T11:15:30.123+01:00;0,4005;in;\"Dia \"\"A\"\"; 2\";"
                               "\xC3\xBC"
-                              "ber;\"Dia \"\"A\"\"; 2: 0.4 in\"\r\n";
+                              "ber;\"Dia \"\"A\"\"; 2: 0.4005 in\";10,1727;2026-12-08 11:15:30\r\n";
     EXPECT_EQ(ExportCsv(series, 0, kGerman, Format(u",")), german);
 
     const QByteArray english = "\xEF\xBB\xBF"
-                               "No.,Time,Value,Unit,Label,Verdict,Text\r\n"
+                               "No.,Time,Value,Unit,Label,Verdict,Text,Value (mm),Date and time\r\n"
                                "1,2026-12-08T10:15:30.123+01:00,+10.02,mm,\"Dia \"\"A\"\"; 2\","
-                               "within,\"Dia \"\"A\"\"; 2: +10.02 mm\"\r\n"
+                               "within,\"Dia \"\"A\"\"; 2: +10.02 mm\",10.0200,"
+                               "2026-12-08 10:15:30\r\n"
                                "2,2026-12-08T10:15:31.000+01:00,9.98,mm,\"Dia \"\"A\"\"; 2\","
-                               "below,\"Dia \"\"A\"\"; 2: 9,98 mm\"\r\n"
+                               "below,\"Dia \"\"A\"\"; 2: 9,98 mm\",9.9800,2026-12-08 10:15:31\r\n"
                                "3,2026-12-08T10:16:30.123+01:00,12,,\"Dia \"\"A\"\"; 2\","
-                               ",\"Dia \"\"A\"\"; 2: 12\"\r\n"
-                               "4,2026-12-08T11:15:30.123+01:00,0.4,in,\"Dia \"\"A\"\"; 2\","
-                               "above,\"Dia \"\"A\"\"; 2: 0.4 in\"\r\n";
+                               ",\"Dia \"\"A\"\"; 2: 12\",,2026-12-08 10:16:30\r\n"
+                               "4,2026-12-08T11:15:30.123+01:00,0.4005,in,\"Dia \"\"A\"\"; 2\","
+                               "above,\"Dia \"\"A\"\"; 2: 0.4005 in\",10.1727,"
+                               "2026-12-08 11:15:30\r\n";
     EXPECT_EQ(ExportCsv(series, 0, kEnglish, Format(u".")), english);
     // Any separator but the comma writes points.
     EXPECT_EQ(ExportCsv(series, 0, kEnglish, Format(u"\u066B")), english);
@@ -68,27 +77,28 @@ TEST(SeriesExport, CsvBytesInBothNumberFormats) {
 
 TEST(SeriesExport, ClipboardRowsAreTabSeparatedAndNoTextBecomesAFormula) {
     TSeries series = Sample();
-    series.SetLimits({});
     EXPECT_EQ(ExportTabText(series, 1, kGerman, Format(u",")),
-              QString::fromUtf16(u"Nr.\tZeit\tWert\tEinheit\tBezeichnung\tUrteil\tZeile\n"
-                                 u"1\t2026-12-08T10:15:30.623+01:00\t-0,012\tmm\t\t\t'-0,012 mm\n"
+              QString::fromUtf16(u"Nr.\tZeit\tWert\tEinheit\tBezeichnung\tUrteil\tZeile\t"
+                                 u"Wert (mm)\tDatum und Uhrzeit\n"
+                                 u"1\t2026-12-08T10:15:30.623+01:00\t-0,012\tmm\t\t\t'-0,012 mm\t"
+                                 u"-0,0120\t2026-12-08 10:15:30\n"
                                  u"2\t2026-12-08T10:16:31.123+01:00\t12,5\t\u00B5m\t\t\t"
-                                 u"  12,5 \u00B5m\n"));
+                                 u"  12,5 \u00B5m\t0,0125\t2026-12-08 10:16:31\n"));
     series.AddLine(u"=HYPERLINK(1;2): 5 mm", kMorning);
     const int group = series.FindGroup(u"=HYPERLINK(1;2)");
     EXPECT_EQ(ExportTabText(series, group, kEnglish, Format(u".")),
-              "No.\tTime\tValue\tUnit\tLabel\tVerdict\tText\n"
+              "No.\tTime\tValue\tUnit\tLabel\tVerdict\tText\tValue (mm)\tDate and time\n"
               "1\t2026-12-08T10:15:30.123+01:00\t5\tmm\t'=HYPERLINK(1;2)\t\t"
-              "'=HYPERLINK(1;2): 5 mm\n");
+              "'=HYPERLINK(1;2): 5 mm\t5\t2026-12-08 10:15:30\n");
     // Spreadsheets look past leading blanks, and so does the guard.
     series.AddLine(u"  =cmd|' /C calc'!A0: 7 mm", kMorning);
     const QStringList blanks =
         ExportTabText(series, series.FindGroup(u"=cmd|' /C calc'!A0"), kEnglish, Format(u"."))
             .split(u'\t');
-    EXPECT_EQ(blanks.value(blanks.size() - 1), "'  =cmd|' /C calc'!A0: 7 mm\n");
+    EXPECT_EQ(blanks.value(6), "'  =cmd|' /C calc'!A0: 7 mm");
     // An empty group still has its header.
     EXPECT_EQ(ExportCsv(TSeries(), 0, kEnglish, Format(u".")),
-              "\xEF\xBB\xBFNo.,Time,Value,Unit,Label,Verdict,Text\r\n");
+              "\xEF\xBB\xBFNo.,Time,Value,Unit,Label,Verdict,Text,Value (mm),Date and time\r\n");
 }
 
 TEST(SeriesExport, TimesAreLocalWithTheirOffset) {
@@ -110,8 +120,9 @@ TEST(SeriesExport, TimesAreLocalWithTheirOffset) {
     const QStringList rows = ExportTabText(series, 0, kEnglish, format).split(u'\n');
     QStringList times;
     for (qsizetype i = 1; i <= 4; ++i)
-        times += rows[i].section(u'\t', 1, 1);
-    EXPECT_EQ(times,
-              QStringList({"2026-03-29T01:58:59.999+01:00", "2026-03-29T01:59:59.999+01:00",
-                           "2026-03-29T03:00:00.000+02:00", "2026-03-29T03:00:00.001+02:00"}));
+        times += rows[i].section(u'\t', 1, 1) + u' ' + rows[i].section(u'\t', 8, 8);
+    EXPECT_EQ(times, QStringList({"2026-03-29T01:58:59.999+01:00 2026-03-29 01:58:59",
+                                  "2026-03-29T01:59:59.999+01:00 2026-03-29 01:59:59",
+                                  "2026-03-29T03:00:00.000+02:00 2026-03-29 03:00:00",
+                                  "2026-03-29T03:00:00.001+02:00 2026-03-29 03:00:00"}));
 }

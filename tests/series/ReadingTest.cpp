@@ -50,6 +50,9 @@ const TParseCase kCases[] = {
     {u"-.5 mm", true, u"", u"-.5", -0.5, TUnit::Millimetre},
     {u"\t42\r", true, u"", u"42", 42, TUnit::None},
     {u"Anzahl: 7", true, u"Anzahl", u"7", 7, TUnit::None},
+    {u"01: 12.345 mm", true, u"", u"12.345", 12.345, TUnit::Millimetre},
+    {u"2: 0.5 in\r\n", true, u"", u"0.5", 0.5, TUnit::Inch},
+    {u" 117 :-3,5um", true, u"", u"-3,5", -3.5, TUnit::Micrometre},
     {u"\r\n> ", false},
     {u"> ", false},
     {u"", false},
@@ -58,6 +61,11 @@ const TParseCase kCases[] = {
     {u"Max:", false},
     {u"12:30:05", false},
     {u"12:30", false},
+    {u"10:15", false},
+    {u"3: 7", false},
+    {u"1.5: 3 mm", false},
+    {u"-2: 3 mm", false},
+    {u"12:30:05 mm", false},
     {u"Zeit: 12:30:05", false},
     {u"2026-12-08", false},
     {u"Datum: 2026-12-08", false},
@@ -132,6 +140,35 @@ TEST(ReadingParser, ConversionsUseExactFactors) {
     EXPECT_EQ(ConvertValue(3, TUnit::None, TUnit::None), 3);
     EXPECT_FALSE(ConvertValue(3, TUnit::None, TUnit::Millimetre));
     EXPECT_FALSE(ConvertValue(3, TUnit::Inch, TUnit::None));
+
+    // The decimals of the exact result; where it never ends, enough for one
+    // step of the reading's last digit.
+    struct TDecimals {
+        double Value;
+        int Written;
+        TUnit From, To;
+        int Decimals;
+    };
+    const TDecimals cases[] = {
+        {0.5, 1, TUnit::Inch, TUnit::Millimetre, 1},          // 12.7
+        {0.0005, 4, TUnit::Inch, TUnit::Millimetre, 4},       // 0.0127
+        {0.1657, 4, TUnit::Inch, TUnit::Millimetre, 5},       // 4.20878
+        {0.500, 3, TUnit::Inch, TUnit::Millimetre, 1},        // 12.7000
+        {12.7, 1, TUnit::Millimetre, TUnit::Inch, 1},         // 0.5
+        {12.8, 1, TUnit::Millimetre, TUnit::Inch, 3},         // 0.50393...
+        {12.5, 1, TUnit::Micrometre, TUnit::Inch, 6},         // 0.00049212...
+        {12.5, 1, TUnit::Micrometre, TUnit::Millimetre, 4},   // 0.0125
+        {12.500, 3, TUnit::Millimetre, TUnit::Micrometre, 0}, // 12500
+        {-0.0125, 4, TUnit::Millimetre, TUnit::Micrometre, 1},
+        {0, 3, TUnit::Inch, TUnit::Millimetre, 0},
+        {1200, 0, TUnit::Micrometre, TUnit::Inch, 5},    // 0.047244...
+        {1e-16, 16, TUnit::Inch, TUnit::Millimetre, 17}, // 0.00000000000000254
+        {12.345, 3, TUnit::Millimetre, TUnit::Millimetre, 3},
+        {12, 2, TUnit::None, TUnit::None, 2},
+    };
+    for (const TDecimals& c : cases)
+        EXPECT_EQ(ConvertedDecimals(c.Value, c.Written, c.From, c.To), c.Decimals)
+            << c.Value << " " << static_cast<int>(c.From) << " " << static_cast<int>(c.To);
 }
 
 namespace {

@@ -1,4 +1,5 @@
 #include "series/Series.h"
+#include "series/FigureText.h"
 
 #include <gtest/gtest.h>
 
@@ -57,8 +58,8 @@ TEST(SeriesStatistics, MatchAHighPrecisionReference) {
         TSeries series;
         // Off the values' decimal grid, so no reading sits on a limit.
         const TLimits limits{shape.Offset - shape.Spread * 1.000005,
-                             shape.Offset + shape.Spread * 1.000005};
-        series.SetLimits(limits);
+                             shape.Offset + shape.Spread * 1.000005, TUnit::Millimetre};
+        series.SetLimits(QStringLiteral("Dia"), limits);
         std::normal_distribution<double> noise(shape.Offset, shape.Spread);
         std::uniform_int_distribution<int> unit(0, 2);
         std::vector<long double> exact;
@@ -80,6 +81,11 @@ TEST(SeriesStatistics, MatchAHighPrecisionReference) {
             above += value > static_cast<long double>(*limits.Upper) ? 1 : 0;
         }
         const TReference r = Reference(exact);
+        long double movingRange = 0;
+        for (std::size_t i = 1; i < exact.size(); ++i)
+            movingRange += std::fabs(exact[i] - exact[i - 1]);
+        movingRange /= static_cast<long double>(exact.size() - 1);
+        const long double shortTerm = movingRange / 1.128L;
         const TStatistics s = series.Statistics(0);
         EXPECT_EQ(s.Unit, TUnit::Millimetre);
         EXPECT_EQ(s.Count, shape.Count);
@@ -89,9 +95,12 @@ TEST(SeriesStatistics, MatchAHighPrecisionReference) {
         ExpectClose(s.Minimum, r.Min, 1e-15, "minimum");
         ExpectClose(s.Maximum, r.Max, 1e-15, "maximum");
         ExpectClose(s.Range, r.Max - r.Min, 1e-9, "range");
+        ExpectClose(s.MovingRange, movingRange, 1e-9, "moving range");
         const long double upper = *limits.Upper, lower = *limits.Lower;
-        ExpectClose(s.Cp, (upper - lower) / (6 * r.S), 1e-9, "Cp");
-        ExpectClose(s.Cpk, std::min(upper - r.Mean, r.Mean - lower) / (3 * r.S), 1e-8, "Cpk");
+        ExpectClose(s.Pp, (upper - lower) / (6 * r.S), 1e-9, "Pp");
+        ExpectClose(s.Ppk, std::min(upper - r.Mean, r.Mean - lower) / (3 * r.S), 1e-8, "Ppk");
+        ExpectClose(s.Cp, (upper - lower) / (6 * shortTerm), 1e-9, "Cp");
+        ExpectClose(s.Cpk, std::min(upper - r.Mean, r.Mean - lower) / (3 * shortTerm), 1e-8, "Cpk");
         EXPECT_EQ(s.Below, below);
         EXPECT_EQ(s.Above, above);
         EXPECT_EQ(s.Below + s.Within + s.Above, s.Count);
@@ -100,9 +109,10 @@ TEST(SeriesStatistics, MatchAHighPrecisionReference) {
 
 namespace {
 
+// Limits for the unlabelled group.
 TSeries SeriesOf(std::initializer_list<const char16_t*> lines, const TLimits& limits = {}) {
     TSeries series;
-    series.SetLimits(limits);
+    series.SetLimits(QString(), limits);
     qint64 time = 1000;
     for (const char16_t* line : lines)
         series.AddLine(QString::fromUtf16(line), time++);
@@ -110,6 +120,147 @@ TSeries SeriesOf(std::initializer_list<const char16_t*> lines, const TLimits& li
 }
 
 } // namespace
+
+namespace {
+
+void ExpectNear(std::optional<double> actual, std::optional<double> expected, const char* what,
+                const char* name) {
+    ASSERT_EQ(actual.has_value(), expected.has_value()) << name << ": " << what;
+    if (expected) {
+        EXPECT_NEAR(*actual, *expected, std::fabs(*expected) * 1e-12 + 1e-15)
+            << name << ": " << what;
+    }
+}
+
+} // namespace
+
+// Capability and the individuals chart against figures worked out in decimal
+// arithmetic to 40 digits: a trending series (its short-term spread well
+// below the overall one), one limit only, two readings, a constant series.
+TEST(SeriesStatistics, CapabilityAndControlLimits) {
+    struct TCase {
+        const char* Name;
+        std::vector<const char16_t*> Lines;
+        TLimits Limits;
+        std::optional<double> MovingRange, Cp, Cpk, Pp, Ppk, Lower, Upper;
+        std::vector<qsizetype> Outside;
+    };
+    const std::vector<const char16_t*> trend = {u"10.00 mm", u"10.02 mm", u"10.05 mm", u"10.04 mm",
+                                                u"10.08 mm", u"10.11 mm", u"10.16 mm"};
+    const TCase cases[] = {
+        {"trend",
+         trend,
+         {9.95, 10.2},
+         0.03,
+         1.5666666666666667,
+         1.4502857142857142,
+         0.7529964334731105,
+         0.6970595555579651,
+         9.985914285714285,
+         10.145514285714286,
+         {6}},
+        {"upper only",
+         trend,
+         {std::nullopt, 10.2},
+         0.03,
+         std::nullopt,
+         1.6830476190476191,
+         std::nullopt,
+         0.8089333113882559,
+         9.985914285714285,
+         10.145514285714286,
+         {6}},
+        {"two readings",
+         {u"10.0 mm", u"10.3 mm"},
+         {9.9, 10.5},
+         0.3,
+         0.376,
+         0.31333333333333335,
+         0.4714045207910317,
+         0.3928371006591931,
+         9.352,
+         10.948,
+         {}},
+        {"constant",
+         {u"10.00 mm", u"10.00 mm", u"10.00 mm"},
+         {9.9, 10.2},
+         0.0,
+         std::nullopt,
+         std::nullopt,
+         std::nullopt,
+         std::nullopt,
+         10.0,
+         10.0,
+         {}},
+    };
+    for (const TCase& c : cases) {
+        TSeries series;
+        series.SetLimits(QString(), c.Limits);
+        for (const char16_t* line : c.Lines)
+            series.AddLine(QString::fromUtf16(line), 0);
+        const TStatistics s = series.Statistics(0);
+        ExpectNear(s.MovingRange, c.MovingRange, "moving range", c.Name);
+        ExpectNear(s.Cp, c.Cp, "Cp", c.Name);
+        ExpectNear(s.Cpk, c.Cpk, "Cpk", c.Name);
+        ExpectNear(s.Pp, c.Pp, "Pp", c.Name);
+        ExpectNear(s.Ppk, c.Ppk, "Ppk", c.Name);
+        ExpectNear(s.LowerControlLimit, c.Lower, "lower control limit", c.Name);
+        ExpectNear(s.UpperControlLimit, c.Upper, "upper control limit", c.Name);
+        std::vector<qsizetype> outside;
+        for (qsizetype i = 0; i < series.Size(); ++i)
+            if (OutsideControlLimits(*series.GroupValue(i), s))
+                outside.push_back(i);
+        EXPECT_EQ(outside, c.Outside) << c.Name;
+    }
+    // One reading: no spread, no control limits.
+    const TStatistics one = SeriesOf({u"4.2 mm"}, {4, 5}).Statistics(0);
+    EXPECT_FALSE(one.MovingRange || one.LowerControlLimit || one.Cpk || one.Ppk);
+}
+
+// The figures' texts: as many decimals as the readings carry (a converted
+// one those of its exact value), one more for the mean, two for the indices.
+TEST(SeriesStatistics, FigureTextsHaveTheReadingsDecimals) {
+    struct TCase {
+        std::vector<const char16_t*> Lines;
+        const char16_t *Minimum, *Maximum, *Range, *Mean;
+    };
+    const TCase cases[] = {
+        {{u"12.55 mm", u"12.5 mm"}, u"12,50", u"12,55", u"0,05", u"12,525"},
+        {{u"10.02", u"10.1", u"10"}, u"10,00", u"10,10", u"0,10", u"10,040"},
+        {{u"12.55 mm", u"0.5 in"}, u"12,55", u"12,70", u"0,15", u"12,625"},
+        {{u"1 mm", u"0.0005 in"}, u"0,0127", u"1,0000", u"0,9873", u"0,50635"},
+        {{u"0.5 in", u"12.8 mm"}, u"0,500", u"0,504", u"0,004", u"0,5020"},
+        {{u"12.5 um", u"0.01 mm"}, u"10,0", u"12,5", u"2,5", u"11,25"},
+        {{u"-0.004 mm", u"0.004 mm"}, u"-0,004", u"0,004", u"0,008", u"0,0000"},
+    };
+    for (const TCase& c : cases) {
+        TSeries series;
+        for (const char16_t* line : c.Lines)
+            series.AddLine(QString::fromUtf16(line), 0);
+        const TStatistics s = series.Statistics(0);
+        const QString name = QString::fromUtf16(c.Lines.back());
+        EXPECT_EQ(FigureText(TFigure::Minimum, s, u','), QString::fromUtf16(c.Minimum))
+            << name.toStdString();
+        EXPECT_EQ(FigureText(TFigure::Maximum, s, u','), QString::fromUtf16(c.Maximum))
+            << name.toStdString();
+        EXPECT_EQ(FigureText(TFigure::Range, s, u','), QString::fromUtf16(c.Range))
+            << name.toStdString();
+        EXPECT_EQ(FigureText(TFigure::Mean, s, u','), QString::fromUtf16(c.Mean))
+            << name.toStdString();
+    }
+    // The decimals follow readings taken out; indices have two, a figure
+    // that is absent no text; nothing rounds to "-0".
+    TSeries series = SeriesOf({u"12.5 mm", u"12.55 mm"}, {12, 13});
+    series.RemoveNewest();
+    const TStatistics s = series.Statistics(0);
+    EXPECT_EQ(FigureText(TFigure::Maximum, s, u'.'), "12.5");
+    EXPECT_EQ(FigureText(TFigure::Count, s, u'.'), "1");
+    EXPECT_EQ(FigureText(TFigure::StandardDeviation, s, u'.'), "");
+    series.AddLine(u"12.7 mm", 0);
+    EXPECT_EQ(FigureText(TFigure::Pp, series.Statistics(0), u','), "1,18");
+    EXPECT_EQ(NumberText(-0.00049, 3, u','), "0,000");
+    EXPECT_EQ(NumberText(-0.0005001, 3, u'.'), "-0.001");
+}
 
 TEST(SeriesStatistics, EdgeCases) {
     // One reading: its value everywhere, no spread, no capability.
@@ -128,15 +279,11 @@ TEST(SeriesStatistics, EdgeCases) {
     EXPECT_FALSE(s.Cp);
     EXPECT_FALSE(s.Cpk);
 
-    // One limit: the one-sided value, no Cp; a value on the limit is within.
-    const auto pair = {u"1 mm", u"3 mm"}; // mean 2, s = sqrt(2)
+    // A value on a limit is within.
+    const auto pair = {u"1 mm", u"3 mm"};
     s = SeriesOf(pair, {std::nullopt, 3}).Statistics(0);
-    EXPECT_FALSE(s.Cp);
-    EXPECT_DOUBLE_EQ(*s.Cpk, 1 / (3 * std::sqrt(2.0)));
     EXPECT_EQ(s.Within, 2);
     s = SeriesOf(pair, {1.5, std::nullopt}).Statistics(0);
-    EXPECT_FALSE(s.Cp);
-    EXPECT_DOUBLE_EQ(*s.Cpk, 0.5 / (3 * std::sqrt(2.0)));
     EXPECT_EQ(s.Below, 1);
     EXPECT_EQ(s.Within, 1);
     // Limits the wrong way round, or not finite, are no limits.
@@ -191,21 +338,63 @@ TEST(Series, GroupsTextsAndTheNewestReading) {
     EXPECT_EQ(series.NewestInGroup(0, 2), (std::vector<qsizetype>{2, 4}));
     EXPECT_EQ(series.NewestInGroup(0, 100), (std::vector<qsizetype>{0, 2, 4}));
     EXPECT_EQ(series.Statistics(0).Count, 3);
+}
 
-    series.SetLimits({4.19, 4.3});
-    EXPECT_EQ(series.Verdict(0), TVerdict::Within);
-    EXPECT_EQ(series.Verdict(2), TVerdict::Below);
-    EXPECT_EQ(series.Verdict(4), TVerdict::Within); // 4.20878 mm
-    EXPECT_EQ(series.Statistics(0).Below, 1);
-    EXPECT_EQ(series.Verdict(3), TVerdict::Above); // 25.003 mm in its own group
+// Each label has its own limits in their own unit: they judge the group's
+// readings converted into its unit, and no other group's.
+TEST(Series, LimitsBelongToTheirGroup) {
+    TSeries series = SeriesOf({u"IR K7X: +4.210 mm", u"USB K65: 0.1657 in", u"IR K7X: +4.185 mm",
+                               u"USB K65: 0.1661 in", u"3 mm"});
+    const TLimits inches{0.1655, 0.166, TUnit::Inch};
+    series.SetLimits(QStringLiteral("USB K65"), inches);
+    TStatistics s = series.Statistics(series.FindGroup(u"IR K7X"));
+    EXPECT_FALSE(s.HasLimits);
+    EXPECT_FALSE(s.Cpk);
+    EXPECT_EQ(s.Above, 0);
+    s = series.Statistics(series.FindGroup(u"USB K65"));
+    EXPECT_EQ(s.Limits, inches);
+    EXPECT_EQ(s.Within, 1);
+    EXPECT_EQ(s.Above, 1);
+    // The same limits in millimetres, exactly converted, give the same verdicts.
     const quint64 revision = series.Revision();
-    series.SetLimits({4.19, 4.3});
-    EXPECT_EQ(series.Revision(), revision);
+    series.SetLimits(QStringLiteral("USB K65"), {4.2037, 4.2164, TUnit::Millimetre});
+    EXPECT_EQ(series.Statistics(1).Limits, inches);
+    EXPECT_EQ(series.Revision(), revision + 1);
+    series.SetLimits(QStringLiteral("USB K65"), {4.2037, 4.2164, TUnit::Millimetre});
+    EXPECT_EQ(series.Revision(), revision + 1);
+    EXPECT_EQ(series.Verdict(1), TVerdict::Within);
+    EXPECT_EQ(series.Verdict(3), TVerdict::Above);
+
+    // Labels count exactly; limits set before their group arrives, and kept
+    // across a new series, apply to it; millimetres do not convert into a
+    // group without a unit.
+    series.SetLimits(QStringLiteral("ir k7x"), {4, 5, TUnit::Millimetre});
+    EXPECT_FALSE(series.Statistics(0).HasLimits);
+    series.SetLimits(QStringLiteral("Anzahl"), {1, 2, TUnit::Millimetre});
+    series.SetLimits(QString(), {0, 1});
+    series.Clear();
+    series.AddLine(u"ir k7x: 4.5 mm", 0);
+    series.AddLine(u"Anzahl: 7", 0);
+    series.AddLine(u"0.5 in", 0);
+    EXPECT_EQ(series.Verdict(0), TVerdict::Within);
+    EXPECT_FALSE(series.Verdict(1));
+    EXPECT_FALSE(series.Statistics(1).LimitsConvert);
+    EXPECT_EQ(series.Verdict(2), TVerdict::Within); // limits without a unit: the group's
+    // Empty limits take them away; a whole store replaces them all.
+    series.SetLimits(QStringLiteral("ir k7x"), {});
+    EXPECT_FALSE(series.Verdict(0));
+    TLimitStore store;
+    store.Set(QStringLiteral("ir k7x"), {5, 6, TUnit::Millimetre});
+    series.SetLimits(store);
+    EXPECT_EQ(series.Limits(), store);
+    EXPECT_EQ(series.Verdict(0), TVerdict::Below);
+    EXPECT_FALSE(series.Verdict(2));
 }
 
 TEST(Series, RemovingTheNewestReadingUndoesItsAddition) {
-    TSeries series = SeriesOf({u"Dia: 3 mm", u"1 mm", u"Dia: 4 mm", u"Max: 9 in"}, {2, 5});
-    const TSeries before = SeriesOf({u"Dia: 3 mm", u"1 mm", u"Dia: 4 mm"}, {2, 5});
+    TSeries series = SeriesOf({u"Dia: 3 mm", u"1 mm", u"Dia: 4 mm", u"Max: 9 in"});
+    series.SetLimits(QStringLiteral("Dia"), {2, 5});
+    const TSeries before = SeriesOf({u"Dia: 3 mm", u"1 mm", u"Dia: 4 mm"});
     ASSERT_TRUE(series.RemoveNewest()); // the Max group goes with its only reading
     EXPECT_EQ(series.GroupCount(), 2);
     EXPECT_EQ(series.FindGroup(u"Max"), -1);
@@ -231,7 +420,7 @@ TEST(Series, RemovingTheNewestReadingUndoesItsAddition) {
     EXPECT_EQ(series.GroupCount(), 0);
     EXPECT_EQ(series.NewestGroup(), -1);
     EXPECT_FALSE(series.RemoveNewest());
-    EXPECT_EQ(series.Limits(), (TLimits{2, 5}));
+    EXPECT_EQ(series.Limits().Find(u"Dia"), (TLimits{2, 5}));
     // Times far apart, in either direction, are kept to the millisecond.
     const qint64 month = 31LL * 24 * 3600 * 1000;
     const std::vector<qint64> times = {month,
@@ -253,6 +442,49 @@ TEST(Series, RemovingTheNewestReadingUndoesItsAddition) {
     EXPECT_EQ(series.GroupLabel(0), "Max");
 }
 
+// The newest reading of the group shown goes, wherever it lies: the other
+// readings keep their order, texts, times and ids, and a group that loses
+// its last reading goes (the later ones move up).
+TEST(Series, RemovingTheNewestOfAGroup) {
+    TSeries series;
+    series.AddLine(u"Max: 9 in", 0);
+    for (int i = 1; i <= 5000; ++i) // into a second block
+        series.AddLine(QStringLiteral("%1 mm").arg(i), i);
+    constexpr qint64 kFar = qint64(1) << 40;
+    series.AddLine(u"Min: 1 in", kFar);
+    const qint64 maxId = series.Reading(0).Id;
+    ASSERT_TRUE(series.RemoveNewest(series.FindGroup(u"Max")));
+    ASSERT_TRUE(series.RemoveNewest(series.FindGroup(u"")));
+    EXPECT_EQ(series.GroupCount(), 2);
+    EXPECT_EQ(series.FindGroup(u"Min"), 1);
+    EXPECT_EQ(series.IndexOf(maxId), -1);
+    ASSERT_EQ(series.Size(), 5000);
+    for (qsizetype i = 0; i < 4999; ++i) {
+        const TReading reading = series.Reading(i);
+        ASSERT_EQ(series.Text(i), QStringLiteral("%1 mm").arg(i + 1)) << i;
+        ASSERT_EQ(reading.Time, i + 1) << i;
+        ASSERT_EQ(reading.Group, 0) << i;
+        ASSERT_EQ(series.IndexOf(reading.Id), i) << i;
+    }
+    EXPECT_EQ(series.Reading(4999).Time, kFar);
+    EXPECT_EQ(series.Text(4999), "Min: 1 in");
+    EXPECT_EQ(series.NewestInGroup(0, 1), std::vector<qsizetype>{4998});
+    const TStatistics s = series.Statistics(0);
+    EXPECT_EQ(s.Count, 4999);
+    EXPECT_EQ(s.Maximum, 4999.0);
+    EXPECT_EQ(s.MovingRange, 1.0);
+    // Ids go on rising, also in a new series; the old ones find nothing.
+    series.AddLine(u"Min: 2 in", 1);
+    const qint64 newest = series.Reading(5000).Id;
+    EXPECT_GT(newest, series.Reading(4999).Id);
+    series.Clear();
+    EXPECT_EQ(series.IndexOf(newest), -1);
+    series.AddLine(u"Min: 3 in", 1);
+    EXPECT_GT(series.Reading(0).Id, newest);
+    EXPECT_EQ(series.IndexOf(series.Reading(0).Id), 0);
+    EXPECT_FALSE(series.RemoveNewest(1));
+}
+
 TEST(Series, TheNewestReadingsOfEachGroup) {
     // Two groups, one rare; through additions and removals the newest of
     // each are those a scan of the whole series finds.
@@ -269,6 +501,8 @@ TEST(Series, TheNewestReadingsOfEachGroup) {
         series.AddLine(i % 7 == 3 ? u"Max: 2 mm" : u"1 mm", i);
         if (i % 50 == 49)
             series.RemoveNewest();
+        if (i % 70 == 69)
+            series.RemoveNewest(1);
         for (const int group : {0, 1})
             for (const qsizetype count : {1, 100, 150})
                 ASSERT_EQ(series.NewestInGroup(group, count), scan(group, count))
