@@ -14,6 +14,7 @@
 #include "serial/TSerial.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
+#include "tests/support/ServicePeer.h"
 
 #include <QAction>
 #include <QApplication>
@@ -36,8 +37,6 @@
 
 #include <ctime>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -71,42 +70,6 @@ const std::string kLine = "  12.5 um\r\n";
 
 enum class TLinkUnderTest { Serial, Infrared };
 
-// An infrared gauge: a peer of the window's IrCOMM service socket.
-class TInfraredPeer {
-public:
-    TInfraredPeer() : FFd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        const QByteArray path =
-            QFile::encodeName(qEnvironmentVariable("XDG_RUNTIME_DIR") + "/Brisquell/IrCOMM");
-        if (FFd < 0 || path.size() >= static_cast<qsizetype>(sizeof address.sun_path))
-            return;
-        std::copy(path.begin(), path.end(), address.sun_path);
-        Connected =
-            ::connect(FFd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    }
-    ~TInfraredPeer() {
-        if (FFd >= 0)
-            ::close(FFd);
-    }
-    TInfraredPeer(const TInfraredPeer&) = delete;
-    TInfraredPeer& operator=(const TInfraredPeer&) = delete;
-
-    // All of bytes, waiting while the socket is full.
-    void Send(const std::string& bytes) const {
-        for (size_t sent = 0; sent < bytes.size();) {
-            const ssize_t n = ::write(FFd, bytes.data() + sent, bytes.size() - sent);
-            if (n <= 0)
-                return;
-            sent += static_cast<size_t>(n);
-        }
-    }
-    bool Connected = false;
-
-private:
-    int FFd;
-};
-
 // COM5 on a pseudo-terminal in a private ports folder, and the main window
 // started with profile 3 on it, connected; or with the infrared profile 9,
 // connected, and a peer on its service socket.
@@ -128,7 +91,7 @@ public:
         QCoreApplication::processEvents();
         Editor = Window->findChild<QPlainTextEdit*>("Editor");
         if (link == TLinkUnderTest::Infrared)
-            Peer = std::make_unique<TInfraredPeer>();
+            Peer = std::make_unique<TServicePeer>();
     }
     ~TRig() {
         Editor->document()->setModified(false);
@@ -148,7 +111,7 @@ public:
         if (Link == TLinkUnderTest::Serial)
             Pty.Send(bytes);
         else
-            Peer->Send(bytes);
+            Peer->Send(bytes.data(), bytes.size());
     }
     // Every line shows as 10 characters ("  12,5 µm" and its line end).
     int Lines() const { return (Editor->document()->characterCount() - 1) / 10; }
@@ -199,7 +162,7 @@ private:
 public:
     std::unique_ptr<TMainScreen> Window;
     QPlainTextEdit* Editor = nullptr;
-    std::unique_ptr<TInfraredPeer> Peer;
+    std::unique_ptr<TServicePeer> Peer;
 };
 
 // Lines written one at a time at the line rate; the writer's own CPU time
