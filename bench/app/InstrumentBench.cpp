@@ -275,14 +275,15 @@ BENCHMARK(BM_InstrumentInfraredDrain)->Arg(1000000)->Iterations(1)->Unit(benchma
 // so no conversion touches it), then a reading: the rate it is taken at,
 // to compare with the drain of ordinary lines on the same link, and how
 // long the reading takes to show once it is written (the line before it
-// has then been read, all but what the link's buffers hold).
-void LongLine(benchmark::State& state, TLinkUnderTest link) {
-    TRig rig(false, link);
+// has then been read, all but what the link's buffers hold). range(0): 0
+// the serial link, 1 the infrared link.
+void BM_InstrumentLongLine(benchmark::State& state) {
+    TRig rig(false, state.range(0) == 0 ? TLinkUnderTest::Serial : TLinkUnderTest::Infrared);
     if (!rig.Connected()) {
         state.SkipWithError("the link did not connect");
         return;
     }
-    const auto size = static_cast<size_t>(state.range(0));
+    const auto size = static_cast<size_t>(state.range(1));
     std::string chunk;
     while (chunk.size() < 10000)
         chunk += "0123456789";
@@ -316,20 +317,8 @@ void LongLine(benchmark::State& state, TLinkUnderTest link) {
     state.counters["peak_rss_MB"] = PeakResidentMB();
     state.counters["longest_gap_ms"] = static_cast<double>(rig.LongestGapMs);
 }
-void BM_InstrumentLongLine(benchmark::State& state) {
-    LongLine(state, TLinkUnderTest::Serial);
-}
 BENCHMARK(BM_InstrumentLongLine)
-    ->Arg(1'000'000)
-    ->Arg(10'000'000)
-    ->Iterations(1)
-    ->Unit(benchmark::kMillisecond);
-void BM_InstrumentInfraredLongLine(benchmark::State& state) {
-    LongLine(state, TLinkUnderTest::Infrared);
-}
-BENCHMARK(BM_InstrumentInfraredLongLine)
-    ->Arg(1'000'000)
-    ->Arg(10'000'000)
+    ->ArgsProduct({{0, 1}, {1'000'000, 10'000'000}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 
