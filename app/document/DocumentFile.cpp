@@ -107,27 +107,38 @@ private:
 
 } // namespace
 
-// In place while no line needs a soft break: documents run to millions of
-// lines, and a soft break only comes with a line of thousands of characters.
+// In place, a line at a time, while no line needs a soft break: documents
+// run to millions of lines, and a soft break only comes with a line of
+// thousands of characters; from there on, a character at a time.
 QString GroupLines(QString text, TParagraphFill into) {
-    TGrouping grouping(into);
     const qsizetype size = text.size();
     QChar* data = text.data();
-    qsizetype i = 0;
-    for (; i < size; ++i) {
-        const TGrouping::TStep step = grouping.Step(data[i], i + 1 == size);
-        if (step == TGrouping::TStep::SoftBreakFirst)
+    qsizetype from = 0;
+    while (from < size) {
+        const qsizetype feed = QStringView(text).sliced(from).indexOf(u'\n');
+        const qsizetype end = feed < 0 ? size : from + feed;
+        if (into.Length + (end - from) > ParagraphLength)
             break;
-        if (step == TGrouping::TStep::Separator)
-            data[i] = QChar::LineSeparator;
+        into.Length += end - from;
+        if (feed < 0)
+            return text;
+        if (end + 1 < size && into.Separators + 1 < GroupedLines &&
+            into.Length < ParagraphLength / 2) {
+            data[end] = QChar::LineSeparator;
+            ++into.Separators;
+            ++into.Length;
+        } else {
+            into = {};
+        }
+        from = end + 1;
     }
-    if (i == size)
+    if (from == size)
         return text;
+    TGrouping grouping(into);
     QString grouped;
     grouped.reserve(size + 2 * (size / (ParagraphLength / 2) + 1));
-    grouped.append(QStringView(text).first(i));
-    grouped.append(SoftBreak).append(u'\n').append(data[i]);
-    for (++i; i < size; ++i) {
+    grouped.append(QStringView(text).first(from));
+    for (qsizetype i = from; i < size; ++i) {
         switch (grouping.Step(data[i], i + 1 == size)) {
         case TGrouping::TStep::SoftBreakFirst:
             grouped.append(SoftBreak).append(u'\n').append(data[i]);

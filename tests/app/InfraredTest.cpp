@@ -1,6 +1,7 @@
 // Infrared gauges end to end: the gauge simulator connecting to the IrCOMM
 // service socket of the real main window (offscreen), in this test program's
 // own runtime folder.
+#include "app/document/DocumentFile.h"
 #include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/app/FakeFileDialogs.h"
@@ -145,6 +146,9 @@ TEST_F(InfraredTest, ALineOfAMegabyteWithoutEndIsKeptWholeAndWhatFollowsShows) {
         WaitFor([&] { return doc->lastBlock().previous().text().endsWith("  12.5 um"); }, 120000);
     writer.join();
     ASSERT_TRUE(shown);
+    // Each insertion lays out one paragraph: none may grow with the line.
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        ASSERT_LE(block.length(), ParagraphLength + 2) << block.blockNumber();
     TFakeFileDialogs files;
     Window->SetFileDialogs(&files);
     const QTemporaryDir folder;

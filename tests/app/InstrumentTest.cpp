@@ -1,6 +1,7 @@
 // Instruments end to end: the gauge simulator on a pseudo-terminal, the
 // real main window offscreen, the port manager over the test's own ports
 // folder (no real port of the machine is ever seen).
+#include "app/document/DocumentFile.h"
 #include "app/window/TMainScreen.h"
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
@@ -283,6 +284,9 @@ TEST_F(InstrumentTest, ALineOfAMegabyteWithoutEndIsKeptWholeAndWhatFollowsShows)
         120000);
     writer.join();
     ASSERT_TRUE(shown);
+    // Each insertion lays out one paragraph: none may grow with the line.
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        ASSERT_LE(block.length(), ParagraphLength + 2) << block.blockNumber();
     EXPECT_EQ(Saved(), QByteArray::fromStdString(digits) + "  12,5 \xB5m\r\n");
 }
 
