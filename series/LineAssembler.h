@@ -22,6 +22,7 @@ public:
     // Drops a partial line (the link went away, or a new series began).
     void Reset() { FPartial.clear(); }
     bool HasPartialLine() const { return !FPartial.isEmpty(); }
+    QStringView PartialLine() const { return FPartial; }
 
 private:
     void Hand(QStringView line, qint64 time, const TLineSink& sink);

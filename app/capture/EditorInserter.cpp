@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -139,12 +140,7 @@ void TEditorInserter::InsertNow(const QString& text) {
         if (cursor.hasSelection())
             cursor.removeSelectedText();
         if (!piece.isEmpty())
-            // A stream's lines are grouped as an opened file's are; the
-            // batch's last line end stays a paragraph end, so a reading on
-            // its own stays a paragraph of its own.
-            cursor.insertText(
-                GroupLines(UnifyLineBreaks(piece),
-                           static_cast<int>(cursor.block().text().count(QChar::LineSeparator))));
+            cursor.insertText(GroupLines(UnifyLineBreaks(piece), MakeRoom(cursor)));
         block.endEditBlock();
     }
     doc->setUndoRedoEnabled(true);
@@ -155,6 +151,33 @@ void TEditorInserter::InsertNow(const QString& text) {
     // The editor's own cursor sat where the text went in, so the document
     // moved it behind the text.
     FLoneCRPosition = text.back() == u'\r' ? cursor.position() : -1;
+}
+
+// Text goes into the paragraph at the caret, grouped as an opened file's
+// lines are. At the start of an empty paragraph it goes on in the one
+// before, if that has room: a paragraph of its own would keep a layout of
+// its own for every reading that comes alone. Behind a soft break's mark it
+// goes in before the mark, which keeps the break soft.
+TParagraphFill TEditorInserter::MakeRoom(QTextCursor& cursor) {
+    QTextBlock paragraph = cursor.block();
+    if (paragraph.length() > 1 &&
+        cursor.position() == paragraph.position() + paragraph.length() - 1 &&
+        paragraph.text().back() == SoftBreak)
+        cursor.movePosition(QTextCursor::PreviousCharacter);
+    const auto fill = [](const QTextBlock& block) {
+        const QString text = block.text();
+        return TParagraphFill{static_cast<int>(text.count(QChar::LineSeparator)), text.size()};
+    };
+    const QTextBlock previous = paragraph.previous();
+    if (paragraph.length() > 1 || !previous.isValid())
+        return fill(paragraph);
+    const TParagraphFill before = fill(previous);
+    if (before.Separators + 1 >= GroupedLines || before.Length >= ParagraphLength / 2 ||
+        (before.Length > 0 && previous.text().back() == SoftBreak))
+        return fill(paragraph);
+    cursor.deletePreviousChar();
+    cursor.insertText(QString(QChar::LineSeparator));
+    return {before.Separators + 1, before.Length + 1};
 }
 
 void TEditorInserter::ShowInsertion(int changeStart) {
@@ -171,9 +194,15 @@ void TEditorInserter::ShowInsertion(int changeStart) {
     // A line that begins above the view is not laid out to find its row:
     // a stream would keep a layout of a block gone from view for every
     // batch. The change then reaches the top.
+    // The paragraph at the top is found by line number, as the editor finds
+    // it when it scrolls: asking for a position at the top would work out
+    // that paragraph's character attributes and keep them, for every
+    // paragraph that passes the top.
     const int lineStart = LineStart(*doc, changeStart);
+    const int shownFrom =
+        doc->findBlockByLineNumber(FEditor->verticalScrollBar()->value()).position();
     int top = 0;
-    if (lineStart > FEditor->cursorForPosition(QPoint(0, 0)).position()) {
+    if (lineStart > shownFrom) {
         QTextCursor cursor(doc);
         cursor.setPosition(lineStart);
         top = std::max(0, FEditor->cursorRect(cursor).top());

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/document/DocumentFile.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QByteArrayView>
 #include <QElapsedTimer>
@@ -10,6 +12,7 @@
 #include <functional>
 
 class QPlainTextEdit;
+class QTextCursor;
 
 // Puts received text into the editor the way the edit control the program
 // was designed around does it: the selection is replaced at the caret, the
@@ -78,6 +81,8 @@ protected:
 
 private:
     void InsertNow(const QString& text);
+    // Readies the cursor for text to go in; what the paragraph holds then.
+    static TParagraphFill MakeRoom(QTextCursor& cursor);
     // Fits the scroll range, shows the caret and repaints from the line
     // where the text went in.
     void ShowInsertion(int changeStart);

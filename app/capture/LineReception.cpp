@@ -21,8 +21,8 @@ void AppendCode(QByteArray& buffer, unsigned char c) {
 // were sent back the moment it arrived. The buffers keep their capacity from
 // event to event.
 void TLineReception::Flush(TPass& pass) {
-    if (!FEcho.isEmpty()) {
-        pass.Port.WriteBuf(FEcho.constData(), static_cast<int>(FEcho.size()));
+    if (!FEcho.isEmpty() && pass.Port != nullptr) {
+        pass.Port->WriteBuf(FEcho.constData(), static_cast<int>(FEcho.size()));
         FEcho.resize(0);
     }
     if (!FShown.isEmpty()) {
@@ -38,7 +38,7 @@ char TLineReception::Separator(TPass& pass) {
 }
 
 void TLineReception::Receive(TByteSource& port, const TOptions& options) {
-    TPass pass{port, options, 0};
+    TPass pass{&port, options, 0};
     bool anyByte = false;
     // A flood that keeps the count up would otherwise keep the window from
     // answering; the rest comes with the next receive event.
@@ -184,6 +184,20 @@ void TLineReception::ConvertLine(char* text, qsizetype size, TPass& pass) {
     if (point != std::string_view::npos && point + 1 < view.size() && text[point + 1] >= '0' &&
         text[point + 1] <= '9' && view.find(':') == std::string_view::npos)
         text[point] = Separator(pass);
+}
+
+QByteArray TLineReception::CloseLine() {
+    QByteArray line = FState.LineBuffer;
+    const bool answer = FState.SuppressLine && QByteArrayView(PromptAnswer).startsWith(line);
+    EmptyLine();
+    FState.LineComplete = false;
+    if (line.isEmpty() || answer)
+        return {};
+    line.append(line.endsWith('\r') ? "\n" : "\r\n");
+    const TOptions options;
+    TPass pass{nullptr, options, 0};
+    ConvertLine(line.data(), line.size(), pass);
+    return line;
 }
 
 void TLineReception::EmptyLine() {

@@ -71,6 +71,12 @@ public:
         FState.SuppressLine = false;
         FState.PromptPending = false;
     }
+    // The port vanished: the bytes after it belong to another reading. The
+    // line waiting for its line end is finished with one added ("\n" behind
+    // a carriage return, CR LF otherwise) and converted as a line; the line
+    // is returned (ANSI bytes), empty when none waited or what waited was
+    // the start of a prompt answer.
+    QByteArray CloseLine();
 
     const TLineState& State() const { return FState; }
 
@@ -86,7 +92,7 @@ private:
     // One receive event: the port it reads and the separator, asked for once
     // per event when first needed.
     struct TPass {
-        TByteSource& Port;
+        TByteSource* Port; // none: nothing is read or echoed
         const TOptions& Options;
         char Separator = 0;
     };

@@ -7,6 +7,7 @@
 #include <QStringTokenizer>
 
 #include <algorithm>
+#include <stdexcept>
 
 namespace {
 
@@ -150,27 +151,101 @@ QString UnifyLineBreaks(QStringView text) {
     return unified;
 }
 
-QString GroupLines(QString text, int separators) {
+namespace {
+
+// Where the grouping stands in the paragraph being filled, and what each
+// character of the text becomes.
+class TGrouping {
+public:
+    explicit TGrouping(TParagraphFill into) : FFill(into) {}
+    enum class TStep { Keep, Separator, ParagraphEnd, SoftBreakFirst };
+    // What the character becomes; last: it ends the text.
+    TStep Step(QChar ch, bool last) {
+        if (ch != u'\n') {
+            if (FFill.Length >= ParagraphLength) {
+                FFill = {0, 1};
+                return TStep::SoftBreakFirst;
+            }
+            ++FFill.Length;
+            return TStep::Keep;
+        }
+        if (!last && FFill.Separators + 1 < GroupedLines && FFill.Length < ParagraphLength / 2) {
+            ++FFill.Separators;
+            ++FFill.Length;
+            return TStep::Separator;
+        }
+        FFill = {};
+        return TStep::ParagraphEnd;
+    }
+
+private:
+    TParagraphFill FFill;
+};
+
+} // namespace
+
+// In place, a line at a time, while no line needs a soft break: documents
+// run to millions of lines, and a soft break only comes with a line of
+// thousands of characters; from there on, a character at a time.
+QString GroupLines(QString text, TParagraphFill into) {
+    const qsizetype size = text.size();
     QChar* data = text.data();
-    const qsizetype last = text.size() - 1;
-    for (qsizetype i = 0; i < last; ++i) {
-        if (data[i] != u'\n')
-            continue;
-        if (separators + 1 < GroupedLines) {
-            data[i] = QChar::LineSeparator;
-            ++separators;
+    qsizetype from = 0;
+    while (from < size) {
+        const qsizetype feed = QStringView(text).sliced(from).indexOf(u'\n');
+        const qsizetype end = feed < 0 ? size : from + feed;
+        if (into.Length + (end - from) > ParagraphLength)
+            break;
+        into.Length += end - from;
+        if (feed < 0)
+            return text;
+        if (end + 1 < size && into.Separators + 1 < GroupedLines &&
+            into.Length < ParagraphLength / 2) {
+            data[end] = QChar::LineSeparator;
+            ++into.Separators;
+            ++into.Length;
         } else {
-            separators = 0;
+            into = {};
+        }
+        from = end + 1;
+    }
+    if (from == size)
+        return text;
+    TGrouping grouping(into);
+    QString grouped;
+    grouped.reserve(size + 2 * (size / (ParagraphLength / 2) + 1));
+    grouped.append(QStringView(text).first(from));
+    for (qsizetype i = from; i < size; ++i) {
+        switch (grouping.Step(data[i], i + 1 == size)) {
+        case TGrouping::TStep::SoftBreakFirst:
+            grouped.append(SoftBreak).append(u'\n').append(data[i]);
+            break;
+        case TGrouping::TStep::Separator:
+            grouped.append(QChar::LineSeparator);
+            break;
+        default:
+            grouped.append(data[i]);
         }
     }
-    return text;
+    return grouped;
 }
 
 QString UngroupLines(QString text) {
-    std::replace_if(
-        text.begin(), text.end(),
-        [](QChar ch) { return ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator; },
-        QChar(u'\n'));
+    const auto isBreak = [](QChar ch) {
+        return ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator || ch == u'\n';
+    };
+    QChar* data = text.data();
+    const qsizetype size = text.size();
+    qsizetype kept = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        if (data[i] == SoftBreak) {
+            if (i + 1 < size && isBreak(data[i + 1]))
+                ++i;
+            continue;
+        }
+        data[kept++] = isBreak(data[i]) ? QChar(u'\n') : data[i];
+    }
+    text.truncate(kept);
     return text;
 }
 

@@ -1,5 +1,7 @@
 #include "app/document/PrintLayout.h"
 
+#include "app/document/DocumentFile.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetrics>
 #include <QPainter>
@@ -145,6 +147,7 @@ QStringList DisplayLines(QTextDocument& document) {
             const QTextLine line = lineLayout->lineAt(i);
             QString piece = text.mid(line.textStart(), line.textLength());
             piece.remove(QChar::LineSeparator);
+            piece.remove(SoftBreak);
             lines << piece;
         }
     }

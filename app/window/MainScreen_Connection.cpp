@@ -232,6 +232,7 @@ void TMainScreen::ConnectHalt(bool halt) {
     // and wait for it to return.
     if (FConnection->Halt(halt, ChosenProfile(), State.PortAvailable))
         return;
+    EndVanishedLine(ChosenProfile().Link);
     act_interface_disconneced->trigger();
     if (ChosenProfile().Link == TLinkKind::Serial)
         ReconnectWhenBack();
@@ -252,6 +253,7 @@ void TMainScreen::Serial1COMRemoved(QObject*) {
     // A dead link must not go on showing "Verbunden...".
     if (ChosenProfile().Link != TLinkKind::Serial)
         return;
+    EndVanishedLine(TLinkKind::Serial);
     act_interface_disconneced->trigger();
     ReconnectWhenBack();
 }

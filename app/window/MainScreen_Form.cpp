@@ -2,9 +2,10 @@
 #include "app/window/TMainScreen.h"
 
 #include "app/capture/EditorInserter.h"
+#include "app/capture/Profiles.h"
+#include "app/document/DocumentEditor.h"
 #include "app/window/ElidedLabel.h"
 #include "app/window/ImageList.h"
-#include "app/capture/Profiles.h"
 #include "serial/TSerial.h"
 
 #include <QAction>
@@ -202,7 +203,7 @@ void TMainScreen::Bind(QAction* action, void (TMainScreen::*handler)(QObject*)) 
 }
 
 void TMainScreen::BuildEditor() {
-    Editor = new QPlainTextEdit(this);
+    Editor = new TDocumentEditor(this);
     Editor->setObjectName(QStringLiteral("Editor"));
     // "Courier New" is asked for; the platform substitutes its nearest fixed font.
     QFont font(QStringLiteral("Courier New"), 10);

@@ -1,9 +1,11 @@
-// Connecting again by itself when the vanished port of the serial link, or
-// the USB converter, returns: the port manager's list changes drive it for a
+// The line a vanished port or converter was sending, and connecting again
+// by itself when the vanished port of the serial link, or the USB
+// converter, returns: the port manager's list changes drive it for a
 // port, a look at the converter library's device list every quarter second
 // for the converter; a single-shot timer spaces the attempts.
 #include "app/window/TMainScreen.h"
 
+#include "app/capture/EditorInserter.h"
 #include "app/texts/Texts.h"
 #include "serial/TCOMManager.h"
 
@@ -68,8 +70,29 @@ void TMainScreen::UsbConverterLost(uint64_t connection) {
     if (connection != FUsbLink->Connection() || ChosenProfile().Link != TLinkKind::Usb ||
         !FConnection->Connected())
         return;
+    EndVanishedLine(TLinkKind::Usb);
     act_interface_disconneced->trigger(); // "Getrennt", not a dead "Verbunden..."
     ReconnectWhenBack();
+}
+
+// Unlike a pause or a disconnect, after which the gauge goes on with its
+// line, a port or converter that vanished ends the line it was sending: the
+// next bytes belong to another reading, perhaps of another gauge. What came
+// of the line goes into the document as a line of its own. It is no reading
+// of the series: a value cut short would bend its figures.
+void TMainScreen::EndVanishedLine(TLinkKind link) {
+    series::TLineAssembler& lines = FSeriesLines[static_cast<size_t>(link)];
+    if (link == TLinkKind::Serial) {
+        const QByteArray line = FReception.CloseLine();
+        if (!line.isEmpty())
+            FInserter->Insert(TEditorInserter::ReceivedText(line));
+    } else if (link == TLinkKind::Usb && lines.HasPartialLine()) {
+        // The converter's chunks are in the document as they came; the line
+        // gets its end (a line feed completes a carriage return there).
+        FInserter->Insert(lines.PartialLine().endsWith(u'\r') ? QStringLiteral("\n")
+                                                              : QStringLiteral("\r\n"));
+    }
+    lines.Reset();
 }
 
 void TMainScreen::TryReconnect() {

@@ -223,6 +223,8 @@ private:
     // The USB converter of the link's connect number connection was pulled
     // out; a notice about an earlier connect is dropped.
     void UsbConverterLost(uint64_t connection);
+    // The link's port or converter vanished: the line it was sending ends.
+    void EndVanishedLine(TLinkKind link);
 
     // Edit commands that act on the editor and its clipboard.
     void act_edit_undoExecute(QObject* Sender);

@@ -1,9 +1,11 @@
 // Readings streaming into the shown editor at the line rate of 921,600 baud:
 // CPU time per line including painting, with a short and a long document, and
-// the resident memory each line costs.
+// the resident memory each line costs; and the memory a reading costs when
+// each comes alone, as a gauge read by hand sends them.
 #include "app/capture/EditorInserter.h"
 #include "app/window/TMainScreen.h"
 #include "bench/app/BenchSupport.h"
+#include "tests/app/FakeByteSource.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -105,6 +107,38 @@ void BM_EditorInsert(benchmark::State& state) {
     window.findChild<QPlainTextEdit*>("Editor")->document()->setModified(false);
 }
 BENCHMARK(BM_EditorInsert)->Iterations(100000);
+
+// Readings that come one at a time over the serial link, each its own
+// batch and repaint, as readings taken by hand every 50 ms do: the resident
+// memory each adds, with its series record and its journal record. Counted
+// after the first readings, which start what the window starts lazily.
+void BM_EditorLoneReadings(benchmark::State& state) {
+    const int readings = static_cast<int>(state.range(0));
+    TSilentDialogs dialogs;
+    TMainScreen window(dialogs);
+    TFakeByteSource port;
+    window.SetReceptionSource(&port);
+    window.show();
+    QCoreApplication::processEvents();
+    const auto one = [&](int i) {
+        port.Feed("  " + QByteArray::number(i % 1000) + ".5 um\r\n");
+        window.Serial1RxChar(nullptr);
+        window.Inserter().Flush();
+        QCoreApplication::processEvents();
+    };
+    for (int i = 0; i < 500; ++i)
+        one(i);
+    double perReading = 0;
+    for (auto _ : state) {
+        const double before = ResidentBytes();
+        for (int i = 0; i < readings; ++i)
+            one(i);
+        perReading = (ResidentBytes() - before) / readings;
+    }
+    state.counters["rss_bytes_per_reading"] = perReading;
+    window.findChild<QPlainTextEdit*>("Editor")->document()->setModified(false);
+}
+BENCHMARK(BM_EditorLoneReadings)->Arg(20000)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -4,7 +4,9 @@
 // and memory cost it drains a gauge that sends without pause, the CPU a
 // connected quiet link costs, and the time from nothing to a shown,
 // connected window. The line rate is measured with the series panel hidden
-// (/0) and shown (/1).
+// (/0) and shown (/1). The same drain runs on the infrared link (a peer on
+// the IrCOMM service socket, profile 9), and on both links a gauge that
+// sends one line of megabytes without a line end, then a reading.
 #include "app/window/TMainScreen.h"
 #include "bench/app/BenchSupport.h"
 #include "serial/PortsFolder.h"
@@ -12,7 +14,9 @@
 #include "serial/TSerial.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
+#include "tests/support/ServicePeer.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,6 +24,7 @@
 #include <QFile>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextDocument>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>
@@ -63,22 +68,30 @@ double PeakResidentMB() {
 constexpr int kLinesPerSecond = 8400; // 921,600 baud, 11-byte lines
 const std::string kLine = "  12.5 um\r\n";
 
+enum class TLinkUnderTest { Serial, Infrared };
+
 // COM5 on a pseudo-terminal in a private ports folder, and the main window
-// started with profile 3 on it, connected.
+// started with profile 3 on it, connected; or with the infrared profile 9,
+// connected, and a peer on its service socket.
 class TRig {
 public:
-    explicit TRig(bool seriesPanel = false) {
+    explicit TRig(bool seriesPanel = false, TLinkUnderTest link = TLinkUnderTest::Serial)
+        : Link(link) {
         const QString folder = qEnvironmentVariable("XDG_CONFIG_HOME") + "/Brisquell";
         QDir().mkpath(folder);
         QFile ini(folder + "/BSave.ini");
         if (ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            ini.write(QByteArray("[Config]\nDevice=3\nPort=5\nAutoConnect=1\n") +
+            ini.write(QByteArray(link == TLinkUnderTest::Serial
+                                     ? "[Config]\nDevice=3\nPort=5\nAutoConnect=1\n"
+                                     : "[Config]\nDevice=9\nAutoConnect=1\n") +
                       (seriesPanel ? "[Series]\nVisible=1\nLower=12\nUpper=13\n" : ""));
         ini.close();
         Window = std::make_unique<TMainScreen>(Dialogs);
         Window->show();
         QCoreApplication::processEvents();
         Editor = Window->findChild<QPlainTextEdit*>("Editor");
+        if (link == TLinkUnderTest::Infrared)
+            Peer = std::make_unique<TServicePeer>();
     }
     ~TRig() {
         Editor->document()->setModified(false);
@@ -87,13 +100,38 @@ public:
     TRig(const TRig&) = delete;
     TRig& operator=(const TRig&) = delete;
 
-    bool Connected() const { return Window->findChild<TSerial*>("Serial1")->Active(); }
+    bool Connected() const {
+        return Link == TLinkUnderTest::Serial
+                   ? Window->findChild<TSerial*>("Serial1")->Active()
+                   : Peer->Connected &&
+                         Window->findChild<QAction*>("act_interface_disconneced")->isEnabled();
+    }
+    // The gauge sends, on the link under test.
+    void Send(const std::string& bytes) const {
+        if (Link == TLinkUnderTest::Serial)
+            Pty.Send(bytes);
+        else
+            Peer->Send(bytes.data(), bytes.size());
+    }
     // Every line shows as 10 characters ("  12,5 µm" and its line end).
     int Lines() const { return (Editor->document()->characterCount() - 1) / 10; }
     // Runs the event loop, as the program does (waiting, never spinning),
     // until the editor holds lines readings. A timer looks every 10 ms; the
     // longest gap between its looks is how long the window could not answer.
     bool WaitForLines(int lines, int timeoutMs) {
+        return WaitUntil([&] { return Lines() >= lines; }, timeoutMs);
+    }
+    // Whether the document ends with a reading's unit and a line end.
+    bool EndsWithReading() const {
+        const QTextDocument* doc = Editor->document();
+        const int end = doc->characterCount() - 1; // the last paragraph's end
+        if (end < 2)
+            return false;
+        const QChar lineEnd = doc->characterAt(end - 1);
+        return doc->characterAt(end - 2) == u'm' &&
+               (lineEnd == QChar::ParagraphSeparator || lineEnd == QChar::LineSeparator);
+    }
+    template <typename TDone> bool WaitUntil(TDone done, int timeoutMs) {
         QEventLoop loop;
         QElapsedTimer elapsed;
         elapsed.start();
@@ -103,15 +141,16 @@ public:
             const qint64 now = elapsed.elapsed();
             LongestGapMs = std::max(LongestGapMs, now - lastLook);
             lastLook = now;
-            if (Lines() >= lines || now > timeoutMs)
+            if (done() || now > timeoutMs)
                 loop.quit();
         });
         check.start(10);
         loop.exec();
-        return Lines() >= lines;
+        return done();
     }
     qint64 LongestGapMs = 0;
 
+    const TLinkUnderTest Link;
     TPty Pty;
 
 private:
@@ -123,6 +162,7 @@ private:
 public:
     std::unique_ptr<TMainScreen> Window;
     QPlainTextEdit* Editor = nullptr;
+    std::unique_ptr<TServicePeer> Peer;
 };
 
 // Lines written one at a time at the line rate; the writer's own CPU time
@@ -174,10 +214,10 @@ BENCHMARK(BM_InstrumentAtLineRate)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmar
 // A gauge that sends without pause: lines the program takes in a second,
 // the CPU it spends per MB (the writer's left out) and its memory after.
 // The argument is the number of lines; 1,000,000 lines are 11 MB.
-void BM_InstrumentDrain(benchmark::State& state) {
-    TRig rig;
+void Drain(benchmark::State& state, TLinkUnderTest link) {
+    TRig rig(false, link);
     if (!rig.Connected()) {
-        state.SkipWithError("COM5 did not connect");
+        state.SkipWithError("the link did not connect");
         return;
     }
     const int lines = static_cast<int>(state.range(0));
@@ -194,7 +234,7 @@ void BM_InstrumentDrain(benchmark::State& state) {
         std::thread writer([&] {
             const double mine = Seconds(CLOCK_THREAD_CPUTIME_ID);
             for (int i = 0; i < lines / 1000; ++i)
-                rig.Pty.Send(burst);
+                rig.Send(burst);
             writerCpu = Seconds(CLOCK_THREAD_CPUTIME_ID) - mine;
         });
         const bool arrived = rig.WaitForLines(before + lines, 600000);
@@ -217,10 +257,68 @@ void BM_InstrumentDrain(benchmark::State& state) {
     state.counters["peak_rss_MB"] = PeakResidentMB();
     state.counters["longest_gap_ms"] = static_cast<double>(rig.LongestGapMs);
 }
+void BM_InstrumentDrain(benchmark::State& state) {
+    Drain(state, TLinkUnderTest::Serial);
+}
 BENCHMARK(BM_InstrumentDrain)
     ->Arg(10000)
     ->Arg(100000)
     ->Arg(1000000)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+void BM_InstrumentInfraredDrain(benchmark::State& state) {
+    Drain(state, TLinkUnderTest::Infrared);
+}
+BENCHMARK(BM_InstrumentInfraredDrain)->Arg(1000000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// A gauge that sends one line of range(1) bytes without a line end (digits,
+// so no conversion touches it), then a reading: the rate it is taken at,
+// to compare with the drain of ordinary lines on the same link, and how
+// long the reading takes to show once it is written (the line before it
+// has then been read, all but what the link's buffers hold). range(0): 0
+// the serial link, 1 the infrared link.
+void BM_InstrumentLongLine(benchmark::State& state) {
+    TRig rig(false, state.range(0) == 0 ? TLinkUnderTest::Serial : TLinkUnderTest::Infrared);
+    if (!rig.Connected()) {
+        state.SkipWithError("the link did not connect");
+        return;
+    }
+    const auto size = static_cast<size_t>(state.range(1));
+    std::string chunk;
+    while (chunk.size() < 10000)
+        chunk += "0123456789";
+    const std::string reading = "  12.5 um\r\n";
+    double rate = 0;
+    double latencyMs = 0;
+    for (auto _ : state) {
+        std::atomic<TClock::rep> readingSent{0};
+        const auto wallStart = TClock::now();
+        std::thread writer([&] {
+            for (size_t sent = 0; sent < size; sent += chunk.size())
+                rig.Send(chunk.substr(0, std::min(chunk.size(), size - sent)));
+            rig.Send(reading);
+            readingSent = TClock::now().time_since_epoch().count();
+        });
+        const bool shown = rig.WaitUntil([&] { return rig.EndsWithReading(); }, 600000);
+        const auto shownAt = TClock::now();
+        writer.join();
+        if (!shown) {
+            state.SkipWithError("the reading did not show");
+            return;
+        }
+        rate = static_cast<double>(size + reading.size()) /
+               std::chrono::duration<double>(shownAt - wallStart).count();
+        latencyMs = std::chrono::duration<double, std::milli>(
+                        shownAt - TClock::time_point(TClock::duration(readingSent.load())))
+                        .count();
+    }
+    state.counters["MB_per_second"] = rate / 1e6;
+    state.counters["reading_shown_after_ms"] = latencyMs;
+    state.counters["peak_rss_MB"] = PeakResidentMB();
+    state.counters["longest_gap_ms"] = static_cast<double>(rig.LongestGapMs);
+}
+BENCHMARK(BM_InstrumentLongLine)
+    ->ArgsProduct({{0, 1}, {1'000'000, 10'000'000}})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
 

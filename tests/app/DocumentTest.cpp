@@ -53,6 +53,56 @@ TEST(DocumentFormat, DecodesAndEncodesAsTheFormatSays) {
     EXPECT_EQ(DecodeDocument(EncodeDocument(pasted)).Text, pasted.Text);
 }
 
+// The editor's paragraphs stay small, whatever lines come and wherever they
+// go in, and the saved text is the text that came: no line end the text did
+// not hold, none lost.
+TEST(DocumentFormat, ParagraphsStayBoundedAndSaveAsTheTextCame) {
+    const QString longLine = QString("0123456789").repeated(100'000); // 1 MB, no line end
+    struct Row {
+        const char* Name;
+        QString Text;
+        TParagraphFill Into;
+    };
+    const Row rows[] = {
+        {"a line of a megabyte", longLine, {}},
+        {"short lines around a long one",
+         QString("  12.5 um\n").repeated(40) + longLine.left(9000) + "\n\n7\n",
+         {}},
+        {"a line of exactly a paragraph, then one more character",
+         QString(ParagraphLength, u'x') + "\n" + QString(ParagraphLength + 1, u'y'),
+         {}},
+        {"into a paragraph nearly full", longLine.left(5000) + "\n1\n", {GroupedLines - 1, 4000}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.Name);
+        const QString grouped = GroupLines(row.Text, row.Into);
+        EXPECT_EQ(UngroupLines(grouped), row.Text);
+        qsizetype length = row.Into.Length;
+        int separators = row.Into.Separators;
+        for (qsizetype i = 0; i < grouped.size(); ++i) {
+            const QChar ch = grouped[i];
+            if (ch == SoftBreak) {
+                ASSERT_TRUE(i + 1 < grouped.size() && grouped[i + 1] == u'\n') << i;
+            }
+            if (ch == u'\n') {
+                length = 0;
+                separators = 0;
+                continue;
+            }
+            separators += ch == QChar::LineSeparator ? 1 : 0;
+            ASSERT_LE(++length, ParagraphLength + 1) << i;
+            ASSERT_LT(separators, GroupedLines) << i;
+        }
+        EXPECT_EQ(grouped.endsWith(u'\n'), row.Text.endsWith(u'\n'));
+    }
+    // Edits may part a mark from its paragraph end: that end is a line end
+    // then, as the window shows it, and the mark goes.
+    const QString mark(SoftBreak);
+    EXPECT_EQ(UngroupLines("a" + mark + QChar::ParagraphSeparator + "b"), "ab");
+    EXPECT_EQ(UngroupLines("a" + mark + "x" + QChar::ParagraphSeparator + "b"), "ax\nb");
+    EXPECT_EQ(UngroupLines("a" + mark + "b" + QChar::LineSeparator + mark), "ab\n");
+}
+
 QByteArray Contents(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");

@@ -1,7 +1,11 @@
 #include "app/capture/EditorInserter.h"
+#include "app/document/DocumentEditor.h"
+#include "app/document/DocumentFile.h"
+#include "app/document/PrintLayout.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -213,6 +217,100 @@ TEST(EditorTest, ALargeBurstGoesInWithoutWaiting) {
     inserter.InsertAnsi("end");
     ASSERT_TRUE(testing_support::WaitFor([&] { return !inserter.Pending(); }));
     EXPECT_TRUE(editor.toPlainText().endsWith("m\nend"));
+}
+
+// Readings that come one at a time share paragraphs, as a stream's do, and
+// a gauge that never ends its line fills paragraphs of bounded size: no
+// insertion lays out an ever longer one. What went in comes out whole in
+// the journal, the text saved and the clipboard.
+TEST(EditorTest, ParagraphsStayFewAndSmallAndTheTextComesOutAsItCame) {
+    TDocumentEditor editor;
+    editor.resize(400, 300);
+    editor.show();
+    TEditorInserter inserter(&editor);
+    QString journal;
+    inserter.SetInsertedHandler([&](QStringView text) { journal += text; });
+    QByteArray sent;
+    const auto insert = [&](const QByteArray& bytes) {
+        inserter.InsertAnsi(bytes);
+        sent += bytes;
+    };
+    for (int i = 0; i < 2 * GroupedLines; ++i) {
+        insert(QByteArray::number(i) + " um\r\n");
+        inserter.Flush();
+    }
+    EXPECT_EQ(editor.document()->blockCount(), 3) << "two paragraphs full, and the caret's";
+    // A megabyte without a line end, in the infrared link's chunks, a batch
+    // every thousand of them; then a line end and a reading.
+    const QByteArray digits = QByteArray("0123456789").repeated(100'000);
+    for (qsizetype at = 0; at < digits.size(); at += 101) {
+        insert(digits.mid(at, 101));
+        if (at / 101 % 1000 == 999)
+            inserter.Flush();
+    }
+    insert("\r\n  12.5 um\r\n");
+    inserter.Flush();
+
+    const QTextDocument* doc = editor.document();
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        ASSERT_LE(block.length(), ParagraphLength + 2) << block.blockNumber();
+    EXPECT_EQ(doc->lastBlock().previous().text().section(QChar::LineSeparator, -1), "  12.5 um")
+        << "the reading after it, on a line of its own";
+    EXPECT_TRUE(editor.textCursor().atEnd());
+    const QString expected = UnifyLineBreaks(QString::fromLatin1(sent));
+    EXPECT_TRUE(UngroupLines(doc->toRawText()) == expected) << "as saved";
+    EXPECT_TRUE(UnifyLineBreaks(journal) == expected) << "as journaled";
+    editor.selectAll();
+    editor.copy();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text() == expected) << "as copied";
+}
+
+// Edits right at a soft break act on the line where the window shows them:
+// typing at the end of the row goes into the line, a new line ends it
+// there, Backspace takes the character shown before the caret, Delete
+// joins the rows, which changes no text. Copying and printing see no mark.
+TEST(EditorTest, EditsAtASoftBreakKeepTheLineWhole) {
+    const QString line = QString(ParagraphLength, u'a') + QString(100, u'b');
+    const QString head(ParagraphLength, u'a');
+    const QString tail(100, u'b');
+    struct TCase {
+        const char* Name;
+        int Key;
+        const char* Text;
+        bool InFrontOfMark; // the caret stands in front of the mark, not behind it
+        QString Saved;
+    };
+    const TCase cases[] = {
+        {"typed", Qt::Key_X, "X", false, head + "X" + tail},
+        {"typed in front of the mark", Qt::Key_X, "X", true, head + "X" + tail},
+        {"new line", Qt::Key_Return, "\r", false, head + "\n" + tail},
+        {"backspace", Qt::Key_Backspace, "", false, head.chopped(1) + tail},
+        {"delete", Qt::Key_Delete, "", false, line},
+        {"delete in front of the mark", Qt::Key_Delete, "", true, line},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        TDocumentEditor editor;
+        editor.setPlainText(GroupLines(line));
+        ASSERT_EQ(editor.document()->blockCount(), 2);
+        const QTextBlock first = editor.document()->firstBlock();
+        QTextCursor cursor(first);
+        cursor.setPosition(first.position() + first.length() - (c.InFrontOfMark ? 2 : 1));
+        editor.setTextCursor(cursor);
+        QKeyEvent press(QEvent::KeyPress, c.Key, Qt::NoModifier, QString::fromLatin1(c.Text));
+        QCoreApplication::sendEvent(&editor, &press);
+        EXPECT_EQ(UngroupLines(editor.document()->toRawText()), c.Saved);
+    }
+    TDocumentEditor editor;
+    editor.resize(400, 300);
+    editor.setPlainText(GroupLines(line));
+    QTextCursor across(editor.document());
+    across.setPosition(ParagraphLength - 2);
+    across.setPosition(ParagraphLength + 4, QTextCursor::KeepAnchor);
+    editor.setTextCursor(across);
+    editor.copy();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), "aabb");
+    EXPECT_FALSE(DisplayLines(*editor.document()).join("").contains(SoftBreak));
 }
 
 } // namespace

@@ -1,12 +1,15 @@
 // Infrared gauges end to end: the gauge simulator connecting to the IrCOMM
 // service socket of the real main window (offscreen), in this test program's
 // own runtime folder.
+#include "app/document/DocumentFile.h"
 #include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/app/FakeFileDialogs.h"
 #include "tests/app/WindowProbe.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
+#include "tests/support/ServicePeer.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
@@ -15,11 +18,15 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -120,6 +127,37 @@ TEST_F(InfraredTest, AGaugeDeliversWithTheInfraredProfileUntilItIsReplacedOrLeav
     Window.reset();
     EXPECT_TRUE(third.SentAway());
     EXPECT_FALSE(QFile::exists(SocketPath()));
+}
+
+// A gauge that sends a megabyte without a line end, in the link's chunks of
+// 101 bytes: the window goes on answering, the reading after it shows, and
+// the file holds every byte as it came, with no line end the gauge did not
+// send.
+TEST_F(InfraredTest, ALineOfAMegabyteWithoutEndIsKeptWholeAndWhatFollowsShows) {
+    Start("[Config]\nDevice=9\n");
+    ASSERT_EQ(Panel(0), "Warte...");
+    const TServicePeer gauge; // a bridge's raw bytes, no line protocol
+    ASSERT_TRUE(gauge.Connected);
+    ASSERT_TRUE(WaitForPanel("Verbunden..."));
+    const QByteArray sent = QByteArray("0123456789").repeated(100'000) + "  12.5 um\r\n";
+    std::thread writer([&] { gauge.Send(sent.constData(), static_cast<size_t>(sent.size())); });
+    const QTextDocument* doc = Find<QPlainTextEdit>("Editor")->document();
+    const bool shown =
+        WaitFor([&] { return doc->lastBlock().previous().text().endsWith("  12.5 um"); }, 120000);
+    writer.join();
+    ASSERT_TRUE(shown);
+    // Each insertion lays out one paragraph: none may grow with the line.
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        ASSERT_LE(block.length(), ParagraphLength + 2) << block.blockNumber();
+    TFakeFileDialogs files;
+    Window->SetFileDialogs(&files);
+    const QTemporaryDir folder;
+    files.Answers = {folder.filePath("ir.txt")};
+    Action("act_file_saveas")->trigger();
+    QFile saved(folder.filePath("ir.txt"));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_EQ(saved.readAll(), sent);
+    Window.reset(); // before the dialogs it was given
 }
 
 // The listener runs whatever the profile; the infrared profile only decides

@@ -1,14 +1,16 @@
 // Instruments end to end: the gauge simulator on a pseudo-terminal, the
 // real main window offscreen, the port manager over the test's own ports
 // folder (no real port of the machine is ever seen).
+#include "app/document/DocumentFile.h"
 #include "app/window/TMainScreen.h"
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
 #include "serial_dialog/TSerialDialog.h"
 #include "tests/app/FakeDialogs.h"
-#include "tests/app/GaugeProcess.h"
+#include "tests/app/FakeFileDialogs.h"
 #include "tests/app/FakeSerialDialog.h"
+#include "tests/app/GaugeProcess.h"
 #include "tests/app/WindowProbe.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/PrivateSerialModule.h"
@@ -25,6 +27,8 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QThreadPool>
 #include <QTimer>
 
@@ -64,6 +68,44 @@ protected:
     bool WaitForPanel(const QString& text, int timeoutMs = 20000) const {
         return testing_support::WaitFor([&] { return Panel(0) == text; }, timeoutMs);
     }
+    void TearDown() override {
+        TWindowTest::TearDown();
+        for (const QString& entry : FPlugged)
+            QFile::remove(entry);
+    }
+    // A gauge of the test's own on a pseudo-terminal, plugged in as COMn
+    // until the test ends: it sends raw bytes, with no line protocol.
+    std::unique_ptr<TPty> PlugPty(int port) {
+        auto pty = std::make_unique<TPty>();
+        const QString entry = testing_support::PortsFolder() + "/COM" + QString::number(port);
+        QFile::remove(entry);
+        EXPECT_TRUE(QFile::link(pty->Path, entry));
+        FPlugged << entry;
+        return pty;
+    }
+    // Whether the window has taken every byte the gauge sent: none waits on
+    // the line or in the port's receive queue.
+    bool AllTaken(const TPty& pty) const {
+        int waiting = 0;
+        return ::ioctl(pty.Slave(), FIONREAD, &waiting) == 0 && waiting == 0 &&
+               Find<TSerial>("Serial1")->RecCount() == 0;
+    }
+    // The document as Save As writes it.
+    QByteArray Saved() {
+        Window->SetFileDialogs(&Files);
+        const QString name = FSaved.filePath("saved.txt");
+        QFile::remove(name);
+        Files.Answers = {name};
+        Action("act_file_saveas")->trigger();
+        QFile file(name);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<not saved>");
+    }
+
+    TFakeFileDialogs Files;
+
+private:
+    QTemporaryDir FSaved;
+    QStringList FPlugged;
 };
 
 TEST_F(InstrumentTest, FirstStartConnectsTheFirstUsablePortAndReadingsArrive) {
@@ -163,6 +205,89 @@ TEST_F(InstrumentTest, UnpluggingTheConnectedPortDisconnects) {
     EXPECT_TRUE(Dialogs.Messages.isEmpty());
     const QString note = Find<QLabel>("StatusPanel0")->toolTip();
     EXPECT_TRUE(note.contains("COM7: kein solches Gerät")) << note.toStdString();
+}
+
+// A gauge's port that vanishes in the middle of a line ends that line: the
+// bytes after the reconnect begin another reading, so the fragment goes
+// into the document as a line of its own, converted as one, and is no
+// reading of the series. After a pause or the user's disconnect, the gauge
+// goes on with its line.
+TEST_F(InstrumentTest, AVanishedPortEndsItsLinePausesAndDisconnectsDoNot) {
+    std::unique_ptr<TPty> gauge = PlugPty(9);
+    Start("[Config]\nDevice=8\nPort=9\n");
+    ASSERT_EQ(Panel(0), "Verbunden...");
+    Window->SetFileDialogs(&Files);
+    struct TCase {
+        const char* Name;
+        std::function<void()> Interrupt;
+        QString Shown; // the fragment "  12.3" and what follows, "5 mm"
+        int SeriesReadings;
+    };
+    const TCase cases[] = {
+        {"the port vanished",
+         [&] {
+             gauge->CloseMaster();
+             QFile::remove(testing_support::PortsFolder() + "/COM9");
+             ASSERT_TRUE(WaitForPanel("Getrennt"));
+             gauge = PlugPty(9); // reconnected by itself
+             ASSERT_TRUE(WaitForPanel("Verbunden..."));
+         },
+         "  12,3\n5 mm\n", 1},
+        {"a pause (a dialog cancelled)",
+         [&] {
+             Files.Answers = {QString()};
+             Action("act_file_saveas")->trigger();
+         },
+         "  12,35 mm\n", 1},
+        {"the user's disconnect",
+         [&] {
+             Action("act_interface_disconneced")->trigger();
+             Action("act_interface_conneced")->trigger();
+         },
+         "  12,35 mm\n", 1},
+    };
+    QString expected;
+    qsizetype readings = 0;
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        gauge->Send("7.5 mm\r\n  12.3");
+        expected += "7,5 mm\n";
+        ASSERT_TRUE(testing_support::WaitFor([&] {
+            return Text() == expected && AllTaken(*gauge);
+        })) << Text().toStdString();
+        c.Interrupt();
+        ASSERT_EQ(Panel(0), "Verbunden...");
+        gauge->Send("5 mm\r\n");
+        expected += c.Shown;
+        ASSERT_TRUE(testing_support::WaitFor([&] { return Text() == expected; }))
+            << Text().toStdString();
+        readings += 1 + c.SeriesReadings;
+        EXPECT_EQ(Window->Series().Size(), readings);
+    }
+}
+
+// A gauge that sends a megabyte without a line end: the window goes on
+// answering, the reading after it shows, and the file holds every byte as
+// it came, with no line end the gauge did not send.
+TEST_F(InstrumentTest, ALineOfAMegabyteWithoutEndIsKeptWholeAndWhatFollowsShows) {
+    const std::unique_ptr<TPty> gauge = PlugPty(9);
+    Start("[Config]\nDevice=8\nPort=9\n");
+    ASSERT_EQ(Panel(0), "Verbunden...");
+    const std::string digits = QByteArray("0123456789").repeated(100'000).toStdString();
+    std::thread writer([&] {
+        gauge->Send(digits);
+        gauge->Send("  12.5 um\r\n");
+    });
+    const QTextDocument* doc = Find<QPlainTextEdit>("Editor")->document();
+    const bool shown = testing_support::WaitFor(
+        [&] { return doc->lastBlock().previous().text().endsWith(QString::fromUtf8("  12,5 µm")); },
+        120000);
+    writer.join();
+    ASSERT_TRUE(shown);
+    // Each insertion lays out one paragraph: none may grow with the line.
+    for (QTextBlock block = doc->begin(); block.isValid(); block = block.next())
+        ASSERT_LE(block.length(), ParagraphLength + 2) << block.blockNumber();
+    EXPECT_EQ(Saved(), QByteArray::fromStdString(digits) + "  12,5 \xB5m\r\n");
 }
 
 // The scan connects before the saved profile is applied; the port must then

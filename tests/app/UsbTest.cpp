@@ -236,8 +236,14 @@ TEST_F(UsbTest, APulledConverterIsConnectedAgainWhenItReturns) {
         Sim.Reset();
         Start(enabled ? "[Config]\nDevice=2\n" : "[Config]\nDevice=2\nAutoReconnect=0\n");
         ASSERT_TRUE(JournalIs(kConnectCalls)) << Sim.Journal();
+        // Pulled out in the middle of a line: that line ends there, and the
+        // next reading, perhaps of another gauge, begins one of its own in
+        // the document and in the series, where the fragment is no reading.
+        Sim.Feed("0.5 mm\r\n1.2");
+        ASSERT_TRUE(WaitFor([&] { return Text() == "0.5 mm\n1.2"; })) << Text().toStdString();
         Sim.Unplug();
         ASSERT_TRUE(WaitFor([&] { return Panel(0) == "Getrennt"; }));
+        EXPECT_EQ(Text(), "0.5 mm\n1.2\n");
         auto* timer = Find<QTimer>("ReconnectTime");
         EXPECT_EQ(timer->isActive(), enabled);
         if (enabled) { // looked for in vain once at least
@@ -251,7 +257,10 @@ TEST_F(UsbTest, APulledConverterIsConnectedAgainWhenItReturns) {
         }
         ASSERT_TRUE(WaitFor([&] { return Panel(0) == "Verbunden..."; }, 20000));
         Sim.Feed("1.5\r\n");
-        ASSERT_TRUE(WaitFor([&] { return Text() == "1.5\n"; })) << Text().toStdString();
+        ASSERT_TRUE(WaitFor([&] { return Text() == "0.5 mm\n1.2\n1.5\n"; }))
+            << Text().toStdString();
+        ASSERT_EQ(Window->Series().Size(), 2);
+        EXPECT_EQ(Window->Series().Text(1), "1.5");
         EXPECT_TRUE(Boxes().isEmpty());
         EXPECT_TRUE(
             Find<QLabel>("StatusPanel0")->toolTip().contains("Verbindung wiederhergestellt"));

@@ -94,6 +94,10 @@ table=(
         'timed_bench'
     '/usr/bin/time -v build/bench/instrument_bench --benchmark_filter=LineRate' \
         'timed_bench'
+    "build/bench/instrument_bench --benchmark_filter='LongLine|Drain/1000000' --benchmark_counters_tabular=true" \
+        'bench'
+    'build/bench/editor_bench --benchmark_filter=LoneReadings --benchmark_counters_tabular=true' \
+        'bench'
     'build/bench/instrument_bench --benchmark_filter=Idle --benchmark_counters_tabular=true' \
         'background_bench' # a minute of waiting: runs beside the other rows
     'tests/app/run-under-window-manager.sh build/bench/wedge_bench' \
