@@ -41,6 +41,8 @@ table=(
         'no_display' # exits before it installs or builds anything
     'scripts/test' \
         'is_ci_itself' # scripts/test runs this script: running it here would recurse
+    'scripts/test --quick' \
+        'is_ci_quick' # scripts/test runs it as written, before this script
     # docs/installing.md
     'cmake -S . -B build && cmake --build build' \
         'runs'
@@ -261,6 +263,12 @@ check_is_ci_itself() {
     grep -qxF 'tests/docs/documented-commands.sh' scripts/test ||
         fail "$row: scripts/test does not run tests/docs/documented-commands.sh"
     say "$row: not run here: it is what runs this script"
+}
+
+check_is_ci_quick() {
+    grep -qxF '    scripts/test --quick' scripts/test ||
+        fail "$row: scripts/test does not run scripts/test --quick"
+    say "$row: not run here: scripts/test ran it as written before this script"
 }
 
 check_is_ci_fuzz_step() {
@@ -539,8 +547,12 @@ check_stress_selection() {
     for test in stress_test stress_infrared_test stress_usb_test; do
         grep -qE "Test +#[0-9]+: $test\$" <<<"$listed" || fail "$row: ctest -L stress does not select $test"
     done
-    grep -qxF 'ctest --test-dir build --output-on-failure --no-tests=error "${repeat[@]}"' scripts/test ||
-        fail "$row: scripts/test no longer runs every test of build/"
+    local script tier
+    script=$(sed 's/^ *//' scripts/test)
+    for tier in "-LE '^slow\$'" "-L '^slow\$'"; do
+        grep -qxF "ctest --test-dir build --output-on-failure --no-tests=error $tier \"\${repeat[@]}\"" \
+            <<<"$script" || fail "$row: scripts/test no longer runs the tests of build/ with $tier"
+    done
     say "$row: its selection checked; scripts/test's ctest run before this ran the tests"
 }
 
