@@ -1,12 +1,16 @@
 // What the user sees of the readings: the main window on a real X server,
-// its pixels read back from the server (never the window's own rendering).
-// Run by run-under-window-manager.sh, which provides the server and a window
+// its pixels read back from the server (never the window's own rendering);
+// the program's start, quiet on its standard error. Run by
+// run-under-window-manager.sh, which provides the server and a window
 // manager.
 #include "app/capture/EditorInserter.h"
 #include "app/demo/Snapshot.h"
 #include "app/window/ElidedLabel.h"
 #include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/serial/PtyPort.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
@@ -364,6 +368,26 @@ TEST_F(ScreenTest, SeriesPanelShowsTheNewestValueAndItsChart) {
         20000);
     EXPECT_TRUE(shown) << newest->text().toStdString() << ": " << letters << " ink pixels, "
                        << points << " chart pixels";
+}
+
+// The program itself, started as a user starts it: nothing on its standard
+// error, unless its diagnostics are asked for.
+TEST(ProgramStartTest, PrintsNothingUnlessDiagnosticsAreAskedFor) {
+    const TPtyPort gauge{5}; // a port, so that no box waits for an answer
+    ASSERT_FALSE(gauge.Path.isEmpty());
+    QTemporaryDir folder;
+    const QStringList arguments{"--snapshot", folder.filePath("start"), "--snapshot-after", "1"};
+    {
+        TChildProcess program(BRISQUELL_PROGRAM, arguments);
+        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(program.WaitForExit(120000));
+        EXPECT_EQ(program.Errors().toStdString(), "");
+    }
+    const TScopedEnv rules("QT_LOGGING_RULES", "brisquell.irda.debug=true");
+    TChildProcess program(BRISQUELL_PROGRAM, arguments);
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitForExit(120000));
+    EXPECT_TRUE(program.Errors().contains("brisquell.irda: ")) << program.Errors().toStdString();
 }
 
 } // namespace
