@@ -1,11 +1,12 @@
 // Start-up, settings file and shut-down of the main window.
 #include "app/window/TMainScreen.h"
 
-#include "app/window/Abort.h"
-#include "app/journal/DocumentJournal.h"
 #include "app/capture/EditorInserter.h"
+#include "app/dialogs/HelpManual.h"
 #include "app/dialogs/Shell.h"
+#include "app/journal/DocumentJournal.h"
 #include "app/texts/Texts.h"
+#include "app/window/Abort.h"
 #include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
 #include "platform/ShellFolders.h"
@@ -26,7 +27,8 @@ TMainScreen::TMainScreen(platform::TDialogs& dialogs, const std::string& d2xxLib
                          QWidget* parent)
     : QMainWindow(parent), FDialogs(dialogs), FReception(*this),
       FD2xx(std::make_unique<TD2xxUnit>(dialogs, d2xxLibrary)),
-      FDesktopShell(std::make_unique<TDesktopShell>()), FShell(FDesktopShell.get()) {
+      FDesktopShell(std::make_unique<TDesktopShell>()), FShell(FDesktopShell.get()),
+      FHelpFolders(HelpManualFolders(QCoreApplication::applicationDirPath())) {
     BuildForm();
     RunGuarded([this] { FormCreate(this); });
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs every command that README.md and docs/*.md show in a fenced shell
-# block (```sh), as written, from the top of the tree with the build in
+# Runs every command that README.md, docs/*.md and the manuals (help/*.md)
+# show in a fenced shell block (```sh), as written, from the top of the tree with the build in
 # build/, and checks that each does its job. The table below says how each
 # command is checked; a documented command missing from it, or a row whose
 # command is no longer documented, fails the run, so the documentation and
@@ -144,7 +144,7 @@ documented_commands() {
             sub(/[[:space:]]+#.*$/, "", line)
             sub(/[[:space:]]+$/, "", line)
             print line
-        }' README.md docs/*.md
+        }' README.md docs/*.md help/*.md
 }
 
 declare -A check_of
