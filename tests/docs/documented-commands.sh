@@ -89,6 +89,10 @@ table=(
     'build/bench/editor_bench' \
         'bench'
     # docs/performance.md
+    "build/bench/instrument_bench --benchmark_filter='LineRate|Drain/1000000' --benchmark_repetitions=3 --benchmark_counters_tabular=true" \
+        'bench'
+    'bench/terminals.py --repeat 3 --only pty,brisquell' \
+        'terminals_first_round' # minutes as written: the first round of both
     "build/bench/instrument_bench --benchmark_filter='LineRate|Drain|StartUp' --benchmark_repetitions=3 --benchmark_report_aggregates_only=true --benchmark_counters_tabular=true" \
         'bench'
     "build/bench/instrument_bench --benchmark_filter='LineRate|StartUp' --benchmark_counters_tabular=true" \
