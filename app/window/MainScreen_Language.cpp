@@ -3,6 +3,7 @@
 
 #include "app/capture/EditorInserter.h"
 
+#include "app/dialogs/HelpManual.h"
 #include "app/dialogs/InfoDlg.h"
 #include "app/dialogs/Shell.h"
 #include "app/texts/Texts.h"
@@ -10,7 +11,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileInfo>
 #include <QMenu>
+#include <QUrl>
 
 #include <array>
 #include <exception>
@@ -120,7 +123,15 @@ void TMainScreen::RetranslateWindow() {
 
 void TMainScreen::HelpAbout1Click(QObject*) {
     const TLinkPause paused(*this);
-    FShell->Open(HelpFile());
+    // A compiled help file in the current folder is opened as it always
+    // was; without one, the manual that ships with the program. With
+    // neither, the help file's name goes to the desktop, which says nothing.
+    const QString helpFile = HelpFile();
+    const QString manual = FindHelpManual(FHelpFolders, Settings.Language);
+    if (!QFileInfo::exists(helpFile) && !manual.isEmpty())
+        FShell->Open(QUrl::fromLocalFile(manual).toString());
+    else
+        FShell->Open(helpFile);
 }
 
 void TMainScreen::Hilfe1Click(QObject*) {}

@@ -2,6 +2,7 @@
 #include "app/window/TMainScreen.h"
 
 #include "app/capture/EditorInserter.h"
+#include "app/dialogs/HelpManual.h"
 #include "app/dialogs/Shell.h"
 #include "app/journal/DocumentJournal.h"
 #include "app/texts/FileTexts.h"
@@ -27,7 +28,8 @@ TMainScreen::TMainScreen(platform::TDialogs& dialogs, const std::string& d2xxLib
                          QWidget* parent)
     : QMainWindow(parent), FDialogs(dialogs), FReception(*this),
       FD2xx(std::make_unique<TD2xxUnit>(dialogs, d2xxLibrary)),
-      FDesktopShell(std::make_unique<TDesktopShell>()), FShell(FDesktopShell.get()) {
+      FDesktopShell(std::make_unique<TDesktopShell>()), FShell(FDesktopShell.get()),
+      FHelpFolders(HelpManualFolders(QCoreApplication::applicationDirPath())) {
     BuildForm();
     RunGuarded([this] { FormCreate(this); });
 }

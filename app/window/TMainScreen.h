@@ -152,6 +152,9 @@ public:
     void SetDecimalSeparatorSource(std::function<QString()> source);
     // Where help files, mail links and the about box go; none: the desktop.
     void SetShell(TShell* shell);
+    // Where the manuals that ship with the program are looked for (by
+    // default beside the running program, see HelpManualFolders).
+    void SetHelpFolders(const QStringList& folders) { FHelpFolders = folders; }
     TEditorInserter& Inserter() { return *FInserter; }
     // The readings received since the series began, shown in the panel.
     const series::TSeries& Series() const { return FSeries; }
@@ -361,6 +364,7 @@ private:
     std::shared_ptr<void> FPortListener; // leaves the port manager's listeners
     std::unique_ptr<TShell> FDesktopShell;
     TShell* FShell = nullptr;
+    QStringList FHelpFolders;
     std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
     int FLinkPauses = 0; // TLinkPause objects alive

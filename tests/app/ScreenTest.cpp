@@ -1,12 +1,17 @@
 // What the user sees of the readings: the main window on a real X server,
-// its pixels read back from the server (never the window's own rendering).
-// Run by run-under-window-manager.sh, which provides the server and a window
-// manager.
+// its pixels read back from the server (never the window's own rendering);
+// the manual opened through the desktop; the program's start, quiet on its
+// standard error. Run by run-under-window-manager.sh, which provides the
+// server and a window manager.
 #include "app/capture/EditorInserter.h"
 #include "app/demo/Snapshot.h"
+#include "app/dialogs/HelpManual.h"
 #include "app/window/ElidedLabel.h"
 #include "app/window/TMainScreen.h"
 #include "tests/app/FakeDialogs.h"
+#include "tests/serial/PtyPort.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
@@ -23,6 +28,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
+#include <QUrl>
 #include <QWindow>
 
 #include <gtest/gtest.h>
@@ -364,6 +370,54 @@ TEST_F(ScreenTest, SeriesPanelShowsTheNewestValueAndItsChart) {
         20000);
     EXPECT_TRUE(shown) << newest->text().toStdString() << ": " << letters << " ink pixels, "
                        << points << " chart pixels";
+}
+
+// Help opens the manual of the window's language with the desktop's
+// browser: here a stand-in xdg-open on PATH, which the desktop services
+// find first, writes down what it was given.
+TEST_F(ScreenTest, HelpOpensTheManualWithTheDesktopsBrowser) {
+    QTemporaryDir bin;
+    const QString opened = bin.filePath("opened");
+    QFile opener(bin.filePath("xdg-open"));
+    ASSERT_TRUE(opener.open(QIODevice::WriteOnly));
+    opener.write("#!/bin/sh\nprintf '%s\\n' \"$*\" >\"$0.part\" && mv \"$0.part\" \"" +
+                 QFile::encodeName(opened) + "\"\n");
+    opener.close();
+    opener.setPermissions(opener.permissions() | QFile::ExeOwner);
+    const TScopedEnv path("PATH",
+                          QFile::encodeName(bin.path() + ":" + qEnvironmentVariable("PATH")));
+    const QStringList folders = HelpManualFolders(QFileInfo(BRISQUELL_PROGRAM).absolutePath());
+    Window->SetHelpFolders(folders);
+    Window->findChild<QAction*>("LanguageFrench")->trigger();
+    Window->findChild<QAction*>("HelpAbout1")->trigger();
+    QFile result(opened);
+    ASSERT_TRUE(testing_support::WaitFor([&] { return result.exists(); }, 60000))
+        << "the stand-in browser was not started";
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    const QString manual = FindHelpManual(folders, "fr");
+    ASSERT_FALSE(manual.isEmpty());
+    EXPECT_EQ(result.readAll().trimmed().toStdString(),
+              QUrl::fromLocalFile(manual).toEncoded().toStdString());
+}
+
+// The program itself, started as a user starts it: nothing on its standard
+// error, unless its diagnostics are asked for.
+TEST(ProgramStartTest, PrintsNothingUnlessDiagnosticsAreAskedFor) {
+    const TPtyPort gauge{5}; // a port, so that no box waits for an answer
+    ASSERT_FALSE(gauge.Path.isEmpty());
+    QTemporaryDir folder;
+    const QStringList arguments{"--snapshot", folder.filePath("start"), "--snapshot-after", "1"};
+    {
+        TChildProcess program(BRISQUELL_PROGRAM, arguments);
+        ASSERT_TRUE(program.Started());
+        ASSERT_TRUE(program.WaitForExit(120000));
+        EXPECT_EQ(program.Errors().toStdString(), "");
+    }
+    const TScopedEnv rules("QT_LOGGING_RULES", "brisquell.irda.debug=true");
+    TChildProcess program(BRISQUELL_PROGRAM, arguments);
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(program.WaitForExit(120000));
+    EXPECT_TRUE(program.Errors().contains("brisquell.irda: ")) << program.Errors().toStdString();
 }
 
 } // namespace

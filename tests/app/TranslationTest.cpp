@@ -1,8 +1,9 @@
 // The main window in another language: translated at creation from the
 // program's catalogs (carried by this test program as the program carries
 // them), switched from the Help menu, with the texts set at run time left
-// alone; the help file and the about box.
+// alone; the help file, the manuals and the about box.
 #include "app/capture/EditorInserter.h"
+#include "app/dialogs/HelpManual.h"
 #include "app/journal/CaptureJournal.h"
 #include "app/window/TMainScreen.h"
 #include "i18n/TGnuGettextInstance.h"
@@ -18,16 +19,21 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
 #include <memory>
 
 namespace {
@@ -218,6 +224,90 @@ TEST_F(TranslationTest, EachAboutBoxIsAFreshTranslatedInstance) {
         Choose("LanguageFrench");
     }
     EXPECT_EQ(Shell.Opened, QStringList(2, "mailto:post@kalvex.example?subject=Brisquell"));
+}
+
+// The manuals as the program finds them: beside the built program, or
+// beside the installed one that BRISQUELL_EXECUTABLE names.
+QStringList ProgramManualFolders() {
+    const QString installed = qEnvironmentVariable("BRISQUELL_EXECUTABLE");
+    const QString program = installed.isEmpty() ? QStringLiteral(BRISQUELL_PROGRAM) : installed;
+    return HelpManualFolders(QFileInfo(program).absolutePath());
+}
+
+// The words the window shows: its menus and their items, the series panel's
+// captions and buttons (not the ports and recent files, which are no words).
+QStringList WindowWords(const QMainWindow& window) {
+    QStringList words;
+    std::function<void(const QMenu&)> walk = [&](const QMenu& menu) {
+        words.append(menu.title());
+        for (const QAction* item : menu.actions()) {
+            if (item->menu() != nullptr)
+                walk(*item->menu());
+            else if (!item->isSeparator() && !item->objectName().startsWith("COM") &&
+                     !item->objectName().startsWith("File"))
+                words.append(item->text());
+        }
+    };
+    for (const QAction* menu : window.menuBar()->actions())
+        walk(*menu->menu());
+    const auto* panel = window.findChild<QWidget*>("SeriesDock");
+    for (const QLabel* caption : panel->findChildren<QLabel*>(QRegularExpression("Caption$")))
+        words.append(caption->text());
+    for (const QPushButton* button : panel->findChildren<QPushButton*>())
+        words.append(button->text());
+    return words;
+}
+
+// Help opens a compiled help file in the current folder, as it always did;
+// without one, the manual of the window's language, which speaks the
+// window's own words and has its pictures.
+TEST_F(TranslationTest, HelpOpensTheHelpFileInTheCurrentFolderElseTheManual) {
+    const QString before = QDir::currentPath();
+    QTemporaryDir current;
+    ASSERT_TRUE(QDir::setCurrent(current.path()));
+    StartShown();
+    Window->SetHelpFolders(ProgramManualFolders());
+    Choose("Messreihe1"); // the panel's words are made at its first show
+    const struct {
+        const char* Item;
+        const char* Language;
+        const char* HelpFile;
+    } languages[] = {{"LanguageGerman", "de", "BRQDEU.CHM"},
+                     {"LanguageEnglish", "en", "BRQENG.CHM"},
+                     {"LanguageFrench", "fr", "BRQFRA.CHM"}};
+    for (const auto& language : languages) {
+        SCOPED_TRACE(language.Language);
+        Choose(language.Item);
+        const QString manual = FindHelpManual(ProgramManualFolders(), language.Language);
+        ASSERT_FALSE(manual.isEmpty()) << ProgramManualFolders().join(", ").toStdString();
+        Shell.Opened.clear();
+        Choose("HelpAbout1");
+        EXPECT_EQ(Shell.Opened, QStringList{QUrl::fromLocalFile(manual).toString()});
+
+        QFile page(manual);
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(page.readAll());
+        for (const QString& word : WindowWords(*Window))
+            EXPECT_TRUE(text.contains(word)) << word.toStdString();
+        const QRegularExpression picture("<img src=\"([^\"]+)\"");
+        int pictures = 0;
+        for (const QRegularExpressionMatch& match : picture.globalMatch(text)) {
+            ++pictures;
+            EXPECT_TRUE(QFileInfo(QFileInfo(manual).dir(), match.captured(1)).isFile())
+                << match.captured(1).toStdString();
+        }
+        EXPECT_GT(pictures, 0);
+
+        QFile helpFile(language.HelpFile);
+        ASSERT_TRUE(helpFile.open(QIODevice::WriteOnly));
+        helpFile.close();
+        Shell.Opened.clear();
+        Choose("HelpAbout1");
+        EXPECT_EQ(Shell.Opened, QStringList{language.HelpFile});
+        helpFile.remove();
+    }
+    EXPECT_TRUE(Dialogs.Exceptions.isEmpty());
+    QDir::setCurrent(before);
 }
 
 // Catalogs in the folder: a sound English one and a damaged German one.

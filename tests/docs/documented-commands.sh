@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Runs every command that README.md and docs/*.md show in a fenced shell
-# block (```sh), as written, from the top of the tree with the build in
+# Runs every command that README.md, docs/*.md and the manuals (help/*.md)
+# show in a fenced shell block (```sh), as written, from the top of the tree with the build in
 # build/, and checks that each does its job. The table below says how each
 # command is checked; a documented command missing from it, or a row whose
 # command is no longer documented, fails the run, so the documentation and
@@ -19,7 +19,10 @@
 # dialout group, installing the benchmark's terminals) run as written when
 # this runs as root, as on CI, which has no sudo: a `sudo` that runs its
 # command directly is then put on PATH (only when root and no sudo exists).
-# Not root, they are skipped with a message.
+# Not root, they are skipped with a message. What they change is undone at
+# the end, and only that: packages that were not installed before are
+# purged (with whatever apt pulled in for them), and the user leaves the
+# dialout group if they were not in it; what was there before stays.
 # The table holds commands as written (unexpanded); checks are called by name.
 # shellcheck disable=SC2016,SC2317
 set -euo pipefail
@@ -41,6 +44,8 @@ table=(
         'no_display' # exits before it installs or builds anything
     'scripts/test' \
         'is_ci_itself' # scripts/test runs this script: running it here would recurse
+    'scripts/test --quick' \
+        'is_ci_quick' # scripts/test runs it as written, before this script
     # docs/installing.md
     'cmake -S . -B build && cmake --build build' \
         'runs'
@@ -84,6 +89,10 @@ table=(
     'build/bench/editor_bench' \
         'bench'
     # docs/performance.md
+    "build/bench/instrument_bench --benchmark_filter='LineRate|Drain/1000000' --benchmark_repetitions=3 --benchmark_counters_tabular=true" \
+        'bench'
+    'bench/terminals.py --repeat 3 --only pty,brisquell' \
+        'terminals_first_round' # minutes as written: the first round of both
     "build/bench/instrument_bench --benchmark_filter='LineRate|Drain|StartUp' --benchmark_repetitions=3 --benchmark_report_aggregates_only=true --benchmark_counters_tabular=true" \
         'bench'
     "build/bench/instrument_bench --benchmark_filter='LineRate|StartUp' --benchmark_counters_tabular=true" \
@@ -148,7 +157,7 @@ documented_commands() {
             sub(/[[:space:]]+#.*$/, "", line)
             sub(/[[:space:]]+$/, "", line)
             print line
-        }' README.md docs/*.md
+        }' README.md docs/*.md help/*.md
 }
 
 declare -A check_of
@@ -174,11 +183,40 @@ done
 # --- The sandbox ------------------------------------------------------------
 work=$(mktemp -d)
 groups=()
+installed_packages() {
+    dpkg-query -W -f='${db:Status-Abbrev} ${Package}:${Architecture}\n' | sed -n 's/^ii  *//p' | sort
+}
+# A row that installs packages runs between these two; the packages that came
+# while it ran are noted, to be purged at the end.
+installing_begins() { installed_packages >"$work/packages.before"; }
+installing_ends() {
+    [[ -f $work/packages.before ]] || return 0
+    installed_packages | comm -13 "$work/packages.before" - >>"$work/packages.added"
+    rm "$work/packages.before"
+}
+# Puts the machine back: the packages the rows installed go, and the user
+# leaves the dialout group a row put them in.
+restore_machine() {
+    installing_ends
+    if [[ -s $work/packages.added ]]; then
+        local added
+        mapfile -t added < <(sort -u "$work/packages.added")
+        if ((${#added[@]} > 0)); then
+            say "purging what the rows installed: ${added[*]}"
+            DEBIAN_FRONTEND=noninteractive apt-get purge -y -q "${added[@]}" >"$work/purge.log" 2>&1 ||
+                { cat "$work/purge.log" >&2; return 1; }
+        fi
+    fi
+    if [[ -n ${joined_dialout:-} ]]; then
+        gpasswd -d "$USER" dialout >/dev/null
+    fi
+}
 cleanup() {
-    local pid
+    local pid status=$?
     for pid in "${groups[@]}"; do kill -KILL -- "-$pid" 2>/dev/null || true; done
-    [[ -z ${package_installed_here:-} ]] || dpkg --purge brisquell >/dev/null 2>&1 || true
+    restore_machine || status=1
     rm -rf "$work"
+    exit "$status"
 }
 trap cleanup EXIT
 mkdir -p "$work/home/.config/Brisquell/ports" "$work/runtime" "$work/state" "$work/bin"
@@ -269,6 +307,12 @@ check_is_ci_itself() {
     say "$row: not run here: it is what runs this script"
 }
 
+check_is_ci_quick() {
+    grep -qxF '    scripts/test --quick' scripts/test ||
+        fail "$row: scripts/test does not run scripts/test --quick"
+    say "$row: not run here: scripts/test ran it as written before this script"
+}
+
 check_is_ci_fuzz_step() {
     grep -qxF 'scripts/fuzz "${BRISQUELL_FUZZ_SECONDS:-20}"' scripts/test ||
         fail "$row: scripts/test no longer runs scripts/fuzz with its default of 20 s"
@@ -294,10 +338,12 @@ check_installs_package() {
         say "$row: SKIPPED: it installs a package on this machine, done only as root (as on CI)"
         return
     fi
-    dpkg-query -W -f='${Status}' brisquell 2>/dev/null | grep -q "ok installed" || package_installed_here=1
+    installing_begins
     run_through "$1"
+    installing_ends
     test -x /usr/bin/brisquell || show_failure "no /usr/bin/brisquell after the install"
     test -f /usr/lib/brisquell/libftd2xx.so || show_failure "no converter library after the install"
+    test -f /usr/share/brisquell/help/brisquell-de.html || show_failure "no manual after the install"
     # The package goes again at the end (when it was not installed before).
 }
 
@@ -306,8 +352,10 @@ check_joins_dialout() {
         say "$row: SKIPPED: it changes this machine's groups, done only as root (as on CI)"
         return
     fi
+    in_dialout() { id -nG "$USER" | tr ' ' '\n' | grep -qx dialout; }
+    in_dialout || joined_dialout=1 # left again at the end
     run_through "$1"
-    id -nG "$USER" | tr ' ' '\n' | grep -qx dialout || show_failure "$USER is not in dialout"
+    in_dialout || show_failure "$USER is not in dialout"
 }
 
 # The serial gauge simulator: started as written, it must register COM3 and
@@ -488,7 +536,9 @@ check_installs_terminals() {
         say "$row: SKIPPED: it installs packages on this machine, done only as root (as on CI)"
         return
     fi
+    ! $is_root || installing_begins
     run_through "$1"
+    installing_ends
     for program in cutecom gtkterm Xvfb xauth xdotool; do
         command -v "$program" >/dev/null || show_failure "no $program afterwards"
     done
@@ -545,8 +595,12 @@ check_stress_selection() {
     for test in stress_test stress_infrared_test stress_usb_test; do
         grep -qE "Test +#[0-9]+: $test\$" <<<"$listed" || fail "$row: ctest -L stress does not select $test"
     done
-    grep -qxF 'ctest --test-dir build --output-on-failure --no-tests=error "${repeat[@]}"' scripts/test ||
-        fail "$row: scripts/test no longer runs every test of build/"
+    local script tier
+    script=$(sed 's/^ *//' scripts/test)
+    for tier in "-LE '^slow\$'" "-L '^slow\$'"; do
+        grep -qxF "ctest --test-dir build --output-on-failure --no-tests=error $tier \"\${repeat[@]}\"" \
+            <<<"$script" || fail "$row: scripts/test no longer runs the tests of build/ with $tier"
+    done
     say "$row: its selection checked; scripts/test's ctest run before this ran the tests"
 }
 
