@@ -19,8 +19,9 @@ qint64 Now() {
 
 } // namespace
 
-TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inserter, QString path)
-    : FEditor(editor), FInserter(inserter), FWriter(std::move(path)) {
+TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inserter,
+                                   TCaptureSession& session, QString path)
+    : FEditor(editor), FInserter(inserter), FSession(session), FWriter(std::move(path)) {
     FSyncTimer.setSingleShot(true);
     FSyncTimer.setInterval(SyncMs);
     connect(&FSyncTimer, &QTimer::timeout, this, &TDocumentJournal::SyncDue);
@@ -31,12 +32,12 @@ TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inse
     connect(document, &QTextDocument::modificationChanged, this,
             &TDocumentJournal::ModificationChanged);
     FInserter.SetInsertedHandler([this](QStringView text) { ReadingInserted(text); });
-    FInserter.SetHeldHandler([this](QStringView text) { HeldArrived(text); });
+    FSession.Subscribe(*this);
 }
 
 TDocumentJournal::~TDocumentJournal() {
     FInserter.SetInsertedHandler(nullptr);
-    FInserter.SetHeldHandler(nullptr);
+    FSession.Unsubscribe(*this);
     End();
 }
 
@@ -101,7 +102,8 @@ void TDocumentJournal::ReadingInserted(QStringView text) {
     Appended(FWriter.Append(text, Now()));
 }
 
-void TDocumentJournal::HeldArrived(QStringView text) {
+void TDocumentJournal::TextHeld(const TCaptureText& held) {
+    const QStringView text = held.Text;
     if (FBroken)
         return;
     FHeldJournaled = true;
@@ -117,7 +119,7 @@ void TDocumentJournal::HeldArrived(QStringView text) {
 void TDocumentJournal::HoldOnlyHeld() {
     FSnapshotTimer.stop();
     FSyncTimer.stop();
-    if (!FWriter.Rewrite(UnifyLineBreaks(FInserter.PendingText()), Now()))
+    if (!FWriter.Rewrite(UnifyLineBreaks(FSession.HeldText()), Now()))
         Failed();
 }
 
@@ -138,7 +140,7 @@ void TDocumentJournal::ModificationChanged(bool modified) {
     if (modified)
         return;
     // Saved or discarded while readings are held back: they are not safe yet.
-    if (!FBroken && FInserter.Held() && FInserter.Pending())
+    if (!FBroken && FSession.Held() && !FSession.HeldText().isEmpty())
         HoldOnlyHeld();
     else
         End();

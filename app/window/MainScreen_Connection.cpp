@@ -209,7 +209,7 @@ void TMainScreen::act_interface_connecedExecute(QObject*) {
 
 void TMainScreen::act_interface_disconnecedExecute(QObject*) {
     FConnection->Disconnect(ChosenProfile());
-    FReception.PromptCancelled();
+    FSession.PromptCancelled();
     RefreshStatusBar();
 }
 

@@ -86,7 +86,7 @@ void TMainScreen::BuildForm() {
     BuildMenus();
     BuildToolBar();
     BuildStatusBar();
-    BuildSeriesPanel();
+    BuildCapture();
 }
 
 void TMainScreen::BuildSerial() {

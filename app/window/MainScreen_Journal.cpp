@@ -23,12 +23,12 @@ void TMainScreen::StartJournal() {
         JournalFailed(folder, error);
         return;
     }
-    FJournal =
-        std::make_unique<TDocumentJournal>(Editor, *FInserter, journal::NewJournalPath(folder));
+    FJournal = std::make_unique<TDocumentJournal>(Editor, *FInserter, FSession,
+                                                  journal::NewJournalPath(folder));
     FJournal->OnFailure = [this](const QString& path, const platform::TFileError& failure) {
         JournalFailed(path, failure);
     };
-    FJournal->SetSeries(&FSeries);
+    FSeriesView->SetJournal(FJournal.get());
 }
 
 void TMainScreen::JournalFailed(const QString& path, const platform::TFileError& error) {
@@ -134,7 +134,7 @@ void TMainScreen::OfferOrphan(journal::TOrphan& orphan) {
     const QString arrived = UngroupLines(Editor->document()->toRawText());
     Editor->setPlainText(GroupLines(contents.Text + arrived));
     FUtf8Document = false;
-    RestoreSeries(contents.Series); // a journal of the old version kept none
+    FSeriesView->Restore(contents.Series); // a journal of the old version kept none
     SetFileName(UntitledName(), false);
     Editor->moveCursor(QTextCursor::End); // new readings follow the recovered ones
     Editor->document()->setModified(true);

@@ -1,41 +1,44 @@
-// Readings arriving on the three links become editor text.
+// Readings arriving on the three links: the handlers hand them to the
+// capture session, whose subscribers show them.
 #include "app/window/TMainScreen.h"
 
 #include "app/capture/EditorInserter.h"
-#include "app/capture/Profiles.h"
-#include "platform/CodePage.h"
+#include "app/journal/DocumentJournal.h"
 
-#include <QLocale>
 #include <QTimer>
 
+void TMainScreen::BuildCapture() {
+    FSession.Subscribe(*FInserter);
+    FSeriesView = std::make_unique<TSeriesView>(
+        *this, *Device1,
+        TSeriesView::TSeams{
+            .Session = FSession,
+            .Dialogs = FDialogs,
+            .FileDialogs = [this]() -> TFileDialogs& { return *FFileDialogs; },
+            .Guarded = [this](const std::function<void()>& command) { RunGuarded(command); },
+            .Paused =
+                [this](const std::function<void()>& work) {
+                    const TLinkPause paused(*this);
+                    work();
+                },
+            .DecimalSeparator = [this] { return FSession.UserSeparator(); }});
+    FSession.Subscribe(*FSeriesView);
+}
+
 void TMainScreen::Serial1RxChar(QObject*) {
-    if (FReceptionSource == nullptr)
-        return;
-    FReception.Receive(*FReceptionSource, {Settings.Debug, State.EchoBack});
+    if (FReceptionSource != nullptr)
+        FSession.SerialReceived(*FReceptionSource, {Settings.Debug, State.EchoBack});
 }
 
 void TMainScreen::AddReceivedText(const QByteArray& text) {
     FReconnect.Proved(); // the converter is no loose connector
-    TakeReceived(TLinkKind::Usb, text);
+    FSession.ChunkReceived(TLinkKind::Usb, text);
 }
 
 void TMainScreen::InsertInfraredChunk(QByteArrayView chunk) {
     // The listener runs whatever the profile; its data shows only while connected.
-    if (FConnection->Connected()) {
-        TakeReceived(TLinkKind::Infrared, chunk);
-    }
-}
-
-void TMainScreen::InsertReading(QByteArrayView text) {
-    TakeReceived(TLinkKind::Serial, text);
-}
-
-// The series sees each line as it goes into the document; one conversion
-// serves both.
-void TMainScreen::TakeReceived(TLinkKind link, QByteArrayView ansi) {
-    const QString text = TEditorInserter::ReceivedText(ansi);
-    SeriesReceived(link, text);
-    FInserter->Insert(text);
+    if (FConnection->Connected())
+        FSession.ChunkReceived(TLinkKind::Infrared, chunk);
 }
 
 void TMainScreen::SerialByteReceived() {
@@ -46,16 +49,4 @@ void TMainScreen::SerialByteReceived() {
         FPromptCycle->Restart();
     else
         PromptTime->stop();
-}
-
-void TMainScreen::SetDecimalSeparatorSource(std::function<QString()> source) {
-    FDecimalSeparator = std::move(source);
-}
-
-char TMainScreen::DecimalSeparator() {
-    const QString separator =
-        FDecimalSeparator ? FDecimalSeparator() : QLocale::system().decimalPoint();
-    // A separator the code page cannot hold in one byte falls back to the point.
-    const int byte = separator.size() == 1 ? platform::CharToAnsi(separator[0]) : -1;
-    return byte > 0 ? static_cast<char>(byte) : '.';
 }

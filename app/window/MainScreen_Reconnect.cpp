@@ -5,7 +5,6 @@
 // for the converter; a single-shot timer spaces the attempts.
 #include "app/window/TMainScreen.h"
 
-#include "app/capture/EditorInserter.h"
 #include "app/texts/Texts.h"
 #include "serial/TCOMManager.h"
 
@@ -81,18 +80,7 @@ void TMainScreen::UsbConverterLost(uint64_t connection) {
 // of the line goes into the document as a line of its own. It is no reading
 // of the series: a value cut short would bend its figures.
 void TMainScreen::EndVanishedLine(TLinkKind link) {
-    series::TLineAssembler& lines = FSeriesLines[static_cast<size_t>(link)];
-    if (link == TLinkKind::Serial) {
-        const QByteArray line = FReception.CloseLine();
-        if (!line.isEmpty())
-            FInserter->Insert(TEditorInserter::ReceivedText(line));
-    } else if (link == TLinkKind::Usb && lines.HasPartialLine()) {
-        // The converter's chunks are in the document as they came; the line
-        // gets its end (a line feed completes a carriage return there).
-        FInserter->Insert(lines.PartialLine().endsWith(u'\r') ? QStringLiteral("\n")
-                                                              : QStringLiteral("\r\n"));
-    }
-    lines.Reset();
+    FSession.EndLine(link);
 }
 
 void TMainScreen::TryReconnect() {

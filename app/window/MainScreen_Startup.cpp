@@ -26,7 +26,8 @@ TMainScreen::TMainScreen(platform::TDialogs& dialogs, QWidget* parent)
 
 TMainScreen::TMainScreen(platform::TDialogs& dialogs, const std::string& d2xxLibrary,
                          QWidget* parent)
-    : QMainWindow(parent), FDialogs(dialogs), FReception(*this),
+    : QMainWindow(parent), FDialogs(dialogs),
+      FSession({.SerialActivity = [this] { SerialByteReceived(); }}),
       FD2xx(std::make_unique<TD2xxUnit>(dialogs, d2xxLibrary)),
       FDesktopShell(std::make_unique<TDesktopShell>()), FShell(FDesktopShell.get()),
       FHelpFolders(HelpManualFolders(QCoreApplication::applicationDirPath())) {
@@ -129,6 +130,7 @@ void TMainScreen::FormDestroy(QObject*) {
     // Disconnect first, so the settings hold the rate in force at the end.
     act_interface_disconneced->trigger();
     FInserter->Flush();
+    FSeriesView->SetJournal(nullptr);
     FJournal.reset(); // a clean end leaves no journal behind
     PutIniParam();
     // The disconnect above is not offered while nothing is connected; no
@@ -164,7 +166,7 @@ void TMainScreen::GetIniParam() {
     Settings.Height = fitted.height();
     move(Settings.Left, Settings.Top);
     resize(Settings.Width, Settings.Height);
-    LoadSeriesSettings();
+    FSeriesView->LoadSettings(IniPath);
 }
 
 void TMainScreen::ApplyGeometry() {
@@ -185,7 +187,7 @@ void TMainScreen::PutIniParam() {
     TSettings written = Settings;
     written.Baud = Serial1->Baudrate();
     WriteSettings(TIniFileAccess(IniPath), written);
-    SaveSeriesSettings();
+    FSeriesView->SaveSettings(IniPath);
 }
 
 void TMainScreen::act_edit_undoExecute(QObject*) {

@@ -84,7 +84,7 @@ void TMainScreen::RestartPromptTimer() {
 void TMainScreen::SendPromptRequest() {
     const char request = TPromptCycle::PromptRequest;
     Serial1->WriteBuf(&request, 1); // writes nothing while the port is closed
-    FReception.PromptRequested();
+    FSession.PromptRequested();
 }
 
 void TMainScreen::PromptStateChanged() {

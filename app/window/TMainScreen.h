@@ -1,7 +1,7 @@
 #pragma once
 
+#include "app/capture/CaptureSession.h"
 #include "app/capture/ConnectionControl.h"
-#include "app/capture/LineReception.h"
 #include "app/capture/Links.h"
 #include "app/capture/PromptCycle.h"
 #include "app/capture/Reconnect.h"
@@ -9,11 +9,9 @@
 #include "app/dialogs/FileDialogs.h"
 #include "app/window/QtTranslations.h"
 #include "app/window/RunState.h"
-#include "app/window/SeriesPanel.h"
+#include "app/window/SeriesView.h"
 #include "app/window/Settings.h"
 #include "app/window/WindowGeometry.h"
-#include "series/Export.h"
-#include "series/LineAssembler.h"
 #include "usb/D2XXUnit.h"
 
 #include <QMainWindow>
@@ -64,7 +62,7 @@ struct TSeriesLine;
 // insertion, connection control, prompt cycle, reconnect, journal, settings,
 // recent files, profile table); tests drive those without a window and find
 // the window's components by object name.
-class TMainScreen : public QMainWindow, private TReceptionSink, private TPromptCycleSink {
+class TMainScreen : public QMainWindow, private TPromptCycleSink {
     Q_OBJECT
 public:
     explicit TMainScreen(platform::TDialogs& dialogs, QWidget* parent = nullptr);
@@ -97,7 +95,8 @@ public:
     // a flag, so it survives a change of the untitled name's language.
     bool FUntitled = true;
 
-    // Reception from the three links.
+    // Reception from the three links: each hands its bytes to the capture
+    // session.
     void Serial1RxChar(QObject* Sender);
     void AddReceivedText(const QByteArray& text);
     void InsertInfraredChunk(QByteArrayView chunk);
@@ -149,7 +148,9 @@ public:
     // Seams: where serial bytes come from, and the user's decimal separator
     // (the system's regional setting unless replaced).
     void SetReceptionSource(TByteSource* source) { FReceptionSource = source; }
-    void SetDecimalSeparatorSource(std::function<QString()> source);
+    void SetDecimalSeparatorSource(std::function<QString()> source) {
+        FSession.SetDecimalSeparatorSource(std::move(source));
+    }
     // Where help files, mail links and the about box go; none: the desktop.
     void SetShell(TShell* shell);
     // Where the manuals that ship with the program are looked for (by
@@ -157,7 +158,7 @@ public:
     void SetHelpFolders(const QStringList& folders) { FHelpFolders = folders; }
     TEditorInserter& Inserter() { return *FInserter; }
     // The readings received since the series began, shown in the panel.
-    const series::TSeries& Series() const { return FSeries; }
+    const series::TSeries& Series() const { return FSeriesView->Series(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -249,10 +250,8 @@ private:
     void WriteDocument(const QString& name);
     QPrinter& Printer();
 
-    // TReceptionSink
-    void InsertReading(QByteArrayView text) override;
-    void SerialByteReceived() override;
-    char DecimalSeparator() override;
+    // Serial bytes arrived: the prompt cycle restarts.
+    void SerialByteReceived();
 
     // TPromptCycleSink
     void SendPromptRequest() override;
@@ -267,24 +266,8 @@ private:
     void PassOrphan(journal::TOrphan& orphan, const platform::TFileError& error);
     void JournalFailed(const QString& path, const platform::TFileError& error);
 
-    // The series of measurements and its panel (window/MainScreen_Series.cpp):
-    // each received line goes in with its arrival time; lines arriving while
-    // a command holds the insertion wait with it, so they join the series of
-    // the document the command leaves.
-    void BuildSeriesPanel();
-    void SeriesReceived(TLinkKind link, QStringView text);
-    void TakeReceived(TLinkKind link, QByteArrayView ansi);
-    void AddSeriesLine(QStringView line, qint64 arrivalMs);
-    void AddHeldSeriesLines();
-    void RestartSeries();
-    void RestoreSeries(const std::vector<journal::TSeriesLine>& lines);
-    void RemoveNewestReading();
-    void ExportSeries();
-    void CopySeries();
-    void LoadSeriesSettings();
-    void SaveSeriesSettings();
-    series::TExportTexts ExportTexts() const;
-    series::TExportFormat ExportFormat() const;
+    // The capture session, its subscribers and the series view.
+    void BuildCapture();
 
     // Settings of the run and run-time state.
     TSettings Settings;
@@ -344,7 +327,7 @@ private:
 
     platform::TDialogs& FDialogs;
     TEditorInserter* FInserter = nullptr;
-    TLineReception FReception;
+    TCaptureSession FSession;
     std::unique_ptr<TSerialLink> FSerialLink;
     std::unique_ptr<TPromptCycle> FPromptCycle;
     std::unique_ptr<TConnectionControl> FConnection;
@@ -365,7 +348,6 @@ private:
     std::unique_ptr<TShell> FDesktopShell;
     TShell* FShell = nullptr;
     QStringList FHelpFolders;
-    std::function<QString()> FDecimalSeparator;
     bool FDestroyed = false;
     int FLinkPauses = 0; // TLinkPause objects alive
     // Closing stopped the links: nothing connects by itself.
@@ -376,14 +358,7 @@ private:
     TFileDialogs* FFileDialogs = nullptr;
     std::unique_ptr<QPrinter> FPrinter;
     TWindowGeometry FGeometry{*this};
-    series::TSeries FSeries;
-    std::array<series::TLineAssembler, 3> FSeriesLines; // one per link kind
-    std::vector<std::pair<QString, qint64>> FHeldSeriesLines;
-    QMenu* Ansicht1 = nullptr;
-    QAction* Messreihe1 = nullptr;
-    QDockWidget* SeriesDock = nullptr;
-    TSeriesPanel* FSeriesPanel = nullptr;
-    TFileDialogInfo* ExportDialog = nullptr;
+    std::unique_ptr<TSeriesView> FSeriesView;
     std::unique_ptr<TDocumentJournal> FJournal;
     // Journals of this start that could be neither kept aside nor removed.
     QStringList FPassedOrphans;
