@@ -201,9 +201,10 @@ void TMainScreen::act_interface_connecedExecute(QObject*) {
     }
     // The link stays silent about a failure; the tooltip says why.
     if (FConnection->Connect(ChosenProfile()))
-        ClearStatusNote(TStatusNote::ConnectFailure);
+        FStatusBar->ClearNote(TStatusNote::ConnectFailure);
     else
-        ShowStatusNote(TStatusNote::ConnectFailure, FConnection->FailureNote(ChosenProfile()));
+        FStatusBar->ShowNote(TStatusNote::ConnectFailure,
+                             FConnection->FailureNote(ChosenProfile()));
     RefreshStatusBar();
 }
 

@@ -50,7 +50,7 @@ void TMainScreen::CheckFileSave() {
         FDialogs.MessageBox(WithName("Änderung in %s speichern ?", CurrentFileName), QString(),
                             platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION);
     if (answer == platform::IDYES) {
-        act_file_saveExecute(act_file_save);
+        act_file_saveExecute(Action("act_file_save"));
         // Save As cancelled or the overwrite declined: the text is not safe,
         // so the caller must not discard it.
         if (Editor->document()->isModified())

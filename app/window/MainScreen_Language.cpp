@@ -37,18 +37,14 @@ constexpr const char* kHelpFileProperty = "HelpFile";
 
 } // namespace
 
-void TMainScreen::BindHelpMenu() {
+void TMainScreen::BindHelpMenu(QAction* info) {
     connect(Hilfe1, &QMenu::aboutToShow, this,
             [this] { RunGuarded([this] { Hilfe1Click(Hilfe1); }); });
     Bind(HelpAbout1, &TMainScreen::HelpAbout1Click);
     HelpAbout1->setEnabled(false); // until a language with a help file is chosen
-    for (QAction* item : LanguageItems())
+    for (QAction* item : FLanguageItems)
         Bind(item, &TMainScreen::SwitchLanguage);
-    Bind(Info1, &TMainScreen::Info1Click);
-}
-
-std::array<QAction*, 3> TMainScreen::LanguageItems() const {
-    return {LanguageGerman, LanguageEnglish, LanguageFrench};
+    Bind(info, &TMainScreen::Info1Click);
 }
 
 void TMainScreen::SetShell(TShell* shell) {
@@ -62,7 +58,7 @@ QString TMainScreen::HelpFile() {
 void TMainScreen::SwitchLanguage(QObject* Sender) {
     // Retranslating walks the window; the readings go in before it.
     FInserter->Flush();
-    const std::array<QAction*, 3> items = LanguageItems();
+    const std::array<QAction*, 3> items = FLanguageItems;
     for (QAction* item : items)
         item->setChecked(false);
     for (size_t i = 0; i < items.size(); ++i)

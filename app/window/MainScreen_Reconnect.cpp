@@ -115,7 +115,7 @@ void TMainScreen::TryReconnect() {
     FReconnect.Attempted(connected, now);
     ReconnectTime->setProperty("Attempts", FReconnect.Attempts());
     if (connected)
-        ShowStatusNote(TStatusNote::Reconnected, Translated("Verbindung wiederhergestellt"));
+        FStatusBar->ShowNote(TStatusNote::Reconnected, Translated("Verbindung wiederhergestellt"));
     else
         TryReconnect(); // arms the timer for the next try, if the port is still there
 }
