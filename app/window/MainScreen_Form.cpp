@@ -256,6 +256,9 @@ void TMainScreen::BuildPortMenu(QMenuBar& bar) {
         item->setEnabled(false);
         links->addAction(item);
     }
+    FPortMenu = std::make_unique<TPortMenu>(*Schnittstelle1, *links, *this, [this](QAction* item) {
+        RunGuarded([&] { ChangeComPort(item); });
+    });
 }
 
 void TMainScreen::BuildHelpMenu(QMenuBar& bar) {

@@ -31,7 +31,7 @@ void TMainScreen::Serial1RxChar(QObject*) {
 }
 
 void TMainScreen::AddReceivedText(const QByteArray& text) {
-    FReconnect.Proved(); // the converter is no loose connector
+    FReconnector->Proved(); // the converter is no loose connector
     FSession.ChunkReceived(TLinkKind::Usb, text);
 }
 
@@ -42,7 +42,7 @@ void TMainScreen::InsertInfraredChunk(QByteArrayView chunk) {
 }
 
 void TMainScreen::SerialByteReceived() {
-    FReconnect.Proved(); // a link that carries data is no loose connector
+    FReconnector->Proved(); // a link that carries data is no loose connector
     // The next prompt request goes out one second after the last byte; a
     // profile without a cycle keeps the timer off.
     if (ChosenProfile().PromptCycle)

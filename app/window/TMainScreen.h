@@ -4,10 +4,11 @@
 #include "app/capture/ConnectionControl.h"
 #include "app/capture/Links.h"
 #include "app/capture/PromptCycle.h"
-#include "app/capture/Reconnect.h"
 #include "app/capture/UsbLink.h"
 #include "app/dialogs/FileDialogs.h"
+#include "app/window/PortMenu.h"
 #include "app/window/QtTranslations.h"
+#include "app/window/Reconnector.h"
 #include "app/window/RunState.h"
 #include "app/window/SeriesView.h"
 #include "app/window/Settings.h"
@@ -207,7 +208,6 @@ private:
     // Profiles, ports and links (Connection, SerialDialog).
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
     void ApplyProfile(const TProfile& profile);
-    QAction* MakeComItem(int port);
     // The COM items follow the port manager's list while the program runs.
     void FollowComPorts();
     // The manual profile's dialog; its choices become the saved rate and port.
@@ -229,7 +229,6 @@ private:
     void BuildReconnect();
     static void PortsChanged(void* window);
     void ReconnectWhenBack();
-    void TryReconnect();
     // The converter of connect number connection was pulled out; a notice
     // about an earlier connect is dropped.
     void UsbConverterLost(uint64_t connection);
@@ -284,6 +283,7 @@ private:
     std::array<QAction*, 5> FileItems{}; // File1..File5
     QMenu* Device1 = nullptr;
     QMenu* Schnittstelle1 = nullptr;
+    std::unique_ptr<TPortMenu> FPortMenu;
     QMenu* Hilfe1 = nullptr;
     QAction* Infrarot1 = nullptr;
     QAction* USB1 = nullptr;
@@ -309,9 +309,7 @@ private:
     bool FLinksStopped = false;
 
     // Reconnecting.
-    TReconnect FReconnect;
-    QTimer* ReconnectTime = nullptr;
-    bool FAutoConnecting = false;        // the connect is the reconnect's own
+    std::unique_ptr<TReconnector> FReconnector;
     bool FComItemsDue = false;           // FollowComPorts is on its way
     std::shared_ptr<void> FPortListener; // leaves the port manager's listeners
 
