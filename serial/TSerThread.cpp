@@ -141,8 +141,12 @@ uint32_t TSerThread::HandOver(int Epoll, uint32_t Events, bool ReadEmpty) {
     const uint64_t received = state.ReceivedBytes.load(std::memory_order_relaxed);
     const auto bytes = static_cast<long long>(received - FReceivedAtHandOver);
     FReceivedAtHandOver = received;
-    FFastStream = bytes * StreamSliceMs * 1000 >
-                  static_cast<long long>(SliceBytes) * std::max<long long>(since, 1);
+    // More than a slice's worth since the last hand-over is a flood too,
+    // however long that took: on a busy machine a hand-over can come late,
+    // and the flood would then wait a whole slice.
+    FFastStream = bytes >= SliceBytes ||
+                  bytes * StreamSliceMs * 1000 >
+                      static_cast<long long>(SliceBytes) * std::max<long long>(since, 1);
     state.ReaderFills.store(FFastStream);
     return Events | state.TakeEvents();
 }
