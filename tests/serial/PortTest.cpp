@@ -227,6 +227,46 @@ TEST_F(SerialPort, AFullQueueNeverLeavesThePortDeaf) {
         << "the device is watched again";
 }
 
+// A flood is handed over at once, and the count of a handler's read takes in
+// what the device holds once the queue is empty: it must arrive whole and in
+// order through a handler that reads once per event, with every byte value
+// (the kernel doubles 0xFF in marked input), and what follows must arrive too.
+TEST_F(SerialPort, AFloodArrivesWholeAndInOrder) {
+    std::string flood(size_t{512} << 10, '\0');
+    for (size_t i = 0; i < flood.size(); ++i)
+        flood[i] = static_cast<char>((i * 131 + i / 256) & 0xFF);
+    for (const int queue : {4096, 65536}) {
+        SCOPED_TRACE(queue);
+        auto s = MakeSerial();
+        s->SetBufSizeRec(queue);
+        s->SetSyncEventHandling(true);
+        s->SetSyncWait(false);
+        std::string received;
+        s->OnRxChar = [&](QObject*) { received += Take(*s, s->RecCount()); };
+        ASSERT_TRUE(s->Open());
+        // Bounded, so that a port gone deaf fails the test instead of hanging it.
+        std::thread gauge([&] {
+            const QDeadlineTimer deadline(120000);
+            for (size_t sent = 0; sent < flood.size() && !deadline.hasExpired();) {
+                const ssize_t n = ::write(Pty.Master(), flood.data() + sent, flood.size() - sent);
+                pollfd room{Pty.Master(), POLLOUT, 0};
+                if (n > 0)
+                    sent += static_cast<size_t>(n);
+                else
+                    ::poll(&room, 1, 100);
+            }
+        });
+        const bool whole = WaitFor([&] { return received.size() >= flood.size(); }, 120000);
+        gauge.join();
+        ASSERT_TRUE(whole) << received.size() << " bytes";
+        const auto [at, _] = std::mismatch(flood.begin(), flood.end(), received.begin());
+        EXPECT_EQ(at - flood.begin(), std::ssize(flood)) << "first difference";
+        Pty.Send("end");
+        EXPECT_TRUE(WaitFor([&] { return received.size() == flood.size() + 3; }));
+        EXPECT_EQ(received.substr(flood.size()), "end");
+    }
+}
+
 TEST_F(SerialPort, CloseWakesTheThreadAndItEnds) {
     auto s = MakeSerial();
     s->OnRxChar = [](QObject*) {};
