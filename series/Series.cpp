@@ -101,6 +101,14 @@ bool TSeries::AddReading(QStringView line, const TParsedReading& reading, QStrin
 int TSeries::GroupFor(QStringView label) {
     if (FLastGroup >= 0 && FGroups[static_cast<std::size_t>(FLastGroup)].Label == label)
         return FLastGroup;
+    // A plan's characteristics take turns: a look at the first few groups
+    // spares the key a lookup would build for every reading.
+    for (int group = 0; group < std::min(GroupCount(), 8); ++group) {
+        if (FGroups[static_cast<std::size_t>(group)].Label == label) {
+            FLastGroup = group;
+            return group;
+        }
+    }
     const QString key = label.toString();
     auto found = FGroupIndex.constFind(key);
     if (found == FGroupIndex.constEnd()) {
