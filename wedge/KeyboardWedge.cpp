@@ -116,8 +116,13 @@ void TTypingWorker::Drain() {
             item = std::move(FQueue->Items.front());
             FQueue->Items.pop_front();
         }
-        if (item.Generation != FGeneration || !FMayType())
+        if (item.Generation != FGeneration)
             continue;
+        if (!FMayType()) {
+            PostTo(FOwner,
+                   [owner = FOwner, text = item.Keystrokes.Text] { emit owner->HeldBack(text); });
+            continue;
+        }
         const std::optional<TWedgeReport> outcome = FTyper->Type(item.Keystrokes);
         if (!outcome) {
             PostTo(FOwner,
