@@ -5,8 +5,8 @@
 
 #include <QAction>
 #include <QActionGroup>
-#include <QApplication>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -204,11 +204,13 @@ void TWedgeView::SaveSettings(const QString& iniPath) const {
 void TWedgeView::UpdateGate() {
     // One of our windows has the keyboard (the application is active).
     const bool ours = QGuiApplication::focusWindow() != nullptr;
-    const bool modal = FBlocked || QApplication::activeModalWidget() != nullptr;
-    FMayType.store(!ours && !modal);
+    FMayType.store(!ours && !FBlocked);
 }
 
 bool TWedgeView::eventFilter(QObject* watched, QEvent* event) {
+    // A modal dialog of ours blocks the window while it is up (the
+    // application's modal stack is not yet unwound when the unblocking is
+    // told, so it is not asked).
     if (event->type() == QEvent::WindowBlocked || event->type() == QEvent::WindowUnblocked) {
         FBlocked = event->type() == QEvent::WindowBlocked;
         UpdateGate();
