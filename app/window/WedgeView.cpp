@@ -21,6 +21,7 @@ using wedge::TWedgeWhat;
 namespace {
 
 const QString Section = QStringLiteral("Wedge");
+const char* const UnavailableTip = "Weder XTEST noch das Portal ist da (%1)";
 
 // The settings file's words for the choices, in the radio items' order.
 const char* const AfterWords[] = {"Enter", "Tab", "None"};
@@ -106,6 +107,13 @@ TWedgeView::TWedgeView(QMainWindow& window, QMenu& before, TSeams seams)
     FPanel->hide();
 
     MarkRunTimeTexts(FTypeItem, {QStringLiteral("toolTip")});
+    // In German until the window's first translation: a damaged catalog
+    // must first be met where that translation reports it.
+    if (FSeams.Session == wedge::TSessionKind::None) {
+        FUnavailable = QStringLiteral("neither an X11 nor a Wayland session");
+        FTypeItem->setEnabled(false);
+        FTypeItem->setToolTip(QString::fromUtf8(UnavailableTip).arg(*FUnavailable));
+    }
     // The walk renewing the item's text is the language switch.
     connect(FTypeItem, &QAction::changed, this, &TWedgeView::ShowTexts);
     connect(FTypeItem, &QAction::toggled, this, [this](bool on) {
@@ -127,9 +135,6 @@ TWedgeView::TWedgeView(QMainWindow& window, QMenu& before, TSeams seams)
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &TWedgeView::UpdateGate);
     window.installEventFilter(this);
     UpdateGate();
-
-    if (FSeams.Session == wedge::TSessionKind::None)
-        MarkUnavailable(QStringLiteral("neither an X11 nor a Wayland session"));
 }
 
 TWedgeView::~TWedgeView() {
@@ -239,8 +244,7 @@ void TWedgeView::MarkUnavailable(const QString& detail) {
 
 void TWedgeView::ShowTexts() {
     if (FUnavailable) {
-        const QString tip =
-            Translated("Weder XTEST noch das Portal ist da (%1)").arg(*FUnavailable);
+        const QString tip = Translated(UnavailableTip).arg(*FUnavailable);
         if (FTypeItem->toolTip() != tip)
             FTypeItem->setToolTip(tip);
     }
