@@ -155,7 +155,6 @@ QAction* TWedgeView::AddRadio(QMenu& menu, QActionGroup& group, const char* name
 void TWedgeView::LineFinished(const TCaptureLine& line) {
     if (!FTypeItem->isChecked())
         return;
-    ApplyOptions(); // the user's separator may have changed
     FWedge.Submit(line.Text.toString());
 }
 

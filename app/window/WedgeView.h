@@ -62,6 +62,9 @@ private:
     QAction* AddRadio(QMenu& menu, QActionGroup& group, const char* name, const char* caption,
                       int tag);
     void Choose(const TWedgeSettings& settings);
+    // The choices and the user's decimal separator, for the lines from now
+    // on (taken at each switch-on and choice, not per line: asking the
+    // system for its separator costs more than the line).
     void ApplyOptions();
     void UpdateGate();
     void StateChanged(wedge::TWedgeState state);
