@@ -1,31 +1,18 @@
-// Instrument profiles, the port menu, connect, disconnect, pause and resume.
+// Instrument profiles, the port menu and the manual profile's port settings
+// dialog; connect, disconnect, pause and resume.
 #include "app/window/TMainScreen.h"
 
 #include "app/texts/Texts.h"
 #include "platform/Dialogs.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
+#include "serial_dialog/SerialDialogSeam.h"
+#include "serial_dialog/TSerialDialog.h"
 
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
 #include <QTimer>
-
-namespace {
-
-// Whether a port opens now, tried as the start-up scan tries it, but on a
-// component of its own: the window's may be connected to another port.
-bool PortOpens(int port) {
-    TSerial probe;
-    probe.SetEnableEvents(false);
-    probe.SetCOMPort(port);
-    if (!probe.Open())
-        return false; // another program holds it
-    probe.Close();
-    return true;
-}
-
-} // namespace
 
 void TMainScreen::CheckComPort() {
     State.PortAvailable = false;
@@ -199,4 +186,21 @@ void TMainScreen::Serial1COMRemoved(QObject*) {
     EndVanishedLine(TLinkKind::Serial);
     act_interface_disconneced->trigger();
     ReconnectWhenBack();
+}
+
+void TMainScreen::SetSerialDialog(TSerialDialog* dialog, TSerialDialogSeam* seam) {
+    SerialDialog = dialog;
+    FSerialDialogSeam = seam;
+}
+
+void TMainScreen::ShowSerialDialog() {
+    if (SerialDialog == nullptr || FSerialDialogSeam == nullptr)
+        return;
+    SerialDialog->move(FGeometry.Outer().topLeft() + QPoint(40, 40));
+    // The dialog edits Serial1 in place, choice by choice.
+    FSerialDialogSeam->ShowModal(*SerialDialog);
+    Settings.Baud = Serial1->Baudrate();
+    Settings.Port = Serial1->COMPort();
+    EnableComMenu(TLinkKind::Serial);
+    FollowComPorts(); // the port chosen there may have no item yet
 }

@@ -41,20 +41,7 @@ TMainScreen::~TMainScreen() {
 }
 
 void TMainScreen::RunGuarded(const std::function<void()>& command) {
-    try {
-        command();
-    } catch (const EAbort&) {
-        // cancelled by the user: nothing to report
-    } catch (const platform::EFileError& error) {
-        // In the window's language, with the program's own words for why.
-        FDialogs.ShowException(error.Error().Step == platform::TFileStep::Read
-                                   ? ReadFailureText(error.Path(), error.Error())
-                                   : WriteFailureText(error.Path(), error.Error()));
-    } catch (const std::exception& error) {
-        FDialogs.ShowException(QString::fromUtf8(error.what()));
-    } catch (...) {
-        FDialogs.ShowException(QStringLiteral("Unknown error"));
-    }
+    ::RunGuarded(FDialogs, command);
 }
 
 void TMainScreen::FormCreate(QObject*) {

@@ -182,21 +182,16 @@ private:
     void BuildInfrared();
     void BuildUsb();
     void BuildActions();
-    QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
-                        int image);
     // Runs the handler when the action is triggered, with the readings
     // received so far in the document.
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
     QAction* Action(const char* name) const;
-    // The named actions into a menu or tool bar; "-" is a separator.
-    void AddActions(QWidget* target, std::initializer_list<const char*> names);
     void BuildEditor();
     void BuildMenus();
     void BuildDeviceMenu(QMenuBar& bar);
     void BuildPortMenu(QMenuBar& bar);
     void BuildHelpMenu(QMenuBar& bar);
     void BindHelpMenu(QAction* info);
-    void BuildToolBar();
     void BuildCapture();
 
     // Start-up and languages (Startup, Language).
