@@ -1,5 +1,6 @@
 // Throughput from a pseudo-terminal through the event thread, OnRxChar and
-// bulk ReadBuf; the CPU an idle open port costs; Close to the thread's end.
+// bulk ReadBuf, against the bare pseudo-terminal read as dd reads it; the CPU
+// an idle open port costs; Close to the thread's end.
 
 #include "serial/PortsFolder.h"
 #include "serial/TCOMManager.h"
@@ -7,6 +8,8 @@
 #include "tests/support/PrivateSerialModule.h"
 #include "tests/support/Pty.h"
 #include "tests/support/ScopedEnv.h"
+
+#include "oskit/Pty.h"
 
 #include <benchmark/benchmark.h>
 
@@ -22,6 +25,10 @@
 #include <thread>
 #include <time.h>
 #include <vector>
+
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
 
 namespace {
 
@@ -46,47 +53,111 @@ private:
     TPrivateSerialModule FModule{FPorts.path()};
 };
 
+// Each iteration streams 64 MiB through the port and as much through each of
+// two bare pseudo-terminals, alternating in 8 MiB segments, so all three see
+// the same load on a shared machine.
+constexpr size_t kSegmentBytes = 8u << 20;
+constexpr int kSegments = 8;
+
+// The gauge floods the line: kSegmentBytes in 64 KiB writes from a thread of
+// its own, while the caller's Received() waits for them all.
+template <typename TReceived> double TimeSegment(int Master, TReceived Received) {
+    const std::vector<char> chunk(65536, 'x');
+    const auto t0 = TClock::now();
+    std::thread writer([&] {
+        for (size_t sent = 0; sent < kSegmentBytes;) {
+            const size_t size = std::min(chunk.size(), kSegmentBytes - sent);
+            const ssize_t n = ::write(Master, chunk.data(), size);
+            if (n > 0) {
+                sent += static_cast<size_t>(n);
+                continue;
+            }
+            pollfd p{Master, POLLOUT, 0};
+            ::poll(&p, 1, 100);
+        }
+    });
+    Received();
+    writer.join();
+    return std::chrono::duration<double>(TClock::now() - t0).count();
+}
+
+// What a pseudo-terminal carries by itself: its slave read in blocking
+// 64 KiB reads, as `dd if=SLAVE of=/dev/null bs=64k` reads it.
+double BareSegment(const oskit::TPtyPair& Pty) {
+    std::vector<char> buffer(65536);
+    return TimeSegment(Pty.Master.Get(), [&] {
+        for (size_t got = 0; got < kSegmentBytes;) {
+            const ssize_t n = ::read(Pty.Slave.Get(), buffer.data(), buffer.size());
+            if (n > 0)
+                got += static_cast<size_t>(n);
+        }
+    });
+}
+
 // The main window's way: handlers on the main thread, everything waiting
-// read in one call.
+// read in one call. Against the port's rate: "x_bare_pty", the rate of a
+// bare pseudo-terminal in raw mode, and "x_same_line", that of one with the
+// line settings the port gives its own (input marked for line errors, which
+// costs the kernel's line discipline more per byte than raw mode): the
+// component's own share.
 void BM_Throughput(benchmark::State& State) {
     TBenchPort port;
+    const oskit::TPtyPair bare = oskit::OpenPtyPair(oskit::TPtyLine::Raw);
+    const oskit::TPtyPair sameLine = oskit::OpenPtyPair(oskit::TPtyLine::Raw);
     TSerial serial;
     serial.SetCOMPort(5);
     serial.SetBufSizeRec(static_cast<int>(State.range(0)));
     serial.SetSyncEventHandling(true);
     std::vector<char> buffer(static_cast<size_t>(serial.BufSizeRec()));
-    std::atomic<size_t> received{0};
+    size_t received = 0;
+    size_t events = 0;
     serial.OnRxChar = [&](QObject*) {
         const int n = serial.ReadBuf(
             buffer.data(), std::min<int>(serial.RecCount(), static_cast<int>(buffer.size())));
         received += static_cast<size_t>(n);
+        ++events;
     };
     serial.SetSyncWait(false);
     if (!serial.Open()) {
         State.SkipWithError("open failed");
         return;
     }
-    const size_t total = 64u << 20;
-    const std::vector<char> chunk(65536, 'x');
-    double cpu = 0, seconds = 0;
+    termios line{};
+    if (::tcgetattr(port.Pty.Slave(), &line) != 0 ||
+        ::tcsetattr(sameLine.Slave.Get(), TCSANOW, &line) != 0) {
+        State.SkipWithError("line settings not copied");
+        return;
+    }
+    double cpu = 0, seconds = 0, bareSeconds = 0, sameLineSeconds = 0;
+    const uint64_t wakeups = serial.EventThreadWakeups();
     for (auto _ : State) {
-        received = 0;
-        const double cpu0 = CpuSeconds();
-        const auto t0 = TClock::now();
-        std::thread writer([&] {
-            for (size_t sent = 0; sent < total; sent += chunk.size())
-                port.Pty.Send(chunk.data(), chunk.size());
-        });
-        while (received.load() < total)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
-        writer.join();
-        const double s = std::chrono::duration<double>(TClock::now() - t0).count();
+        double s = 0;
+        for (int segment = 0; segment < kSegments; ++segment) {
+            bareSeconds += BareSegment(bare);
+            sameLineSeconds += BareSegment(sameLine);
+            received = 0;
+            const double cpu0 = CpuSeconds();
+            s += TimeSegment(port.Pty.Master(), [&] {
+                // Waits in the event loop as the window does: processEvents
+                // with a time limit polls instead, and a polling main thread
+                // takes a core the other threads need.
+                while (received < kSegmentBytes)
+                    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+            });
+            cpu += CpuSeconds() - cpu0;
+        }
         State.SetIterationTime(s);
         seconds += s;
-        cpu += CpuSeconds() - cpu0;
     }
-    const double mb = static_cast<double>(total) * static_cast<double>(State.iterations()) / 1e6;
+    const double mb = static_cast<double>(kSegmentBytes) * kSegments *
+                      static_cast<double>(State.iterations()) / 1e6;
     State.counters["MB/s"] = mb / seconds;
+    State.counters["bare_pty_MB/s"] = mb / bareSeconds;
+    State.counters["x_bare_pty"] = bareSeconds / seconds;
+    State.counters["x_same_line"] = sameLineSeconds / seconds;
+    State.counters["KB_per_event"] = mb * 1e3 / static_cast<double>(std::max<size_t>(events, 1));
+    State.counters["wakeups_per_MB"] =
+        static_cast<double>(serial.EventThreadWakeups() - wakeups) / mb;
     // Both ends of the line run in this process: the figure includes the
     // writer's share.
     State.counters["CPU_s_per_MB"] = cpu / mb;

@@ -225,7 +225,7 @@ TFileError ReplaceFile(const QString& path, QByteArrayView bytes) {
     return {};
 }
 
-TFileError ReadRegularFile(const QString& path, QByteArray& bytes) {
+TFileError ReadRegularFile(const QString& path, QByteArray& bytes, qint64 limit) {
     bytes.clear();
     const QByteArray name = QFile::encodeName(path);
     if (name.isEmpty())
@@ -245,10 +245,20 @@ TFileError ReadRegularFile(const QString& path, QByteArray& bytes) {
         return FileErrorOf(errno, TFileStep::Read);
     if (!S_ISREG(info.st_mode))
         return TypeError(info.st_mode, TFileStep::Read);
+    const auto tooLarge = [limit, &bytes](qint64 size) {
+        if (limit < 0 || size <= limit)
+            return false;
+        bytes.clear();
+        return true;
+    };
+    if (tooLarge(info.st_size))
+        return FileErrorOf(EFBIG, TFileStep::Read);
     // The size is a hint: the file may grow or shrink while it is read.
     bytes.resize(static_cast<qsizetype>(info.st_size) + 1);
     qsizetype size = 0;
     for (;;) {
+        if (tooLarge(size))
+            return FileErrorOf(EFBIG, TFileStep::Read);
         if (size == bytes.size())
             bytes.resize(size + std::max<qsizetype>(size / 2, 4096));
         const ssize_t got =

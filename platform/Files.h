@@ -56,7 +56,9 @@ TFileError ReplaceFile(const QString& path, QByteArrayView bytes);
 
 // Reads a regular file whole. Anything else (a folder, a pipe, a device) is
 // refused without being opened for long: a pipe or a device never blocks.
-TFileError ReadRegularFile(const QString& path, QByteArray& bytes);
+// With a limit (not negative), a file of more bytes is refused as TooLarge
+// before it fills the memory: outside data need not be trusted to be small.
+TFileError ReadRegularFile(const QString& path, QByteArray& bytes, qint64 limit = -1);
 
 // A failed read or write as an exception, with the path; what() is English.
 class EFileError : public std::runtime_error {

@@ -77,16 +77,6 @@ qsizetype FindKey(const QStringList& lines, TSpan span, const QString& key) {
     return -1;
 }
 
-// Files are UTF-8; one that is not (a file carried over from Windows) is read
-// in the ANSI code page, so none of its characters is lost.
-QString DecodeFile(const QByteArray& bytes) {
-    QStringDecoder utf8(QStringDecoder::Utf8);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return AnsiToUnicode(bytes);
-    return text;
-}
-
 // The file's text; null when the file is missing, nullopt when it exists but
 // cannot be read (then it must not be replaced): unreadable, or no regular
 // file (a pipe, which would block the start, or a folder).
@@ -97,7 +87,7 @@ std::optional<QString> ReadFile(const QString& path, TFileError& error) {
         return QString();
     if (error)
         return std::nullopt;
-    return DecodeFile(bytes);
+    return DecodeProfileText(bytes);
 }
 
 bool HasLineBreak(const QString& text) {
@@ -105,6 +95,14 @@ bool HasLineBreak(const QString& text) {
 }
 
 } // namespace
+
+QString DecodeProfileText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return AnsiToUnicode(bytes);
+    return text;
+}
 
 bool IsWritableProfileValue(const QString& section, const QString& key, const QString& value) {
     // A key line starting with '[' or ';' would read back as a section or a
@@ -138,6 +136,21 @@ QString TIniDocument::Value(const QString& section, const QString& key) const {
     if (value.isNull())
         value = QStringLiteral(""); // present but empty differs from missing
     return value;
+}
+
+std::vector<TIniSection> TIniDocument::Sections() const {
+    std::vector<TIniSection> sections;
+    for (const QString& line : FLines) {
+        if (auto name = SectionOf(line)) {
+            sections.push_back({std::move(*name), {}});
+        } else if (auto entry = EntryOf(line); entry && !sections.empty()) {
+            QString value = WithoutQuotes(entry->Value);
+            if (value.isNull())
+                value = QStringLiteral("");
+            sections.back().Entries.emplace_back(std::move(entry->Key), std::move(value));
+        }
+    }
+    return sections;
 }
 
 void TIniDocument::SetValue(const QString& section, const QString& key, const QString& value) {

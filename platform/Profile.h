@@ -2,14 +2,26 @@
 
 #include "Files.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
+
+#include <utility>
+#include <vector>
 
 namespace platform {
 
 // The longest value a profile read returns, as with the Windows calls the
 // settings file was designed around.
 inline constexpr int kMaxProfileValue = 2047;
+
+// One section of an initialisation file: its name and its entries, in the
+// file's order, as TIniDocument::Value reads them (trimmed, one pair of
+// enclosing quotes removed).
+struct TIniSection {
+    QString Name;
+    std::vector<std::pair<QString, QString>> Entries;
+};
 
 // An initialisation file in memory, with the Windows profile semantics:
 // sections and keys compare case-insensitively, blanks around keys and values
@@ -23,6 +35,9 @@ public:
 
     // nullptr-like: isNull() when the key is missing; "" when present but empty.
     QString Value(const QString& section, const QString& key) const;
+    // Every section in one pass, for a file read whole (Value looks through
+    // the file on each call). Lines before the first section belong to none.
+    std::vector<TIniSection> Sections() const;
     void SetValue(const QString& section, const QString& key, const QString& value);
     QString Text() const;
 
@@ -30,6 +45,11 @@ private:
     QStringList FLines;
     QString FLineBreak = QStringLiteral("\n"); // the file's own: "\n" or "\r\n"
 };
+
+// The text of an initialisation file's bytes: UTF-8, or, when they are not,
+// the ANSI code page (a file carried over from Windows), so no character is
+// lost.
+QString DecodeProfileText(const QByteArray& bytes);
 
 // Reads one value from the file at path; default when the file, section or key
 // is missing, or when it is no regular file (a pipe never blocks the read). At most

@@ -98,43 +98,49 @@ void TPortState::MarkHungUp() {
     Signal(FWakeFd);
 }
 
+// Bytes the queue still holds are counted without looking at the device: a
+// look right after the thread read it empty would wait for the kernel.
 int TPortState::Count() {
     std::lock_guard lock(FLock);
-    if (!ThreadRunning.load() || ReaderFills.load())
+    if (!ThreadRunning.load() || (ReaderFills.load() && FQueue.Count() == 0))
         FillLocked(false);
     return FQueue.Count();
 }
 
-void TPortState::Fill(bool ByThread) {
+bool TPortState::Fill(bool ByThread) {
     std::lock_guard lock(FLock);
-    FillLocked(ByThread);
+    return FillLocked(ByThread);
 }
 
-void TPortState::FillLocked(bool ByThread) {
+bool TPortState::FillLocked(bool ByThread) {
     if (FClosed.load() || FHungUp.load())
-        return;
+        return true;
     uint8_t raw[4096];
     uint32_t events = 0;
+    bool empty = false;
     while (FQueue.Free() > 0) {
         const int want = std::min<int>(FQueue.Free(), sizeof raw);
         const ssize_t n = ::read(FFd, raw, static_cast<size_t>(want));
         if (n > 0) {
             events |= FQueue.Put(raw, static_cast<int>(n));
             ReceivedBytes.fetch_add(static_cast<uint64_t>(n), std::memory_order_relaxed);
-            if (n < want)
+            if (n < want) {
+                empty = true;
                 break;
+            }
         } else if (n < 0 && errno == EINTR) {
             continue;
         } else {
             if (n == 0 || errno != EAGAIN)
                 MarkHungUp(); // end of file or EIO: the device is gone
+            empty = true;
             break;
         }
     }
     if (FConfig.DtrHandshake && FDtrUp && FQueue.Free() < FConfig.XOffLimit)
         SetDtrLocked(false);
     if (events == 0)
-        return;
+        return empty;
     // Bytes the driver lost come to light with the bytes after them.
     events |= CheckOverruns();
     if (FConfig.AbortOnError && (events & (CommEvent::EV_BREAK | CommEvent::EV_ERR)) != 0)
@@ -144,6 +150,7 @@ void TPortState::FillLocked(bool ByThread) {
         Signal(FReaderFd);
     if (!ByThread && (events & FConfig.EventMask) != 0)
         Signal(FWakeFd); // the thread reports what a reader brought in
+    return empty;
 }
 
 uint32_t TPortState::CheckOverruns() {

@@ -68,8 +68,11 @@ public:
 
     // Receive side.
     int Count();
-    // Moves what the device has into the queue without blocking.
-    void Fill(bool ByThread);
+    // Moves what the device has into the queue without blocking; true when
+    // the device was read empty. Reading an empty pseudo-terminal again at
+    // once is not free: the read waits for the kernel's worker to pass on
+    // what is pending.
+    bool Fill(bool ByThread);
     int Read(uint8_t* Dest, int Size, bool Wait);
     int Write(const uint8_t* Source, int Size, bool Wait);
     int OutputCount();
@@ -105,8 +108,8 @@ public:
     void DetachOwner();
 
     std::atomic<bool> ThreadRunning{false};
-    // A stream too fast to gather in slices is being handed over: the
-    // receive queue's count also takes in what the device holds, so a
+    // A stream too fast to gather in slices is being handed over: once the
+    // receive queue is empty its count takes in what the device holds, so a
     // handler reading while the count lasts keeps up with it without a
     // hand-over per queueful.
     std::atomic<bool> ReaderFills{false};
@@ -116,7 +119,7 @@ public:
     std::unique_ptr<TLineEventSource> LineEvents;
 
 private:
-    void FillLocked(bool ByThread);
+    bool FillLocked(bool ByThread);
     uint32_t CheckOverruns();
     void Signal(int EventFd);
     bool WaitReadable(int TimeoutMs);

@@ -22,14 +22,15 @@ uint32_t TReceiveQueue::Put(const uint8_t* Raw, int Size) {
     if (Size <= 0)
         return 0;
     // Nearly always: no mark under way or to come, nothing to leave out.
-    if (FMarkState == 0 && !FOptions.EliminateNull && std::memchr(Raw, 0xFF, Size) == nullptr)
+    if (FMarkState == 0 && !FOptions.EliminateNull &&
+        (!FOptions.Marked || std::memchr(Raw, 0xFF, Size) == nullptr))
         return PutPlain(Raw, Size);
     uint32_t events = 0;
     const int before = FCount;
     for (int i = 0; i < Size; ++i) {
         const uint8_t b = Raw[i];
         if (FMarkState == 0) {
-            if (b == 0xFF)
+            if (b == 0xFF && FOptions.Marked)
                 FMarkState = 1;
             else
                 Push(b);

@@ -13,6 +13,9 @@ public:
         bool EliminateNull = false;
         bool UseErrorChar = false;
         char ErrorChar = 0;
+        // The device marks line errors in-band (PARMRK); unmarked input is
+        // data as it comes, 0xFF included.
+        bool Marked = true;
     };
 
     TReceiveQueue(int Capacity, const TOptions& Options);

@@ -6,6 +6,8 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <linux/serial.h>
 #include <unistd.h>
@@ -93,7 +95,16 @@ void Detach(int Fd) {
     }
 }
 
-bool Apply(int Fd, const TDCB& Dcb) {
+bool ReportsLineErrors(int Fd) {
+    struct stat st {};
+    if (::fstat(Fd, &st) != 0 || !S_ISCHR(st.st_mode))
+        return true;
+    // Pseudo-terminal slaves: the Unix 98 ones, and the legacy BSD ones.
+    const unsigned major = ::major(st.st_rdev);
+    return !((major >= 136 && major <= 143) || major == 3);
+}
+
+bool Apply(int Fd, const TDCB& Dcb, bool Marked) {
     struct termios2 tio {};
     if (::ioctl(Fd, TCGETS2, &tio) != 0)
         return false;
@@ -101,10 +112,11 @@ bool Apply(int Fd, const TDCB& Dcb) {
     if (!CharacterSize(Dcb.ByteSize, size) || Dcb.BaudRate == 0 || Dcb.StopBits > 2 ||
         Dcb.Parity > 4)
         return false;
-    // Raw input; errors and breaks arrive in-band, marked (PARMRK). Input
-    // checking stays on without parity too: a framing error is a line error
-    // in every setting, and without parity no parity error can occur.
-    tio.c_iflag = PARMRK | INPCK | ((Dcb.Flags & DCBFlag::fOutX) ? IXON : 0) |
+    // Raw input; where the driver reports them, line errors and breaks arrive
+    // in-band, marked (PARMRK). Input checking stays on without parity too: a
+    // framing error is a line error in every setting, and without parity no
+    // parity error can occur.
+    tio.c_iflag = (Marked ? PARMRK | INPCK : 0) | ((Dcb.Flags & DCBFlag::fOutX) ? IXON : 0) |
                   ((Dcb.Flags & DCBFlag::fInX) ? IXOFF : 0);
     tio.c_oflag = 0;
     tio.c_lflag = 0;

@@ -21,9 +21,15 @@ int Open(const QString& Path);
 // so a thread still holding the number never reaches a reused one.
 void Detach(int Fd);
 
+// Whether the driver can report line errors (parity, framing, breaks). A
+// pseudo-terminal never does: marking its input would only make the
+// kernel's line discipline handle every byte one by one.
+bool ReportsLineErrors(int Fd);
+
 // Applies the DCB as line settings (termios2, so any rate goes through) and
-// sets the DTR/RTS lines. False when the settings are refused.
-bool Apply(int Fd, const TDCB& Dcb);
+// sets the DTR/RTS lines; Marked has line errors and breaks arrive in-band.
+// False when the settings are refused.
+bool Apply(int Fd, const TDCB& Dcb, bool Marked);
 
 // Suspends or resumes the output in the driver (DSR flow control, which
 // termios lacks); what it holds goes out once resumed.

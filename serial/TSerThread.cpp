@@ -79,6 +79,7 @@ void TSerThread::Execute() {
 uint32_t TSerThread::WaitForEvents(int Epoll) {
     TPortState& state = *FState;
     uint32_t held = 0;
+    bool readEmpty = false; // by the last look at the device
     for (;;) {
         FSending = state.ServeOutput();
         int timeout = state.CheckTransmitter();
@@ -88,7 +89,7 @@ uint32_t TSerThread::WaitForEvents(int Epoll) {
         if (held != 0) {
             const int slice = SliceLeftMs(held);
             if (slice <= 0)
-                return HandOver(Epoll, held);
+                return HandOver(Epoll, held, readEmpty);
             timeout = timeout < 0 ? slice : std::min(timeout, slice);
         }
         // Right after a slice of a stream, data arriving would only wait for
@@ -104,14 +105,15 @@ uint32_t TSerThread::WaitForEvents(int Epoll) {
         const int n = ::epoll_wait(Epoll, ready, 3, timeout);
         if (n < 0 && errno != EINTR)
             return 0;
+        readEmpty = false;
         if (n == 0 && quiet > 0)
-            state.Fill(true);
+            readEmpty = state.Fill(true);
         state.Wakeups.fetch_add(1, std::memory_order_relaxed);
         for (int i = 0; i < n; ++i) {
             if (ready[i].data.u32 == kWake)
                 state.DrainWake();
             else if (ready[i].data.u32 == kDevice) {
-                state.Fill(true);
+                readEmpty = state.Fill(true);
                 if ((ready[i].events & (EPOLLHUP | EPOLLERR)) != 0)
                     state.MarkHungUp();
             }
@@ -119,11 +121,13 @@ uint32_t TSerThread::WaitForEvents(int Epoll) {
     }
 }
 
-// The events of a finished slice, with what came in during it.
-uint32_t TSerThread::HandOver(int Epoll, uint32_t Events) {
+// The events of a finished slice, with what came in during it; the device
+// is not read again when it was just read empty.
+uint32_t TSerThread::HandOver(int Epoll, uint32_t Events, bool ReadEmpty) {
     TPortState& state = *FState;
     WatchDevice(Epoll, true);
-    state.Fill(true);
+    if (!ReadEmpty)
+        state.Fill(true);
     const auto now = std::chrono::steady_clock::now();
     const auto since =
         std::chrono::duration_cast<std::chrono::microseconds>(now - FLastHandOver).count();
@@ -137,8 +141,12 @@ uint32_t TSerThread::HandOver(int Epoll, uint32_t Events) {
     const uint64_t received = state.ReceivedBytes.load(std::memory_order_relaxed);
     const auto bytes = static_cast<long long>(received - FReceivedAtHandOver);
     FReceivedAtHandOver = received;
-    FFastStream = bytes * StreamSliceMs * 1000 >
-                  static_cast<long long>(SliceBytes) * std::max<long long>(since, 1);
+    // More than a slice's worth since the last hand-over is a flood too,
+    // however long that took: on a busy machine a hand-over can come late,
+    // and the flood would then wait a whole slice.
+    FFastStream = bytes >= SliceBytes ||
+                  bytes * StreamSliceMs * 1000 >
+                      static_cast<long long>(SliceBytes) * std::max<long long>(since, 1);
     state.ReaderFills.store(FFastStream);
     return Events | state.TakeEvents();
 }

@@ -41,7 +41,7 @@ private:
     uint32_t WaitForEvents(int Epoll);
     int SliceLeftMs(uint32_t Events) const;
     int QuietLeftMs() const;
-    uint32_t HandOver(int Epoll, uint32_t Events);
+    uint32_t HandOver(int Epoll, uint32_t Events, bool ReadEmpty);
     void WatchDevice(int Epoll, bool Receive);
     void HandleEvents();
     void DispatchEvents();

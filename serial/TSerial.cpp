@@ -145,7 +145,9 @@ bool TSerial::Open() {
     // parity a byte with a framing error is delivered as received.
     const bool errorChar =
         (FDCB.Flags & DCBFlag::fErrorChar) != 0 && (FDCB.Flags & DCBFlag::fParity) != 0;
-    config.Queue = {FDCB.EvtChar, (FDCB.Flags & DCBFlag::fNull) != 0, errorChar, FDCB.ErrorChar};
+    const bool marked = ReportsLineErrors(fd);
+    config.Queue = {FDCB.EvtChar, (FDCB.Flags & DCBFlag::fNull) != 0, errorChar, FDCB.ErrorChar,
+                    marked};
     config.AbortOnError = (FDCB.Flags & DCBFlag::fAbortOnError) != 0;
     config.DsrFlow = (FDCB.Flags & DCBFlag::fOutxDsrFlow) != 0;
     config.DtrHandshake = DtrControl(FDCB) == DCBFlag::ControlHandshake;
@@ -165,7 +167,7 @@ bool TSerial::Open() {
         ::close(fd);
         return false;
     }
-    if (!state->Usable() || !SerialDevice::Apply(fd, FDCB)) {
+    if (!state->Usable() || !SerialDevice::Apply(fd, FDCB, marked)) {
         FLastOpenError = errno != 0 ? errno : EIO;
         return false;
     }

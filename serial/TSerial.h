@@ -2,6 +2,7 @@
 
 #include "serial/CommRecords.h"
 #include "serial/LineEventSource.h"
+#include "serial/SerialDevice.h"
 #include "serial/SerialSettings.h"
 #include "serial/TByteSource.h"
 #include "serial/TCustomSerial.h"
@@ -147,6 +148,9 @@ public:
 
     // Where line-change events come from; replaced by tests. Used at Open.
     TLineEventSourceFactory LineEventSourceFactory = MakeModemLineSource;
+    // Whether the device's driver reports line errors, so that its input is
+    // marked; tests let a pseudo-terminal stand in for one that does.
+    bool (*ReportsLineErrors)(int Fd) = SerialDevice::ReportsLineErrors;
 
 private:
     int FLastOpenError = 0;

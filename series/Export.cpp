@@ -1,151 +1,11 @@
 #include "Export.h"
 
+#include "CsvRows.h"
 #include "FigureText.h"
-
-#include <QDate>
-#include <QDateTime>
-
-#include <cstdlib>
-#include <limits>
 
 namespace series {
 
 namespace {
-
-// One row at a time into a line that keeps its buffer.
-class TRowWriter {
-public:
-    explicit TRowWriter(QChar separator) : FSeparator(separator) {}
-
-    // Appends a field, quoted (RFC 4180) when it holds the separator, a
-    // quote or a line end. Inert fields are received text: one that a
-    // spreadsheet would take for a formula gets a leading "'". Spreadsheets
-    // look past leading blanks for the formula's sign, so the guard does too.
-    void Field(QStringView text, bool inert = false) {
-        if (FFields > 0)
-            FLine += FSeparator;
-        ++FFields;
-        qsizetype first = 0;
-        while (first < text.size() && text[first] == u' ')
-            ++first;
-        const bool formula =
-            inert && first < text.size() && QStringView(u"=+-@\t\r").contains(text[first]);
-        const bool quote = text.contains(FSeparator) || text.contains(u'"') ||
-                           text.contains(u'\r') || text.contains(u'\n');
-        if (quote)
-            FLine += u'"';
-        if (formula)
-            FLine += u'\'';
-        if (quote) {
-            for (const QChar c : text) {
-                if (c == u'"')
-                    FLine += u'"';
-                FLine += c;
-            }
-            FLine += u'"';
-        } else {
-            FLine += text;
-        }
-    }
-    QString& Line() { return FLine; }
-    // Starts the next row, keeping the buffer.
-    void Next() {
-        FLine.resize(0);
-        FFields = 0;
-    }
-
-private:
-    QChar FSeparator;
-    QString FLine;
-    int FFields = 0;
-};
-
-void AppendDigits(QString& out, qint64 value, int width) {
-    char digits[20];
-    int count = 0;
-    do {
-        digits[count++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0 || count < width);
-    while (count > 0)
-        out += QLatin1Char(digits[--count]);
-}
-
-// Arrival times in local time, as ISO 8601 with milliseconds and offset and
-// as spreadsheets read a date and time (whole seconds, no offset). The zone's
-// offset is looked up once per quarter of an hour of UTC (offsets change only
-// at such instants), not once per reading.
-class TTimeWriter {
-public:
-    explicit TTimeWriter(const QTimeZone& zone) : FZone(zone) {}
-
-    void Append(qint64 time, QString& iso, QString& spreadsheet) {
-        // Beyond the years 1 to 9999 the general path writes what it can.
-        if (time < -62135596800000 || time > 253402214400000) {
-            const QDateTime general = QDateTime::fromMSecsSinceEpoch(time, FZone);
-            iso += general.toString(Qt::ISODateWithMs);
-            spreadsheet += general.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-            return;
-        }
-        const int offset = Offset(time);
-        const qint64 local = time + offset * qint64(1000);
-        constexpr qint64 Day = 86400000;
-        const qint64 days = local >= 0 ? local / Day : -((-local + Day - 1) / Day);
-        const qint64 ms = local - days * Day;
-        int year = 0, month = 0, day = 0;
-        QDate::fromJulianDay(days + 2440588).getDate(&year, &month, &day);
-        const qsizetype start = iso.size();
-        AppendDigits(iso, year, 4);
-        iso += u'-';
-        AppendDigits(iso, month, 2);
-        iso += u'-';
-        AppendDigits(iso, day, 2);
-        iso += u'T';
-        AppendDigits(iso, ms / 3600000, 2);
-        iso += u':';
-        AppendDigits(iso, ms / 60000 % 60, 2);
-        iso += u':';
-        AppendDigits(iso, ms / 1000 % 60, 2);
-        spreadsheet += QStringView(iso).mid(start);
-        spreadsheet[spreadsheet.size() - 9] = u' ';
-        iso += u'.';
-        AppendDigits(iso, ms % 1000, 3);
-        iso += offset < 0 ? u'-' : u'+';
-        AppendDigits(iso, std::abs(offset) / 3600, 2);
-        iso += u':';
-        AppendDigits(iso, std::abs(offset) / 60 % 60, 2);
-    }
-
-private:
-    int Offset(qint64 time) {
-        constexpr qint64 Quarter = 15 * 60 * 1000;
-        const qint64 window = time >= 0 ? time / Quarter : -((-time + Quarter - 1) / Quarter);
-        if (window != FWindow) {
-            FWindow = window;
-            FOffset = FZone.offsetFromUtc(
-                QDateTime::fromMSecsSinceEpoch(window * Quarter, QTimeZone::utc()));
-        }
-        return FOffset;
-    }
-
-    QTimeZone FZone;
-    qint64 FWindow = std::numeric_limits<qint64>::min();
-    int FOffset = 0;
-};
-
-QStringView VerdictWord(std::optional<TVerdict> verdict, const TExportTexts& texts) {
-    if (!verdict)
-        return {};
-    switch (*verdict) {
-    case TVerdict::Below:
-        return texts.Below;
-    case TVerdict::Above:
-        return texts.Above;
-    case TVerdict::Within:
-        break;
-    }
-    return texts.Within;
-}
 
 QString ValueText(const QString& text, QChar decimal) {
     const auto reading = ParseReading(text);
@@ -160,7 +20,7 @@ QString ValueText(const QString& text, QChar decimal) {
 // Writes the header and the group's rows, handing on each finished line.
 template <typename Done>
 void WriteRows(const TSeries& series, int group, const TExportTexts& texts,
-               const TExportFormat& format, QChar separator, const Done& done) {
+               const TExportFormat& format, QChar separator, Done& done) {
     TRowWriter row(separator);
     for (const QString* caption :
          {&texts.Number, &texts.Time, &texts.Value, &texts.Unit, &texts.Label, &texts.Verdict,
@@ -192,7 +52,8 @@ void WriteRows(const TSeries& series, int group, const TExportTexts& texts,
         row.Field(ValueText(text, format.DecimalSeparator));
         row.Field(UnitName(reading.Unit));
         row.Field(label, true);
-        row.Field(VerdictWord(value ? Judge(*value, statistics.Limits) : std::nullopt, texts));
+        row.Field(VerdictWord(value ? Judge(*value, statistics.Limits) : std::nullopt, texts.Below,
+                              texts.Within, texts.Above));
         row.Field(text, true);
         groupValue.resize(0);
         if (value)
@@ -220,22 +81,16 @@ QString IsoTime(qint64 time, const QTimeZone& zone) {
 
 QByteArray ExportCsv(const TSeries& series, int group, const TExportTexts& texts,
                      const TExportFormat& format) {
-    QByteArray csv("\xEF\xBB\xBF");
-    WriteRows(series, group, texts, format, format.FieldSeparator(), [&csv](const QString& line) {
-        csv += line.toUtf8();
-        csv += "\r\n";
-    });
-    return csv;
+    TCsvLines csv;
+    WriteRows(series, group, texts, format, format.FieldSeparator(), csv);
+    return csv.Bytes;
 }
 
 QString ExportTabText(const TSeries& series, int group, const TExportTexts& texts,
                       const TExportFormat& format) {
-    QString text;
-    WriteRows(series, group, texts, format, u'\t', [&text](const QString& line) {
-        text += line;
-        text += u'\n';
-    });
-    return text;
+    TTabLines lines;
+    WriteRows(series, group, texts, format, u'\t', lines);
+    return lines.Text;
 }
 
 } // namespace series

@@ -50,10 +50,9 @@ QString Key(qsizetype number, const char* field) {
     return QStringLiteral("Limit%1%2").arg(number).arg(QLatin1StringView(field));
 }
 
-// Quoted, so the file's reading keeps blanks and quotes at its ends; the
-// backslash and control characters (a line break would end the value) as
-// escapes.
-QString StoredLabel(QStringView label) {
+} // namespace
+
+QString QuotedSettingText(QStringView label) {
     QString stored(u'"');
     for (const QChar c : label) {
         if (c == u'\\')
@@ -66,8 +65,7 @@ QString StoredLabel(QStringView label) {
     return stored + u'"';
 }
 
-// The file's reading has taken the quotes off already.
-QString LabelFromStored(QStringView stored) {
+QString SettingTextFromQuoted(QStringView stored) {
     const auto hexDigit = [](QChar c) {
         return QStringView(u"0123456789abcdefABCDEF").contains(c);
     };
@@ -88,7 +86,7 @@ QString LabelFromStored(QStringView stored) {
     return label;
 }
 
-QString StoredNumber(const std::optional<double>& value) {
+QString SettingNumber(const std::optional<double>& value) {
     if (!value)
         return {};
     std::array<char, 32> text{};
@@ -96,8 +94,7 @@ QString StoredNumber(const std::optional<double>& value) {
     return QString::fromLatin1(text.data(), written.ptr - text.data());
 }
 
-// As written, or typed by hand with a comma.
-std::optional<double> NumberFromStored(const QString& stored) {
+std::optional<double> NumberFromSetting(const QString& stored) {
     const QByteArray text = stored.trimmed().toLatin1();
     double value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -105,8 +102,6 @@ std::optional<double> NumberFromStored(const QString& stored) {
         return value;
     return ParseLimit(stored, TUnit::None).Value;
 }
-
-} // namespace
 
 TLimitStore ReadLimitSettings(const TSettingLookup& lookup) {
     TLimitStore store;
@@ -117,9 +112,9 @@ TLimitStore ReadLimitSettings(const TSettingLookup& lookup) {
         const auto unit = ParseUnit(lookup(Key(number, "Unit")).value_or(QString()).trimmed());
         if (!unit)
             continue;
-        TLimits limits{NumberFromStored(lookup(Key(number, "Lower")).value_or(QString())),
-                       NumberFromStored(lookup(Key(number, "Upper")).value_or(QString())), *unit};
-        store.Set(LabelFromStored(*label), limits);
+        TLimits limits{NumberFromSetting(lookup(Key(number, "Lower")).value_or(QString())),
+                       NumberFromSetting(lookup(Key(number, "Upper")).value_or(QString())), *unit};
+        store.Set(SettingTextFromQuoted(*label), limits);
     }
     if (store.Find(u"").IsEmpty()) {
         const auto typed = [&lookup](const char* key) {
@@ -136,9 +131,9 @@ std::vector<std::pair<QString, QString>> LimitSettings(const TLimitStore& store,
     qsizetype number = 0;
     for (const auto& [label, limits] : store.Entries()) {
         ++number;
-        keys.emplace_back(Key(number, "Label"), StoredLabel(label));
-        keys.emplace_back(Key(number, "Lower"), StoredNumber(limits.Lower));
-        keys.emplace_back(Key(number, "Upper"), StoredNumber(limits.Upper));
+        keys.emplace_back(Key(number, "Label"), QuotedSettingText(label));
+        keys.emplace_back(Key(number, "Lower"), SettingNumber(limits.Lower));
+        keys.emplace_back(Key(number, "Upper"), SettingNumber(limits.Upper));
         keys.emplace_back(Key(number, "Unit"), UnitName(limits.Unit));
     }
     while (lookup(Key(++number, "Label")))

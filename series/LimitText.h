@@ -47,6 +47,17 @@ struct TLimitsInput {
 // leaves the other one in force; a lower above the upper gives neither.
 TLimitsInput ParseLimits(QStringView lower, QStringView upper, TUnit unit);
 
+// A text as a settings file keeps it whatever its characters: quoted, so
+// the file's reading keeps blanks and quotes at its ends, the backslash and
+// control characters (a line break would end the value) as escapes. Back
+// from the value the file's reading gives (the quotes taken off already).
+QString QuotedSettingText(QStringView text);
+QString SettingTextFromQuoted(QStringView stored);
+// A number as a settings file keeps it, exactly ("." and, where shorter,
+// an exponent; empty for none), and back: also as typed, with a comma.
+QString SettingNumber(const std::optional<double>& value);
+std::optional<double> NumberFromSetting(const QString& stored);
+
 // The limit store in the settings file's [Series] section: a numbered list
 // Limit1Label, Limit1Lower, Limit1Upper, Limit1Unit, Limit2Label, ... (the
 // numbers with ".", the unit as UnitName writes it, the label quoted so the

@@ -57,9 +57,12 @@ template <typename T, std::size_t N> void Close(std::array<T, N>& column, int sl
 
 bool TSeries::AddLine(QStringView line, qint64 time) {
     const auto reading = ParseReading(line);
-    if (!reading)
-        return false;
-    const int group = GroupFor(reading->Label);
+    return reading && AddReading(line, *reading, reading->Label, time);
+}
+
+bool TSeries::AddReading(QStringView line, const TParsedReading& reading, QStringView label,
+                         qint64 time) {
+    const int group = GroupFor(label);
     if (group < 0)
         return false;
     if (FBlocks.empty() || FBlocks.back()->Size == TBlock::Capacity) {
@@ -78,14 +81,14 @@ bool TSeries::AddLine(QStringView line, qint64 time) {
         block.Times[slot] = FarTime;
         block.FarTimes.emplace_back(slot, time);
     }
-    const int decimals = std::min(reading->Decimals, static_cast<int>(DecimalMask));
-    block.Values[slot] = reading->Value;
+    const int decimals = std::min(reading.Decimals, static_cast<int>(DecimalMask));
+    block.Values[slot] = reading.Value;
     block.TextEnds[slot] = static_cast<quint32>(block.Text.size());
     block.Packed[slot] = static_cast<quint32>(group) << GroupShift |
                          static_cast<quint32>(decimals) << UnitBits |
-                         static_cast<quint32>(reading->Unit);
+                         static_cast<quint32>(reading.Unit);
     TGroup& added = FGroups[static_cast<std::size_t>(group)];
-    added.Figures.Add(reading->Value, reading->Unit, decimals);
+    added.Figures.Add(reading.Value, reading.Unit, decimals);
     if (static_cast<qsizetype>(added.Recent.size()) == RecentCount)
         added.Recent.erase(added.Recent.begin());
     added.Recent.push_back(FSize);
@@ -98,6 +101,14 @@ bool TSeries::AddLine(QStringView line, qint64 time) {
 int TSeries::GroupFor(QStringView label) {
     if (FLastGroup >= 0 && FGroups[static_cast<std::size_t>(FLastGroup)].Label == label)
         return FLastGroup;
+    // A plan's characteristics take turns: a look at the first few groups
+    // spares the key a lookup would build for every reading.
+    for (int group = 0; group < std::min(GroupCount(), 8); ++group) {
+        if (FGroups[static_cast<std::size_t>(group)].Label == label) {
+            FLastGroup = group;
+            return group;
+        }
+    }
     const QString key = label.toString();
     auto found = FGroupIndex.constFind(key);
     if (found == FGroupIndex.constEnd()) {
@@ -105,6 +116,7 @@ int TSeries::GroupFor(QStringView label) {
             return -1;
         found = FGroupIndex.insert(key, GroupCount());
         FGroups.push_back({key, {}, {}});
+        FGroups.back().Figures.SetFixedUnit(FixedUnit(key));
         FGroups.back().Figures.SetLimits(FLimits.Find(key));
     }
     FLastGroup = found.value();
@@ -226,6 +238,32 @@ void TSeries::SetLimits(const TLimitStore& store) {
     for (TGroup& group : FGroups)
         group.Figures.SetLimits(FLimits.Find(group.Label));
     Recount(-1);
+    ++FRevision;
+}
+
+TUnit TSeries::FixedUnit(QStringView label) const {
+    const auto found = FFixedUnits.find(label);
+    return found == FFixedUnits.end() ? TUnit::None : found->second;
+}
+
+void TSeries::SetFixedUnits(const TFixedUnits& units) {
+    TFixedUnits fixed;
+    for (const auto& [label, unit] : units)
+        if (unit != TUnit::None)
+            fixed.emplace(label, unit);
+    if (fixed == FFixedUnits)
+        return;
+    FFixedUnits = std::move(fixed);
+    bool changed = false;
+    for (TGroup& group : FGroups) {
+        const TUnit unit = FixedUnit(group.Label);
+        if (group.Figures.FixedUnit() != unit) {
+            group.Figures.SetFixedUnit(unit);
+            changed = true;
+        }
+    }
+    if (changed)
+        Recount(-1);
     ++FRevision;
 }
 

@@ -10,6 +10,7 @@
 #include <QStringView>
 
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -43,6 +44,11 @@ public:
     // Adds the line if it is a reading (ParseReading); false if not.
     // The line's text is kept without its line end.
     bool AddLine(QStringView line, qint64 time);
+    // Adds a reading that ParseReading found in line to the group with the
+    // given label, which need not be the reading's own (a plan names the
+    // readings that have none); false when no further group fits.
+    bool AddReading(QStringView line, const TParsedReading& reading, QStringView group,
+                    qint64 time);
     // Takes the newest reading of a group out (a group left without
     // readings goes, and the groups after it move up by one); false when
     // there is no such group. The group's figures are counted again, as if
@@ -88,7 +94,17 @@ public:
     // Replaces the whole store (as the settings file holds it).
     void SetLimits(const TLimitStore& store);
 
-    // Changes with every change of readings or limits, so a view can tell
+    // Groups whose unit is fixed, by label: their readings in another unit
+    // are converted into it, those without a unit left out. Kept across
+    // Clear, as the limits are; the other groups take their first reading's
+    // unit.
+    using TFixedUnits = std::map<QString, TUnit, std::less<>>;
+    const TFixedUnits& FixedUnits() const { return FFixedUnits; }
+    // Replaces them all (entries with no unit are none); the groups whose
+    // unit changes are counted again.
+    void SetFixedUnits(const TFixedUnits& units);
+
+    // Changes with every change of readings, limits or units, so a view can tell
     // whether it is up to date without comparing contents.
     quint64 Revision() const { return FRevision; }
 
@@ -120,6 +136,7 @@ private:
     };
 
     int GroupFor(QStringView label);
+    TUnit FixedUnit(QStringView label) const;
     void RemoveAt(qsizetype index);
     void DropGroup(int group);
     // The figures of a group again from its readings (of every group: -1).
@@ -138,6 +155,7 @@ private:
     QHash<QString, int> FGroupIndex;
     int FLastGroup = -1; // spares the lookup for a run of one label
     TLimitStore FLimits;
+    TFixedUnits FFixedUnits;
     // Ids: the first reading since Clear had FFirstId, each later one the
     // next number; those taken out are listed, ascending.
     qint64 FFirstId = 0;

@@ -45,10 +45,15 @@ void TGroupFigures::ApplyLimits() {
     FApplied = applied.value_or(TLimits());
 }
 
+void TGroupFigures::SetFixedUnit(TUnit unit) {
+    FFixedUnit = unit;
+    Restart();
+}
+
 void TGroupFigures::Restart() {
     Reset();
     FExcluded = 0;
-    if (std::exchange(FUnit, TUnit::None) != TUnit::None)
+    if (std::exchange(FUnit, FFixedUnit) != FFixedUnit)
         ApplyLimits();
 }
 

@@ -22,7 +22,7 @@ namespace series {
 // deviation (n - 1). The control limits of the individuals chart are the
 // mean +- 2.66 average moving ranges.
 struct TStatistics {
-    TUnit Unit = TUnit::None; // the group's unit: that of its first reading with one
+    TUnit Unit = TUnit::None; // the group's: its fixed unit, or its first reading's with one
     // The most decimals of a reading in the figures, in the group's unit.
     int Decimals = 0;
     qsizetype Count = 0;
@@ -64,13 +64,18 @@ public:
     // The group's limits as kept (in any unit); the readings counted so far
     // keep the verdicts they had: Restart and add them again.
     void SetLimits(const TLimits& limits);
-    // Drops the readings, keeping the limits.
+    // Fixes the group's unit (None: that of its first reading with one) and
+    // drops the readings: Restart and add them again.
+    void SetFixedUnit(TUnit unit);
+    // Drops the readings, keeping the limits and the fixed unit.
     void Restart();
     // Adds a reading in its own unit with the decimals it was written with;
-    // the first one with a unit fixes the group's unit. Readings without a
-    // unit count only as long as the group has none.
+    // the fixed unit, or else the first reading with a unit, gives the
+    // group's unit. Readings without a unit count only as long as the group
+    // has none.
     void Add(double value, TUnit unit, int decimals);
     TUnit Unit() const { return FUnit; }
+    TUnit FixedUnit() const { return FFixedUnit; }
     // The limits in the group's unit; inactive where they do not convert.
     const TLimits& Limits() const { return FApplied; }
     // Every reading added, in the figures or not.
@@ -84,6 +89,7 @@ private:
     TLimits FLimits;
     TLimits FApplied;
     bool FLimitsConvert = true;
+    TUnit FFixedUnit = TUnit::None;
     TUnit FUnit = TUnit::None;
     int FDecimals = 0;
     qsizetype FCount = 0;

@@ -1,7 +1,10 @@
 // A series of 1,000,000 readings: the time to add them (parsing included)
-// and the resident memory they take; the figures of the shown group after
-// each reading; and the export of the whole series.
+// and the resident memory they take, without and with an inspection plan;
+// the figures of the shown group after each reading; and the exports of the
+// whole series, by reading and by part.
 #include "series/Export.h"
+#include "series/Inspection.h"
+#include "series/PartExport.h"
 #include "series/Series.h"
 
 #include <QStringList>
@@ -57,6 +60,36 @@ void BM_AddReadings(benchmark::State& state) {
 }
 BENCHMARK(BM_AddReadings)->Unit(benchmark::kMillisecond)->Iterations(3);
 
+// The same through a plan of three characteristics: the lines above (every
+// tenth labelled, which the plan passes by), or every line unlabelled.
+void BM_AddReadingsWithPlan(benchmark::State& state) {
+    QStringList lines = Lines();
+    if (state.range(0) == 1)
+        for (QString& line : lines)
+            line.replace(QStringLiteral("IR K7X: +"), QString());
+    double growth = 0;
+    for (auto _ : state) {
+        const double before = ResidentBytes();
+        series::TSeries series;
+        series::TInspection inspection(series);
+        inspection.SetNames({"Dia", "Len", "Breite"});
+        qint64 time = 1796721330123;
+        for (const QString& line : lines)
+            inspection.AddLine(line, time++);
+        growth = std::max(growth, ResidentBytes() - before);
+        benchmark::DoNotOptimize(series.Statistics(0));
+    }
+    state.counters["rss_growth_MB"] = growth / 1e6;
+    state.counters["bytes_per_reading"] = growth / kReadings;
+    state.SetItemsProcessed(state.iterations() * kReadings);
+}
+BENCHMARK(BM_AddReadingsWithPlan)
+    ->ArgName("unlabelled")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
 // What a panel asks after each reading: the figures and the chart's points.
 void BM_FiguresOfTheNewestGroup(benchmark::State& state) {
     const QStringList lines = Lines();
@@ -86,6 +119,24 @@ void BM_ExportCsv(benchmark::State& state) {
     state.counters["bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(BM_ExportCsv)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_ExportPartsCsv(benchmark::State& state) {
+    series::TSeries series;
+    series::TInspection inspection(series);
+    inspection.SetNames({"Dia", "Len", "Breite"});
+    for (const QString& line : Lines())
+        inspection.AddLine(line, 1796721330123);
+    series.SetLimits(QStringLiteral("Dia"), {100, 900, series::TUnit::Micrometre});
+    const series::TPartExportTexts texts{
+        "Teil",      "Zeit",      "Datum und Uhrzeit", "Bewertung %1", "Gesamtbewertung",
+        "unterhalb", "innerhalb", "oberhalb",          "i. O.",        "n. i. O."};
+    const series::TExportFormat format = series::TExportFormat::ForUserSeparator(u",");
+    qsizetype bytes = 0;
+    for (auto _ : state)
+        bytes = series::ExportPartsCsv(inspection, texts, format).size();
+    state.counters["bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_ExportPartsCsv)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

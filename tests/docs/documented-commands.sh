@@ -113,6 +113,8 @@ table=(
         'bench' # its own Xvfb, twm and xterm
     'bench/terminals.py --only pty --seconds 0' \
         'terminals'
+    'build/bench/serial_bench --benchmark_filter=Throughput' \
+        'bench_bound 20' # about a minute on a busy machine
     'bench/install-terminals' \
         'installs_terminals' # as root only (unless all is installed already)
     'bench/terminals.py --repeat 3' \

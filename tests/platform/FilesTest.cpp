@@ -258,6 +258,10 @@ TEST_F(FilesTest, WhatIsNoFileIsNamedForWhatItIs) {
     QByteArray bytes;
     EXPECT_FALSE(ReadRegularFile(folder + "/to-file", bytes));
     EXPECT_EQ(bytes, "text");
+    // A limit refuses what is longer, and only that.
+    EXPECT_FALSE(ReadRegularFile(folder + "/file", bytes, 4));
+    EXPECT_EQ(ReadRegularFile(folder + "/file", bytes, 3).Reason, TFileReason::TooLarge);
+    EXPECT_TRUE(bytes.isEmpty());
 }
 
 } // namespace

@@ -204,6 +204,10 @@ TEST(SerialReceiveQueue, MarkedInputGivesBreaksErrorsAndData) {
     EXPECT_EQ(q.Put(first, 2), 0u);
     EXPECT_EQ(q.Put(second, 4), EV_ERR | EV_RXCHAR | EV_RXFLAG);
     EXPECT_EQ(Drain(q), (std::vector<uint8_t>{'x', 0xFF, '\r'}));
+    // Unmarked input (a pseudo-terminal's) is data as it comes.
+    TReceiveQueue unmarked(64, {'\r', false, false, '?', false});
+    EXPECT_EQ(unmarked.Put(breakThenData, 5), EV_RXCHAR);
+    EXPECT_EQ(Drain(unmarked), (std::vector<uint8_t>{'a', 0xFF, 0x00, 0x00, 'b'}));
 }
 
 TEST(SerialReceiveQueue, ErrorCharNullsAndWrapAround) {

@@ -1,4 +1,5 @@
 #include "series/Export.h"
+#include "series/PartExport.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,12 @@ TSeries Sample() {
     series.SetLimits(QStringLiteral("Dia \"A\"; 2"), {10.0, 10.1, TUnit::Millimetre});
     return series;
 }
+
+const TPartExportTexts kPartsGerman{
+    "Teil",      "Zeit",      "Datum und Uhrzeit", "Bewertung %1", "Gesamtbewertung",
+    "unterhalb", "innerhalb", "oberhalb",          "i. O.",        "n. i. O."};
+const TPartExportTexts kPartsEnglish{"Part",  "Time",   "Date and time", "Verdict %1", "Overall",
+                                     "below", "within", "above",         "pass",       "fail"};
 
 TExportFormat Format(QStringView separator) {
     TExportFormat format = TExportFormat::ForUserSeparator(separator);
@@ -127,4 +134,43 @@ TEST(SeriesExport, TimesAreLocalWithTheirOffset) {
                                   "2026-03-29T01:59:59.999+01:00 2026-03-29 01:59:59",
                                   "2026-03-29T03:00:00.000+02:00 2026-03-29 03:00:00",
                                   "2026-03-29T03:00:00.001+02:00 2026-03-29 03:00:00"}));
+}
+
+// Dia is held in millimetres with limits, "=Len" has none: a part passes or
+// fails by Dia once it has both; a reading without a unit, a skip and the
+// part still being measured give none.
+TEST(SeriesExport, ThePartsReportInBothNumberFormats) {
+    TSeries series;
+    series.SetLimits(QStringLiteral("Dia"), {10.0, 10.1, TUnit::Millimetre});
+    TInspection inspection(series);
+    inspection.SetCharacteristics({{"Dia", TUnit::Millimetre}, {"=Len", TUnit::None}});
+    qint64 time = kMorning;
+    for (const char16_t* line : {u"10.02 mm", u"25 mm", u"X: 1 mm", u"0.4005 in", u"24,5 mm",
+                                 u"9.99", u"skip", u"10.05 mm"}) {
+        if (QStringView(line) == u"skip")
+            inspection.Skip();
+        else
+            inspection.AddLine(QString::fromUtf16(line), time);
+        time += 60000;
+    }
+    const QByteArray german = "\xEF\xBB\xBF"
+                              "Teil;Zeit;Datum und Uhrzeit;Dia (mm);'=Len (mm);Bewertung Dia;"
+                              "Gesamtbewertung\r\n"
+                              "1;2026-12-08T10:15:30.123+01:00;2026-12-08 10:15:30;10,0200;25,0;"
+                              "innerhalb;i. O.\r\n"
+                              "2;2026-12-08T10:18:30.123+01:00;2026-12-08 10:18:30;10,1727;24,5;"
+                              "oberhalb;n. i. O.\r\n"
+                              "3;2026-12-08T10:20:30.123+01:00;2026-12-08 10:20:30;;;;\r\n"
+                              "4;2026-12-08T10:22:30.123+01:00;2026-12-08 10:22:30;10,0500;;"
+                              "innerhalb;\r\n";
+    EXPECT_EQ(ExportPartsCsv(inspection, kPartsGerman, Format(u",")), german);
+    const QString english =
+        "Part\tTime\tDate and time\tDia (mm)\t'=Len (mm)\tVerdict Dia\tOverall\n"
+        "1\t2026-12-08T10:15:30.123+01:00\t2026-12-08 10:15:30\t10.0200\t25.0\twithin\tpass\n"
+        "2\t2026-12-08T10:18:30.123+01:00\t2026-12-08 10:18:30\t10.1727\t24.5\tabove\tfail\n"
+        "3\t2026-12-08T10:20:30.123+01:00\t2026-12-08 10:20:30\t\t\t\t\n"
+        "4\t2026-12-08T10:22:30.123+01:00\t2026-12-08 10:22:30\t10.0500\t\twithin\t\n";
+    EXPECT_EQ(ExportPartsTabText(inspection, kPartsEnglish, Format(u".")), english);
+    EXPECT_EQ(ExportPartsCsv(inspection, kPartsEnglish, Format(u".")),
+              "\xEF\xBB\xBF" + english.toUtf8().replace('\t', ',').replace("\n", "\r\n"));
 }

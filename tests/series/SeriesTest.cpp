@@ -342,7 +342,7 @@ TEST(Series, GroupsTextsAndTheNewestReading) {
 
 // Each label has its own limits in their own unit: they judge the group's
 // readings converted into its unit, and no other group's.
-TEST(Series, LimitsBelongToTheirGroup) {
+TEST(Series, LimitsAndFixedUnitsBelongToTheirGroup) {
     TSeries series = SeriesOf({u"IR K7X: +4.210 mm", u"USB K65: 0.1657 in", u"IR K7X: +4.185 mm",
                                u"USB K65: 0.1661 in", u"3 mm"});
     const TLimits inches{0.1655, 0.166, TUnit::Inch};
@@ -389,6 +389,27 @@ TEST(Series, LimitsBelongToTheirGroup) {
     EXPECT_EQ(series.Limits(), store);
     EXPECT_EQ(series.Verdict(0), TVerdict::Below);
     EXPECT_FALSE(series.Verdict(2));
+
+    // A fixed unit: readings in another length unit are converted into it,
+    // those without one are left out, and the limits follow; kept across a
+    // new series. Without it the first reading's unit holds again.
+    series.SetFixedUnits({{QStringLiteral("ir k7x"), TUnit::Inch},
+                          {QStringLiteral("Anzahl"), TUnit::Millimetre},
+                          {QStringLiteral("Max"), TUnit::None}});
+    EXPECT_EQ(series.FixedUnits().size(), 2u);
+    EXPECT_EQ(series.Statistics(0).Unit, TUnit::Inch);
+    EXPECT_DOUBLE_EQ(*series.GroupValue(0), 4.5 / 25.4);
+    EXPECT_EQ(series.Verdict(0), TVerdict::Below);
+    series.AddLine(u"Anzahl: 0.5 in", 0);
+    s = series.Statistics(1);
+    EXPECT_EQ(s.Unit, TUnit::Millimetre);
+    EXPECT_EQ(s.Count, 1);
+    EXPECT_EQ(s.Excluded, 1);
+    EXPECT_EQ(s.Mean, 12.7);
+    EXPECT_EQ(s.Decimals, 1);
+    series.SetFixedUnits({});
+    EXPECT_EQ(series.Statistics(1).Unit, TUnit::Inch);
+    EXPECT_EQ(series.Statistics(0).Unit, TUnit::Millimetre);
 }
 
 TEST(Series, RemovingTheNewestReadingUndoesItsAddition) {
