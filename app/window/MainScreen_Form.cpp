@@ -20,14 +20,14 @@
 #include <QToolBar>
 #include <QToolButton>
 
+// No font is set on the window: it keeps the desktop's interface font, which
+// plays the part of the system dialog font the layout was drawn with, at a
+// size users can read.
 void TMainScreen::BuildForm() {
     setObjectName(QStringLiteral("MainScreen"));
     setWindowTitle(QStringLiteral("Brisquell"));
     MarkRunTimeTexts(this, {QStringLiteral("windowTitle")}); // the document's name
     FGeometry.SetMinimumOuterSize({430, 220});
-    // No font is set: the window keeps the desktop's interface font, which
-    // plays the part of the system dialog font the layout was drawn with, at
-    // a size users can read.
     ImageList1 = new TImageList(QStringLiteral("ImageList1"), MakeActionImages(), this);
     ActionList1 = new QObject(this);
     ActionList1->setObjectName(QStringLiteral("ActionList1"));

@@ -67,8 +67,8 @@ struct TContents;
 //   actions, never by calling the handler, so that exactly one of connect
 //   and disconnect is enabled at any time.
 // - The implementation is split by concern into window/MainScreen_*.cpp:
-//   Startup, Form, Connection, Reconnect, Reception, Infrared, Usb,
-//   Document, Journal, Language, SerialDialog, Status.
+//   Startup, Form, Connection, Reconnect, Reception (the USB converter's
+//   link too), Infrared, Document, Journal, Language, Status.
 //
 // Tests drive the plain objects without a window and find the window's
 // components by object name.
@@ -200,7 +200,7 @@ private:
     // The saved language for what the start says before the first show.
     void SelectSavedLanguage();
 
-    // Profiles, ports and links (Connection, SerialDialog).
+    // Profiles, ports and links (Connection).
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
     void ApplyProfile(const TProfile& profile);
     // The COM items follow the port manager's list while the program runs.
