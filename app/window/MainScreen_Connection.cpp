@@ -10,9 +10,7 @@
 #include "serial_dialog/TSerialDialog.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QMenu>
-#include <QTimer>
 
 void TMainScreen::CheckComPort() {
     State.PortAvailable = false;

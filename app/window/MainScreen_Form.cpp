@@ -2,23 +2,16 @@
 #include "app/window/TMainScreen.h"
 
 #include "app/capture/EditorInserter.h"
-#include "app/capture/Profiles.h"
 #include "app/document/DocumentEditor.h"
 #include "app/window/FormParts.h"
 #include "app/window/ImageList.h"
+#include "app/window/MainMenu.h"
 #include "serial/TSerial.h"
 
 #include <QAction>
-#include <QActionGroup>
-#include <QHBoxLayout>
-#include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPlainTextEdit>
-#include <QStatusBar>
 #include <QTimer>
-#include <QToolBar>
-#include <QToolButton>
 
 // No font is set on the window: it keeps the desktop's interface font, which
 // plays the part of the system dialog font the layout was drawn with, at a
@@ -151,85 +144,25 @@ void TMainScreen::BuildEditor() {
 }
 
 void TMainScreen::BuildMenus() {
-    auto* bar = new QMenuBar(this);
-    bar->setObjectName(QStringLiteral("MainMenu1"));
-    setMenuBar(bar);
-    QMenu* file = MakeMenu(bar, "Datei1", "Datei");
-    AddActions(*this, file,
-               {"act_file_new", "act_file_open", "act_file_save", "act_file_saveas", "-",
-                "act_file_printersetup", "act_file_print", "-", "act_file_exit"});
-    QMenu* edit = MakeMenu(bar, "Bearbeiten1", "Bearbeiten");
-    AddActions(*this, edit,
-               {"act_edit_undo", "-", "act_edit_cut", "act_edit_copy", "act_edit_paste", "-",
-                "act_edit_markall", "act_edit_clear"});
-    BuildDeviceMenu(*bar);
-    BuildPortMenu(*bar);
-    BuildHelpMenu(*bar);
-    for (QMenu* menu : {file, edit, Device1, Schnittstelle1, Hilfe1})
-        bar->addMenu(menu);
-    PopupOpen = MakeMenu(this, "PopupOpen", "");
-    for (int i = 0; i < 5; ++i) {
-        const QByteArray name = "File" + QByteArray::number(i + 1);
-        QAction* item = MakeItem(PopupOpen, name.constData(), "", i);
-        item->setVisible(false);
-        MarkRunTimeTexts(item, {QStringLiteral("*")});
-        FileItems[static_cast<size_t>(i)] = item;
-        connect(item, &QAction::triggered, this,
-                [this, item] { RunGuarded([&] { DropDownFileOpen(item); }); });
-    }
-}
-
-void TMainScreen::BuildPortMenu(QMenuBar& bar) {
-    Schnittstelle1 = MakeMenu(&bar, "Schnittstelle1", "Schnittstelle");
-    AddActions(*this, Schnittstelle1, {"act_interface_conneced", "act_interface_disconneced", "-"});
-    Infrarot1 = MakeItem(Schnittstelle1, "Infrarot1", "Infrarot");
-    USB1 = MakeItem(Schnittstelle1, "USB1", "USB");
-    // The link items, the COM items among them, are radio items: a click on
-    // the checked one leaves it checked.
-    auto* links = new QActionGroup(Schnittstelle1);
-    links->setObjectName(QStringLiteral("LinkGroup"));
-    for (QAction* item : {Infrarot1, USB1}) {
-        item->setCheckable(true);
-        item->setEnabled(false);
-        links->addAction(item);
-    }
-    FPortMenu = std::make_unique<TPortMenu>(*Schnittstelle1, *links, *this, [this](QAction* item) {
-        RunGuarded([&] { ChangeComPort(item); });
-    });
-}
-
-void TMainScreen::BuildHelpMenu(QMenuBar& bar) {
-    Hilfe1 = MakeMenu(&bar, "Hilfe1", "Hilfe");
-    HelpAbout1 = MakeItem(Hilfe1, "HelpAbout1", "Hilfe zu Brisquell");
-    HelpAbout1->setEnabled(false); // enabled once a language with a help file is chosen
-    Hilfe1->addSeparator();
-    // The submenu's object name is "Lanuage", spelt as the form has always
-    // named it: object names are how tests and tools find the components.
-    QMenu* languages = MakeMenu(Hilfe1, "Lanuage", "Sprache");
-    Hilfe1->addMenu(languages);
-    const char* const names[] = {"LanguageGerman", "LanguageEnglish", "LanguageFrench"};
-    const char* const captions[] = {"Deutsch", "Englisch", "Französisch"};
-    for (int i = 0; i < 3; ++i) {
-        QAction* item = MakeItem(languages, names[i], captions[i], i);
-        item->setCheckable(true); // checked by the language switch, not by the click
-        FLanguageItems[static_cast<size_t>(i)] = item;
-    }
-    QAction* info = MakeItem(Hilfe1, "Info1", "Info");
-    BindHelpMenu(info);
-}
-
-void TMainScreen::BuildDeviceMenu(QMenuBar& bar) {
-    // One radio item per instrument profile, tag = profile number.
-    Device1 = MakeMenu(&bar, "Device1", "Gerät");
-    auto* profiles = new QActionGroup(Device1);
-    profiles->setObjectName(QStringLiteral("DeviceGroup"));
-    for (const TProfile& profile : Profiles()) {
-        QAction* item = MakeItem(Device1, profile.Name, profile.Caption, profile.Tag);
-        item->setCheckable(true);
-        profiles->addAction(item);
+    const TMainMenu menu = BuildMainMenu(*this);
+    Device1 = menu.Device;
+    Schnittstelle1 = menu.Ports;
+    Infrarot1 = menu.Infrared;
+    USB1 = menu.Usb;
+    Hilfe1 = menu.Help;
+    HelpAbout1 = menu.HelpAbout;
+    FLanguageItems = menu.Languages;
+    PopupOpen = menu.PopupOpen;
+    FileItems = menu.FileItems;
+    for (QAction* item : menu.DeviceItems)
         connect(item, &QAction::triggered, this,
                 [this, item] { RunGuarded([&] { SetupDevice(item); }); });
-        if (profile.SeparatorAfter)
-            Device1->addSeparator();
-    }
+    for (QAction* item : FileItems)
+        connect(item, &QAction::triggered, this,
+                [this, item] { RunGuarded([&] { DropDownFileOpen(item); }); });
+    FPortMenu =
+        std::make_unique<TPortMenu>(*Schnittstelle1, *menu.Links, *this, [this](QAction* item) {
+            RunGuarded([&] { ChangeComPort(item); });
+        });
+    BindHelpMenu(menu.Info);
 }

@@ -5,7 +5,6 @@
 #include "app/texts/Texts.h"
 #include "serial/TCOMManager.h"
 
-#include <QAction>
 #include <QTimer>
 
 void TMainScreen::BuildReconnect() {

@@ -30,7 +30,6 @@
 class QAction;
 class QCloseEvent;
 class QMenu;
-class QMenuBar;
 class QWidget;
 class QPlainTextEdit;
 class QTimer;
@@ -187,10 +186,8 @@ private:
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
     QAction* Action(const char* name) const;
     void BuildEditor();
+    // The main menu and the open drop-down, bound to the handlers.
     void BuildMenus();
-    void BuildDeviceMenu(QMenuBar& bar);
-    void BuildPortMenu(QMenuBar& bar);
-    void BuildHelpMenu(QMenuBar& bar);
     void BindHelpMenu(QAction* info);
     void BuildCapture();
 
