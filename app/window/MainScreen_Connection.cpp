@@ -160,7 +160,7 @@ void TMainScreen::ConnectHalt(bool halt) {
     // and wait for it to return.
     if (FConnection->Halt(halt, ChosenProfile(), State.PortAvailable))
         return;
-    EndVanishedLine(ChosenProfile().Link);
+    FSession.EndLine(ChosenProfile().Link); // the next bytes are another reading
     act_interface_disconneced->trigger();
     if (ChosenProfile().Link == TLinkKind::Serial)
         ReconnectWhenBack();
@@ -181,7 +181,7 @@ void TMainScreen::Serial1COMRemoved(QObject*) {
     // A dead link must not go on showing "Verbunden...".
     if (ChosenProfile().Link != TLinkKind::Serial)
         return;
-    EndVanishedLine(TLinkKind::Serial);
+    FSession.EndLine(TLinkKind::Serial);
     act_interface_disconneced->trigger();
     ReconnectWhenBack();
 }

@@ -224,8 +224,6 @@ private:
     // The converter of connect number connection was pulled out; a notice
     // about an earlier connect is dropped.
     void UsbConverterLost(uint64_t connection);
-    // The link's port or converter vanished: the line it was sending ends.
-    void EndVanishedLine(TLinkKind link);
 
     // Edit and document commands (Startup, Document).
     void act_edit_undoExecute(QObject* Sender);
