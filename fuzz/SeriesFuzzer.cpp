@@ -5,8 +5,8 @@
 // and taking out every reading leaves an empty series.
 #include "fuzz/FuzzSupport.h"
 
+#include "app/capture/LineAssembler.h"
 #include "series/Export.h"
-#include "series/LineAssembler.h"
 #include "series/Series.h"
 
 #include <QStringList>
@@ -61,7 +61,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QString received = QString::fromLatin1(reinterpret_cast<const char*>(data) + 1,
                                                  static_cast<qsizetype>(size) - 1);
     series::TSeries readings;
-    series::TLineAssembler assembler;
+    TLineAssembler assembler;
     qint64 time = 1796721330123;
     for (qsizetype at = 0; at < received.size(); at += chunk) {
         assembler.Feed(QStringView(received).mid(at, chunk), time++,

@@ -68,30 +68,14 @@ TEditorInserter::TEditorInserter(QPlainTextEdit* editor) : QObject(editor), FEdi
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-QString TEditorInserter::ReceivedText(QByteArrayView bytes) {
-    if (!bytes.contains('\0'))
-        return platform::AnsiToUnicode(bytes);
-    QByteArray kept;
-    kept.reserve(bytes.size());
-    for (char c : bytes)
-        if (c != '\0')
-            kept.append(c);
-    return platform::AnsiToUnicode(kept);
-}
-
 void TEditorInserter::InsertAnsi(QByteArrayView bytes) {
     Insert(ReceivedText(bytes));
 }
 
-void TEditorInserter::Insert(const QString& text) {
+void TEditorInserter::Insert(QStringView text) {
     if (text.isEmpty())
         return;
     FPending += text;
-    if (FHolds > 0) {
-        if (FHeld)
-            FHeld(text);
-        return;
-    }
     ++FPieces;
     if (FPending.size() >= PendingLimit) {
         Flush();
@@ -106,7 +90,7 @@ void TEditorInserter::Insert(const QString& text) {
 
 void TEditorInserter::Flush() {
     FGather.stop();
-    if (FPending.isEmpty() || FHolds > 0)
+    if (FPending.isEmpty())
         return;
     const QString text = std::exchange(FPending, QString());
     const int changeStart = FEditor->textCursor().selectionStart();
@@ -216,17 +200,4 @@ bool TEditorInserter::eventFilter(QObject*, QEvent* event) {
     if (!FPending.isEmpty() && IsUserInput(event))
         Flush();
     return false;
-}
-
-void TEditorInserter::Hold() {
-    // What came before the hold belongs to the document as it is now.
-    Flush();
-    ++FHolds;
-}
-
-void TEditorInserter::Release() {
-    if (FHolds > 0 && --FHolds == 0) {
-        Flush();
-        emit Released();
-    }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/capture/CaptureSession.h"
 #include "app/document/DocumentFile.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -32,7 +33,9 @@ class QTextCursor;
 // Anything that looks at or changes the text first flushes the batch: user
 // input, before it is handled, and the commands, which call Flush. The
 // document is thus always what inserting each reading on arrival gives.
-class TEditorInserter : public QObject {
+// It takes the capture session's text; a hold of the session begins and
+// ends with the gathered text put in.
+class TEditorInserter : public QObject, public TCaptureSubscriber {
     Q_OBJECT
 public:
     static constexpr int FrameMs = 16;
@@ -43,25 +46,16 @@ public:
 
     // ANSI bytes (Windows-1252); NUL bytes are dropped, the rest is kept.
     void InsertAnsi(QByteArrayView bytes);
-    // The text InsertAnsi would insert for bytes.
-    static QString ReceivedText(QByteArrayView bytes);
-    void Insert(const QString& text);
+    void Insert(QStringView text);
+
+    // TCaptureSubscriber
+    void TextArrived(const TCaptureText& text) override { Insert(text.Text); }
+    void HoldChanged(bool) override { Flush(); }
 
     // Puts the gathered text into the editor now (commands, tests, shut-down).
     void Flush();
     // Whether received text waits to go in.
     bool Pending() const { return !FPending.isEmpty(); }
-
-    // While held, received text waits, and Flush leaves it waiting; it goes
-    // in when the last hold is released. A command whose question may
-    // discard the document holds it, so readings that arrive meanwhile go
-    // into the document the command leaves. Holds nest.
-    void Hold();
-    void Release();
-    bool Held() const { return FHolds > 0; }
-    const QString& PendingText() const { return FPending; }
-    // Told each text that arrives while held, as it arrives.
-    void SetHeldHandler(std::function<void(QStringView)> handler) { FHeld = std::move(handler); }
 
     // Told each text as it went in at the caret, once the document counts as
     // modified; every reading of every link passes. The document took CR LF,
@@ -71,10 +65,6 @@ public:
     }
     // Whether the document change under way is an insertion.
     bool Inserting() const { return FInserting; }
-
-signals:
-    // The last hold ended and what it kept back went in.
-    void Released();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -102,18 +92,4 @@ private:
     int FLoneCRPosition = -1;
     std::function<void(QStringView)> FInserted;
     bool FInserting = false;
-    int FHolds = 0;
-    std::function<void(QStringView)> FHeld;
-};
-
-// Holds the inserter while it lives.
-class THeldInsertion {
-public:
-    explicit THeldInsertion(TEditorInserter& inserter) : FInserter(inserter) { FInserter.Hold(); }
-    ~THeldInsertion() { FInserter.Release(); }
-    THeldInsertion(const THeldInsertion&) = delete;
-    THeldInsertion& operator=(const THeldInsertion&) = delete;
-
-private:
-    TEditorInserter& FInserter;
 };

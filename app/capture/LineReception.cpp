@@ -26,8 +26,9 @@ void TLineReception::Flush(TPass& pass) {
         FEcho.resize(0);
     }
     if (!FShown.isEmpty()) {
-        FSink.InsertReading(FShown);
+        FSink.InsertLines(FShown, FLineEnds);
         FShown.resize(0);
+        FLineEnds.clear();
     }
 }
 
@@ -114,6 +115,7 @@ void TLineReception::ReceivePlain(QByteArrayView chunk, TPass& pass) {
             FShown.append(line);
             EmptyLine();
         }
+        FLineEnds.push_back(FShown.size());
     }
 }
 
@@ -159,22 +161,26 @@ void TLineReception::WatchForAnswer(unsigned char c) {
     }
 }
 
-// Lines are short and many: the standard library's inline searches cost less
-// per line than the out-of-line ones of QByteArray.
+// A line is finished at its line feed, or forced out at the length limit:
+// converted, and kept for showing unless it may be the prompt answer.
 void TLineReception::FinishLine(TPass& pass, bool forced) {
     QByteArray& line = FState.LineBuffer;
     ConvertLine(line.data(), line.size(), pass);
     // A forced finish is not a line end the instrument sent: show it even
     // while a prompt answer is expected, or the limit would drop it.
-    if (!FState.SuppressLine || forced)
+    if (!FState.SuppressLine || forced) {
         FShown.append(line);
+        FLineEnds.push_back(FShown.size());
+    }
     FState.SuppressLine = FState.PromptPending;
     EmptyLine();
     FState.LineComplete = false;
 }
 
 // The line's first "um" becomes the micro sign; its last "." before a digit
-// the user's separator, unless the line holds ":" (a time, a label).
+// the user's separator, unless the line holds ":" (a time, a label). Lines
+// are short and many: the standard library's inline searches cost less per
+// line than the out-of-line ones of QByteArray.
 void TLineReception::ConvertLine(char* text, qsizetype size, TPass& pass) {
     const std::string_view view(text, static_cast<std::size_t>(size));
     const std::size_t micro = view.find("um");

@@ -3,14 +3,22 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <span>
+#include <vector>
+
 class TByteSource;
 
 // What the serial reception needs from its surroundings.
 class TReceptionSink {
 public:
     virtual ~TReceptionSink() = default;
-    // Show finished text (ANSI bytes, no NUL) at the editor's caret.
-    virtual void InsertReading(QByteArrayView text) = 0;
+    // Finished text (ANSI bytes, no NUL) for the editor's caret.
+    virtual void InsertReading(QByteArrayView) {}
+    // The same, with where each line in it ends (the offset behind its last
+    // byte, line end and debug codes included), in order.
+    virtual void InsertLines(QByteArrayView text, std::span<const qsizetype> /*lineEnds*/) {
+        InsertReading(text);
+    }
     // A byte arrived: restart the prompt cycle (prompt-using profiles) or
     // stop the prompt timer (profiles without a cycle).
     virtual void SerialByteReceived() = 0;
@@ -111,7 +119,8 @@ private:
     TReceptionSink& FSink;
     qsizetype FMaxLineLength;
     QByteArray FChunk;
-    QByteArray FEcho;  // echo of this event not yet sent
-    QByteArray FShown; // lines of this event finished, not yet shown
+    QByteArray FEcho;                 // echo of this event not yet sent
+    QByteArray FShown;                // lines of this event finished, not yet shown
+    std::vector<qsizetype> FLineEnds; // where each line in FShown ends
     TAnswerWatch FAnswer;
 };

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class TIrDAListener;
 class TSerial;
 
 // One of the program's links (serial port, USB converter, infrared
@@ -23,6 +24,14 @@ public:
     virtual QString FailureNote() const { return {}; }
 };
 
+// The design values of the window's serial component (9600 baud, 8N1, no
+// handshake, event character CR, events handled on the main thread).
+void ApplyDesignValues(TSerial& serial);
+
+// Whether a port opens now, tried as the start-up scan tries it, but on a
+// component of its own: the window's may be connected to another port.
+bool PortOpens(int port);
+
 // The serial port: connected while it is open.
 class TSerialLink : public TLink {
 public:
@@ -36,4 +45,20 @@ public:
 
 private:
     TSerial& FSerial;
+};
+
+// The infrared profile's link: connecting only lets the listener's data
+// through, since the listener runs from start to end; pausing refuses new
+// peers.
+class TInfraredLink : public TLink {
+public:
+    explicit TInfraredLink(TIrDAListener& listener) : FListener(listener) {}
+
+    bool Connect() override;
+    void Disconnect() override {} // the listener and its peer stay
+    void Pause() override;
+    bool Resume() override;
+
+private:
+    TIrDAListener& FListener;
 };

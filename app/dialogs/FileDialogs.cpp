@@ -1,5 +1,8 @@
 #include "app/dialogs/FileDialogs.h"
 
+#include "app/texts/FileTexts.h"
+#include "platform/Dialogs.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -63,4 +66,18 @@ bool TQtFileDialogs::ExecutePrint(QPrinter& printer) {
 bool TQtFileDialogs::ExecutePrinterSetup(QPrinter& printer) {
     QPageSetupDialog dialog(&printer, FOwner);
     return dialog.exec() == QDialog::Accepted;
+}
+
+QString ChooseSaveName(TFileDialogs& files, TFileDialogInfo& dialog, const QString& extension,
+                       platform::TDialogs& boxes) {
+    if (!files.ExecuteSave(dialog))
+        return {};
+    QString name = dialog.FileName;
+    if (!QFileInfo(name).fileName().contains(QLatin1Char('.')))
+        name += extension;
+    if (QFileInfo::exists(name) &&
+        boxes.MessageBox(WithName("Überschreiben %s ?", name), QString(),
+                         platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION) != platform::IDYES)
+        return {};
+    return name;
 }

@@ -4,6 +4,9 @@
 #include <QString>
 #include <QStringList>
 
+namespace platform {
+class TDialogs;
+}
 class QFileDialog;
 class QPrinter;
 class QWidget;
@@ -19,7 +22,6 @@ public:
     QString InitialDir; // not a design text: kept out of the translation walk
     QString FileName;
 };
-
 
 // The main window's file, print and printer set-up dialogs go through this
 // seam: the real one shows Qt dialogs, tests script the answers, so no test
@@ -61,3 +63,9 @@ private:
 
     QWidget* FOwner;
 };
+
+// Shows the save dialog; the name chosen, with extension added when it has
+// none, once the user agreed to replace a file of that name. Empty when the
+// user cancelled either.
+QString ChooseSaveName(TFileDialogs& files, TFileDialogInfo& dialog, const QString& extension,
+                       platform::TDialogs& boxes);

@@ -4,23 +4,15 @@
 #include "app/document/DocumentFile.h"
 #include "series/Series.h"
 
-#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
 #include <algorithm>
 #include <utility>
 
-namespace {
-
-qint64 Now() {
-    return QDateTime::currentMSecsSinceEpoch();
-}
-
-} // namespace
-
-TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inserter, QString path)
-    : FEditor(editor), FInserter(inserter), FWriter(std::move(path)) {
+TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inserter,
+                                   TCaptureSession& session, QString path)
+    : FEditor(editor), FInserter(inserter), FSession(session), FWriter(std::move(path)) {
     FSyncTimer.setSingleShot(true);
     FSyncTimer.setInterval(SyncMs);
     connect(&FSyncTimer, &QTimer::timeout, this, &TDocumentJournal::SyncDue);
@@ -31,12 +23,12 @@ TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inse
     connect(document, &QTextDocument::modificationChanged, this,
             &TDocumentJournal::ModificationChanged);
     FInserter.SetInsertedHandler([this](QStringView text) { ReadingInserted(text); });
-    FInserter.SetHeldHandler([this](QStringView text) { HeldArrived(text); });
+    FSession.Subscribe(*this);
 }
 
 TDocumentJournal::~TDocumentJournal() {
     FInserter.SetInsertedHandler(nullptr);
-    FInserter.SetHeldHandler(nullptr);
+    FSession.Unsubscribe(*this);
     End();
 }
 
@@ -45,7 +37,8 @@ bool TDocumentJournal::SnapshotNow() {
         return false;
     FSnapshotTimer.stop();
     FSyncTimer.stop();
-    if (!FWriter.Rewrite(UngroupLines(FEditor->document()->toRawText()), Now(), SeriesRecords())) {
+    if (!FWriter.Rewrite(UngroupLines(FEditor->document()->toRawText()), FSession.Now(),
+                         SeriesRecords())) {
         Failed();
         return false;
     }
@@ -98,10 +91,11 @@ void TDocumentJournal::ReadingInserted(QStringView text) {
         SnapshotNow();
         return;
     }
-    Appended(FWriter.Append(text, Now()));
+    Appended(FWriter.Append(text, FSession.Now()));
 }
 
-void TDocumentJournal::HeldArrived(QStringView text) {
+void TDocumentJournal::TextHeld(const TCaptureText& held) {
+    const QStringView text = held.Text;
     if (FBroken)
         return;
     FHeldJournaled = true;
@@ -111,13 +105,13 @@ void TDocumentJournal::HeldArrived(QStringView text) {
         HoldOnlyHeld();
         return;
     }
-    Appended(FWriter.Append(text, Now()));
+    Appended(FWriter.Append(text, FSession.Now()));
 }
 
 void TDocumentJournal::HoldOnlyHeld() {
     FSnapshotTimer.stop();
     FSyncTimer.stop();
-    if (!FWriter.Rewrite(UnifyLineBreaks(FInserter.PendingText()), Now()))
+    if (!FWriter.Rewrite(UnifyLineBreaks(FSession.HeldText()), FSession.Now()))
         Failed();
 }
 
@@ -138,7 +132,7 @@ void TDocumentJournal::ModificationChanged(bool modified) {
     if (modified)
         return;
     // Saved or discarded while readings are held back: they are not safe yet.
-    if (!FBroken && FInserter.Held() && FInserter.Pending())
+    if (!FBroken && FSession.Held() && !FSession.HeldText().isEmpty())
         HoldOnlyHeld();
     else
         End();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/capture/CaptureSession.h"
 #include "app/journal/CaptureJournal.h"
 
 #include <QElapsedTimer>
@@ -22,13 +23,16 @@ class TSeries;
 // document is saved or discarded (no longer modified) the journal goes.
 // The series of measurements goes with the text: each snapshot carries the
 // whole series, each reading added to it is appended with its arrival time.
-class TDocumentJournal : public QObject {
+// Readings that wait in a hold of the capture session are journaled as they
+// arrive: they are in no document yet, and a crash must not lose them.
+class TDocumentJournal : public QObject, private TCaptureSubscriber {
     Q_OBJECT
 public:
     static constexpr int SyncMs = 1000;
     static constexpr int SnapshotMs = 30000;
 
-    TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inserter, QString path);
+    TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inserter, TCaptureSession& session,
+                     QString path);
     // A clean end: the journal is removed.
     ~TDocumentJournal() override;
     TDocumentJournal(const TDocumentJournal&) = delete;
@@ -51,7 +55,8 @@ public:
 
 private:
     void ReadingInserted(QStringView text);
-    void HeldArrived(QStringView text);
+    // TCaptureSubscriber
+    void TextHeld(const TCaptureText& text) override;
     // The journal keeps only the held text: the document's own is safe.
     void HoldOnlyHeld();
     void ContentsChanged();
@@ -66,13 +71,14 @@ private:
 
     QPlainTextEdit* FEditor;
     TEditorInserter& FInserter;
+    TCaptureSession& FSession;
     const series::TSeries* FSeries = nullptr;
     journal::TWriter FWriter;
     QTimer FSyncTimer;
     QTimer FSnapshotTimer;
     QElapsedTimer FSinceSnapshot;
     bool FBroken = false;
-    // Text held back by the inserter was journaled as it arrived; when it
+    // Text held back by the session was journaled as it arrived; when it
     // goes in, a snapshot covers the document it went into.
     bool FHeldJournaled = false;
 };

@@ -7,11 +7,11 @@ namespace {
 using platform::TFileReason;
 using platform::TFileStep;
 
+} // namespace
+
 QString WithName(const char* germanId, const QString& name) {
     return Translated(germanId).replace(QStringLiteral("%s"), name);
 }
-
-} // namespace
 
 QString FileReasonText(const platform::TFileError& error) {
     switch (error.Reason) {

@@ -4,6 +4,9 @@
 
 #include <QString>
 
+// The translated text with "%s" replaced by name.
+QString WithName(const char* germanId, const QString& name);
+
 // Why a file could not be read or written, in the current language: the
 // program's own words, never the system's or Qt's (those are English or in
 // the system's language, not the window's).

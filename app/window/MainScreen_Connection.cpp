@@ -1,41 +1,16 @@
-// Instrument profiles, the port menu, connect, disconnect, pause and resume.
+// Instrument profiles, the port menu and the manual profile's port settings
+// dialog; connect, disconnect, pause and resume.
 #include "app/window/TMainScreen.h"
 
 #include "app/texts/Texts.h"
 #include "platform/Dialogs.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
+#include "serial_dialog/SerialDialogSeam.h"
+#include "serial_dialog/TSerialDialog.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QMenu>
-#include <QTimer>
-
-#include <set>
-
-namespace {
-
-// The port menu's fixed items (connect, disconnect, separator, infrared,
-// USB) come before the COM items.
-constexpr int kFirstComItem = 5;
-
-QList<QAction*> ComItems(const QMenu& menu) {
-    return menu.actions().mid(kFirstComItem);
-}
-
-// Whether a port opens now, tried as the start-up scan tries it, but on a
-// component of its own: the window's may be connected to another port.
-bool PortOpens(int port) {
-    TSerial probe;
-    probe.SetEnableEvents(false);
-    probe.SetCOMPort(port);
-    if (!probe.Open())
-        return false; // another program holds it
-    probe.Close();
-    return true;
-}
-
-} // namespace
 
 void TMainScreen::CheckComPort() {
     State.PortAvailable = false;
@@ -52,12 +27,11 @@ void TMainScreen::CheckComPort() {
         if (!Serial1->Open())
             continue; // another program holds it
         State.PortAvailable = true;
-        QAction* item = MakeComItem(port);
+        QAction* item = FPortMenu->Append(port);
         if (port == Settings.Port) {
             item->setChecked(true);
             savedFound = true;
         }
-        Schnittstelle1->addAction(item);
         if (first == nullptr)
             first = item;
         Serial1->Close();
@@ -73,54 +47,17 @@ void TMainScreen::CheckComPort() {
     }
 }
 
-QAction* TMainScreen::MakeComItem(int port) {
-    const QString name = QStringLiteral("COM%1").arg(port);
-    auto* item = new QAction(name, this);
-    item->setObjectName(name);
-    item->setProperty("Tag", port);
-    item->setCheckable(true);
-    item->setProperty("gnugettextIgnore", QStringList{QStringLiteral("*")}); // not a design text
-    findChild<QActionGroup*>(QStringLiteral("LinkGroup"))->addAction(item);
-    connect(item, &QAction::triggered, this,
-            [this, item] { RunGuarded([&] { ChangeComPort(item); }); });
-    return item;
-}
-
 void TMainScreen::FollowComPorts() {
     FComItemsDue = false;
     if (COMManager == nullptr)
         return;
-    std::set<int> listed;
-    for (QAction* item : ComItems(*Schnittstelle1)) {
-        const int port = item->property("Tag").toInt();
-        // The chosen port's item stays while the port is away, until
-        // another port is chosen.
-        if (COMManager->HasPort(port) || port == Settings.Port)
-            listed.insert(port);
-        else
-            delete item;
-    }
-    const bool serial = ChosenProfile().Link == TLinkKind::Serial;
-    const int highest = Settings.MaxPort & 0xFF; // as for the start-up scan
-    for (int i = 0; i < COMManager->Count(); ++i) {
-        const int port = COMManager->Entry(i).Port;
-        if (port > highest || listed.count(port) != 0)
-            continue;
-        const bool ours = Serial1->Active() && Serial1->COMPort() == port;
-        if (!ours && !PortOpens(port))
-            continue;
+    const auto opens = [this](int port) {
+        return (Serial1->Active() && Serial1->COMPort() == port) || PortOpens(port);
+    };
+    // Only the low byte of MaxPort counts, as for the start-up scan.
+    if (FPortMenu->Follow(*COMManager, Settings.MaxPort & 0xFF, Settings.Port,
+                          ChosenProfile().Link == TLinkKind::Serial, opens))
         State.PortAvailable = true;
-        QAction* item = MakeComItem(port);
-        item->setEnabled(serial);
-        item->setChecked(serial && port == Settings.Port);
-        QAction* before = nullptr; // in ascending order
-        for (QAction* other : ComItems(*Schnittstelle1))
-            if (other->property("Tag").toInt() > port) {
-                before = other;
-                break;
-            }
-        Schnittstelle1->insertAction(before, item);
-    }
 }
 
 void TMainScreen::ChangeComPort(QObject* Sender) {
@@ -182,34 +119,25 @@ void TMainScreen::EnableComMenu(TLinkKind kind) {
     Infrarot1->setChecked(kind == TLinkKind::Infrared);
     USB1->setEnabled(kind == TLinkKind::Usb);
     USB1->setChecked(kind == TLinkKind::Usb);
-    const QList<QAction*> items = Schnittstelle1->actions();
-    for (qsizetype i = kFirstComItem; i < items.size(); ++i) {
-        QAction* item = items[i];
-        item->setEnabled(serial);
-        // A port without an item (chosen in the settings dialog) leaves no
-        // other port looking chosen.
-        item->setChecked(serial && item->property("Tag").toInt() == Settings.Port);
-    }
+    FPortMenu->Show(serial, Settings.Port);
 }
 
 void TMainScreen::act_interface_connecedExecute(QObject*) {
     // Choosing a profile or a port, or connecting by hand, ends the wait
     // for a vanished port.
-    if (!FAutoConnecting) {
-        FReconnect.Cancel();
-        ReconnectTime->stop();
-    }
+    FReconnector->UserConnects();
     // The link stays silent about a failure; the tooltip says why.
     if (FConnection->Connect(ChosenProfile()))
-        ClearStatusNote(TStatusNote::ConnectFailure);
+        FStatusBar->ClearNote(TStatusNote::ConnectFailure);
     else
-        ShowStatusNote(TStatusNote::ConnectFailure, FConnection->FailureNote(ChosenProfile()));
+        FStatusBar->ShowNote(TStatusNote::ConnectFailure,
+                             FConnection->FailureNote(ChosenProfile()));
     RefreshStatusBar();
 }
 
 void TMainScreen::act_interface_disconnecedExecute(QObject*) {
     FConnection->Disconnect(ChosenProfile());
-    FReception.PromptCancelled();
+    FSession.PromptCancelled();
     RefreshStatusBar();
 }
 
@@ -232,7 +160,7 @@ void TMainScreen::ConnectHalt(bool halt) {
     // and wait for it to return.
     if (FConnection->Halt(halt, ChosenProfile(), State.PortAvailable))
         return;
-    EndVanishedLine(ChosenProfile().Link);
+    FSession.EndLine(ChosenProfile().Link); // the next bytes are another reading
     act_interface_disconneced->trigger();
     if (ChosenProfile().Link == TLinkKind::Serial)
         ReconnectWhenBack();
@@ -244,8 +172,8 @@ void TMainScreen::RestartLinks(bool connect, bool listen) {
         OpenIrDAListener();
     if (connect)
         act_interface_conneced->trigger();
-    else if (FReconnect.Pending() && !ReconnectTime->isActive())
-        ReconnectTime->start(0); // the wait for a vanished port goes on
+    else
+        FReconnector->GoOn(); // the wait for a vanished port goes on
     RefreshStatusBar();
 }
 
@@ -253,7 +181,24 @@ void TMainScreen::Serial1COMRemoved(QObject*) {
     // A dead link must not go on showing "Verbunden...".
     if (ChosenProfile().Link != TLinkKind::Serial)
         return;
-    EndVanishedLine(TLinkKind::Serial);
+    FSession.EndLine(TLinkKind::Serial);
     act_interface_disconneced->trigger();
     ReconnectWhenBack();
+}
+
+void TMainScreen::SetSerialDialog(TSerialDialog* dialog, TSerialDialogSeam* seam) {
+    SerialDialog = dialog;
+    FSerialDialogSeam = seam;
+}
+
+void TMainScreen::ShowSerialDialog() {
+    if (SerialDialog == nullptr || FSerialDialogSeam == nullptr)
+        return;
+    SerialDialog->move(FGeometry.Outer().topLeft() + QPoint(40, 40));
+    // The dialog edits Serial1 in place, choice by choice.
+    FSerialDialogSeam->ShowModal(*SerialDialog);
+    Settings.Baud = Serial1->Baudrate();
+    Settings.Port = Serial1->COMPort();
+    EnableComMenu(TLinkKind::Serial);
+    FollowComPorts(); // the port chosen there may have no item yet
 }

@@ -21,14 +21,6 @@
 
 #include <algorithm>
 
-namespace {
-
-QString WithName(const char* germanId, const QString& name) {
-    return Translated(germanId).replace(QStringLiteral("%s"), name);
-}
-
-} // namespace
-
 void TMainScreen::SetFileName(const QString& name, bool addToRecent) {
     CurrentFileName = name;
     FUntitled = name == UntitledName();
@@ -58,7 +50,7 @@ void TMainScreen::CheckFileSave() {
         FDialogs.MessageBox(WithName("Änderung in %s speichern ?", CurrentFileName), QString(),
                             platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION);
     if (answer == platform::IDYES) {
-        act_file_saveExecute(act_file_save);
+        act_file_saveExecute(Action("act_file_save"));
         // Save As cancelled or the overwrite declined: the text is not safe,
         // so the caller must not discard it.
         if (Editor->document()->isModified())
@@ -105,7 +97,7 @@ void TMainScreen::PerformFileOpen(const QString& name) {
     const TDocumentText document = DecodeDocument(bytes);
     Editor->setPlainText(GroupLines(document.Text));
     FUtf8Document = document.Utf8;
-    RestartSeries();
+    FSeriesView->Restart();
     SetFileName(name, false);
     Editor->setFocus();
     Editor->document()->setModified(false);
@@ -114,25 +106,25 @@ void TMainScreen::PerformFileOpen(const QString& name) {
 void TMainScreen::DropDownFileOpen(QObject* Sender) {
     // The link runs on: what arrives while the question is up goes into the
     // document this leaves.
-    const THeldInsertion held(*FInserter);
+    const TCaptureSession::THold held(FSession);
     const int index = Sender->property("Tag").toInt();
     if (index >= 0 && index < TRecentFiles::Count)
         PerformFileOpen(Settings.Files[static_cast<size_t>(index)]);
 }
 
 void TMainScreen::act_file_newExecute(QObject*) {
-    const THeldInsertion held(*FInserter); // as for the drop-down
+    const TCaptureSession::THold held(FSession); // as for the drop-down
     CheckFileSave();
     SetFileName(UntitledName(), false);
     Editor->clear();
     FUtf8Document = false;
-    RestartSeries();
+    FSeriesView->Restart();
     Editor->document()->setModified(false);
 }
 
 void TMainScreen::act_file_openExecute(QObject*) {
     // A paused link may still deliver (a converter's, an infrared peer's).
-    const THeldInsertion held(*FInserter);
+    const TCaptureSession::THold held(FSession);
     const TLinkPause paused(*this);
     CheckFileSave();
     if (!FFileDialogs->ExecuteOpen(*OpenDialog))
@@ -152,15 +144,9 @@ void TMainScreen::act_file_saveExecute(QObject* Sender) {
 
 void TMainScreen::act_file_saveasExecute(QObject*) {
     const TLinkPause paused(*this);
-    if (!FFileDialogs->ExecuteSave(*SaveDialog))
-        return;
-    QString name = SaveDialog->FileName;
-    if (!QFileInfo(name).fileName().contains(QLatin1Char('.')))
-        name += QStringLiteral(".txt");
-    if (QFileInfo::exists(name) &&
-        FDialogs.MessageBox(WithName("Überschreiben %s ?", name), QString(),
-                            platform::MB_YESNOCANCEL | platform::MB_ICONQUESTION) !=
-            platform::IDYES)
+    const QString name =
+        ChooseSaveName(*FFileDialogs, *SaveDialog, QStringLiteral(".txt"), FDialogs);
+    if (name.isEmpty())
         return;
     WriteDocument(name);
     SetFileName(name, true);
@@ -213,5 +199,5 @@ void TMainScreen::act_edit_clearExecute(QObject*) {
     QTextCursor cursor(Editor->document());
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
-    RestartSeries(); // Undo brings the text back, not the series
+    FSeriesView->Restart(); // Undo brings the text back, not the series
 }

@@ -1,32 +1,9 @@
-// The infrared listener in the window: its set-up, its socket messages, its
-// link for the infrared profile and its end.
+// The infrared listener in the window: its set-up, its socket messages and
+// its end.
 #include "app/window/TMainScreen.h"
 
 #include "app/capture/Links.h"
 #include "irda/IrDAListener.h"
-
-namespace {
-
-// The infrared profile's link: connecting only lets the listener's data
-// through, since the listener runs from start to end; pausing refuses new
-// peers.
-class TInfraredLink : public TLink {
-public:
-    explicit TInfraredLink(TIrDAListener& listener) : FListener(listener) {}
-
-    bool Connect() override { return FListener.Ready(); }
-    void Disconnect() override {} // the listener and its peer stay
-    void Pause() override { FListener.Listen(0); }
-    bool Resume() override {
-        FListener.Listen(TIrDAListener::Backlog);
-        return true;
-    }
-
-private:
-    TIrDAListener& FListener;
-};
-
-} // namespace
 
 void TMainScreen::BuildInfrared() {
     FIrDA = new TIrDAListener({.Received =

@@ -18,37 +18,17 @@
 #include <array>
 #include <exception>
 
-namespace {
-
-struct TLanguage {
-    const char* Code;
-    const char* HelpFile;
-};
-
-// In the order of the language items and of the comparison.
-constexpr std::array<TLanguage, 3> kLanguages{{
-    {"de", "BRQDEU.CHM"},
-    {"en", "BRQENG.CHM"},
-    {"fr", "BRQFRA.CHM"},
-}};
-
 // The help file belongs to the application, as the language does.
 constexpr const char* kHelpFileProperty = "HelpFile";
 
-} // namespace
-
-void TMainScreen::BindHelpMenu() {
+void TMainScreen::BindHelpMenu(QAction* info) {
     connect(Hilfe1, &QMenu::aboutToShow, this,
             [this] { RunGuarded([this] { Hilfe1Click(Hilfe1); }); });
     Bind(HelpAbout1, &TMainScreen::HelpAbout1Click);
     HelpAbout1->setEnabled(false); // until a language with a help file is chosen
-    for (QAction* item : LanguageItems())
+    for (QAction* item : FLanguageItems)
         Bind(item, &TMainScreen::SwitchLanguage);
-    Bind(Info1, &TMainScreen::Info1Click);
-}
-
-std::array<QAction*, 3> TMainScreen::LanguageItems() const {
-    return {LanguageGerman, LanguageEnglish, LanguageFrench};
+    Bind(info, &TMainScreen::Info1Click);
 }
 
 void TMainScreen::SetShell(TShell* shell) {
@@ -62,19 +42,13 @@ QString TMainScreen::HelpFile() {
 void TMainScreen::SwitchLanguage(QObject* Sender) {
     // Retranslating walks the window; the readings go in before it.
     FInserter->Flush();
-    const std::array<QAction*, 3> items = LanguageItems();
-    for (QAction* item : items)
-        item->setChecked(false);
+    const std::array<QAction*, 3> items = FLanguageItems;
     for (size_t i = 0; i < items.size(); ++i)
         if (Sender == items[i])
-            Settings.Language = QString::fromLatin1(kLanguages[i].Code);
-    QString helpFile;
+            Settings.Language = QString::fromLatin1(WindowLanguages[i]);
     for (size_t i = 0; i < items.size(); ++i)
-        if (Settings.Language == QLatin1String(kLanguages[i].Code)) {
-            items[i]->setChecked(true);
-            helpFile = QString::fromLatin1(kLanguages[i].HelpFile);
-            break;
-        }
+        items[i]->setChecked(Settings.Language == QLatin1String(WindowLanguages[i]));
+    const QString helpFile = CompiledHelpFile(Settings.Language);
     qApp->setProperty(kHelpFileProperty, helpFile);
 
     // A catalog that cannot be read is reported once, but the status bar
@@ -107,9 +81,8 @@ void TMainScreen::SelectSavedLanguage() {
     // A language without a catalog keeps the environment's. A damaged
     // catalog raises at its first use, which the window's first translation
     // guards, and is not read again.
-    for (const TLanguage& language : kLanguages)
-        if (Settings.Language == QLatin1String(language.Code))
-            gnugettext::SelectLanguage(Settings.Language);
+    if (!CompiledHelpFile(Settings.Language).isEmpty())
+        gnugettext::SelectLanguage(Settings.Language);
 }
 
 void TMainScreen::RetranslateWindow() {

@@ -1,45 +1,51 @@
-// Readings arriving on the three links become editor text.
+// Readings arriving on the three links: the handlers hand them to the
+// capture session, whose subscribers show them; the USB converter's link.
 #include "app/window/TMainScreen.h"
 
 #include "app/capture/EditorInserter.h"
-#include "app/capture/Profiles.h"
-#include "platform/CodePage.h"
+#include "app/capture/UsbLink.h"
+#include "app/journal/DocumentJournal.h"
+#include "usb/D2XXUnit.h"
 
-#include <QLocale>
+#include <QMetaObject>
 #include <QTimer>
 
+void TMainScreen::BuildCapture() {
+    FSession.Subscribe(*FInserter);
+    FSeriesView = std::make_unique<TSeriesView>(
+        *this, *Device1,
+        TSeriesView::TSeams{
+            .Session = FSession,
+            .Dialogs = FDialogs,
+            .FileDialogs = [this]() -> TFileDialogs& { return *FFileDialogs; },
+            .Guarded = [this](const std::function<void()>& command) { RunGuarded(command); },
+            .Paused =
+                [this](const std::function<void()>& work) {
+                    const TLinkPause paused(*this);
+                    work();
+                },
+            .DecimalSeparator = [this] { return FSession.UserSeparator(); }});
+    FSession.Subscribe(*FSeriesView);
+}
+
 void TMainScreen::Serial1RxChar(QObject*) {
-    if (FReceptionSource == nullptr)
-        return;
-    FReception.Receive(*FReceptionSource, {Settings.Debug, State.EchoBack});
+    if (FReceptionSource != nullptr)
+        FSession.SerialReceived(*FReceptionSource, {Settings.Debug, State.EchoBack});
 }
 
 void TMainScreen::AddReceivedText(const QByteArray& text) {
-    FReconnect.Proved(); // the converter is no loose connector
-    TakeReceived(TLinkKind::Usb, text);
+    FReconnector->Proved(); // the converter is no loose connector
+    FSession.ChunkReceived(TLinkKind::Usb, text);
 }
 
 void TMainScreen::InsertInfraredChunk(QByteArrayView chunk) {
     // The listener runs whatever the profile; its data shows only while connected.
-    if (FConnection->Connected()) {
-        TakeReceived(TLinkKind::Infrared, chunk);
-    }
-}
-
-void TMainScreen::InsertReading(QByteArrayView text) {
-    TakeReceived(TLinkKind::Serial, text);
-}
-
-// The series sees each line as it goes into the document; one conversion
-// serves both.
-void TMainScreen::TakeReceived(TLinkKind link, QByteArrayView ansi) {
-    const QString text = TEditorInserter::ReceivedText(ansi);
-    SeriesReceived(link, text);
-    FInserter->Insert(text);
+    if (FConnection->Connected())
+        FSession.ChunkReceived(TLinkKind::Infrared, chunk);
 }
 
 void TMainScreen::SerialByteReceived() {
-    FReconnect.Proved(); // a link that carries data is no loose connector
+    FReconnector->Proved(); // a link that carries data is no loose connector
     // The next prompt request goes out one second after the last byte; a
     // profile without a cycle keeps the timer off.
     if (ChosenProfile().PromptCycle)
@@ -48,14 +54,16 @@ void TMainScreen::SerialByteReceived() {
         PromptTime->stop();
 }
 
-void TMainScreen::SetDecimalSeparatorSource(std::function<QString()> source) {
-    FDecimalSeparator = std::move(source);
-}
-
-char TMainScreen::DecimalSeparator() {
-    const QString separator =
-        FDecimalSeparator ? FDecimalSeparator() : QLocale::system().decimalPoint();
-    // A separator the code page cannot hold in one byte falls back to the point.
-    const int byte = separator.size() == 1 ? platform::CharToAnsi(separator[0]) : -1;
-    return byte > 0 ? static_cast<char>(byte) : '.';
+void TMainScreen::BuildUsb() {
+    // Runs on the main thread, while the receive thread waits for it.
+    FUsbLink = std::make_unique<TUsbLink>(
+        *FD2xx, [this](const QByteArray& text) { RunGuarded([&] { AddReceivedText(text); }); },
+        [this](uint64_t connection) {
+            // Not while the thread waits for this call: the disconnect waits
+            // for the thread.
+            QMetaObject::invokeMethod(
+                this, [this, connection] { RunGuarded([&] { UsbConverterLost(connection); }); },
+                Qt::QueuedConnection);
+        });
+    FConnection->SetLink(TLinkKind::Usb, FUsbLink.get());
 }

@@ -1,38 +1,38 @@
 // The line a vanished port or converter was sending, and connecting again
-// by itself when the vanished port of the serial link, or the USB
-// converter, returns: the port manager's list changes drive it for a
-// port, a look at the converter library's device list every quarter second
-// for the converter; a single-shot timer spaces the attempts.
+// by itself when it returns (the reconnector's rules, the window's links).
 #include "app/window/TMainScreen.h"
 
-#include "app/capture/EditorInserter.h"
 #include "app/texts/Texts.h"
 #include "serial/TCOMManager.h"
 
-#include <QAction>
 #include <QTimer>
 
-#include <chrono>
-
-namespace {
-
-// How often the converter library is asked whether a converter is back.
-constexpr int kUsbLookMs = 250;
-
-int64_t SteadyMs() {
-    using namespace std::chrono;
-    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
-
-} // namespace
-
 void TMainScreen::BuildReconnect() {
-    ReconnectTime = new QTimer(this);
-    ReconnectTime->setObjectName(QStringLiteral("ReconnectTime"));
-    ReconnectTime->setSingleShot(true);
-    ReconnectTime->setProperty("Attempts", 0);
-    connect(ReconnectTime, &QTimer::timeout, this,
-            [this] { RunGuarded([this] { TryReconnect(); }); });
+    FReconnector = std::make_unique<TReconnector>(
+        *this, TReconnector::TSeams{
+                   .Chosen =
+                       [this] {
+                           return TReconnect::TTarget{Settings.Device, Settings.Port};
+                       },
+                   .UsbChosen = [this] { return ChosenProfile().Link == TLinkKind::Usb; },
+                   .Present =
+                       [this](const TReconnect::TTarget& target) {
+                           if (ChosenProfile().Link == TLinkKind::Usb)
+                               return FUsbLink->Present();
+                           return COMManager != nullptr && COMManager->HasPort(target.Port);
+                       },
+                   .Connect =
+                       [this] {
+                           act_interface_conneced->trigger();
+                           return FConnection->Connected();
+                       },
+                   .Reconnected =
+                       [this] {
+                           FStatusBar->ShowNote(TStatusNote::Reconnected,
+                                                Translated("Verbindung wiederhergestellt"));
+                       },
+                   .Stopped = [this] { return FLinksStopped; },
+                   .Guarded = [this](const std::function<void()>& work) { RunGuarded(work); }});
     if (COMManager == nullptr)
         return;
     COMManager->AddListener({&TMainScreen::PortsChanged, this});
@@ -52,17 +52,11 @@ void TMainScreen::PortsChanged(void* window) {
         QTimer::singleShot(0, self,
                            [self] { self->RunGuarded([self] { self->FollowComPorts(); }); });
     }
-    if (self->FReconnect.Pending() && !self->ReconnectTime->isActive())
-        self->ReconnectTime->start(0);
+    self->FReconnector->PortsChanged();
 }
 
 void TMainScreen::ReconnectWhenBack() {
-    FReconnect.SetEnabled(Settings.AutoReconnect);
-    FReconnect.Lost({.Profile = Settings.Device, .Port = Settings.Port}, SteadyMs());
-    ReconnectTime->stop();
-    // Nothing tells when a converter comes back: look for it.
-    if (FReconnect.Pending() && ChosenProfile().Link == TLinkKind::Usb)
-        ReconnectTime->start(kUsbLookMs);
+    FReconnector->Lost(Settings.AutoReconnect);
 }
 
 void TMainScreen::UsbConverterLost(uint64_t connection) {
@@ -70,64 +64,7 @@ void TMainScreen::UsbConverterLost(uint64_t connection) {
     if (connection != FUsbLink->Connection() || ChosenProfile().Link != TLinkKind::Usb ||
         !FConnection->Connected())
         return;
-    EndVanishedLine(TLinkKind::Usb);
-    act_interface_disconneced->trigger(); // "Getrennt", not a dead "Verbunden..."
+    FSession.EndLine(TLinkKind::Usb);
+    act_interface_disconneced->trigger(); // "Getrennt", not a dead "Verbindung..."
     ReconnectWhenBack();
-}
-
-// Unlike a pause or a disconnect, after which the gauge goes on with its
-// line, a port or converter that vanished ends the line it was sending: the
-// next bytes belong to another reading, perhaps of another gauge. What came
-// of the line goes into the document as a line of its own. It is no reading
-// of the series: a value cut short would bend its figures.
-void TMainScreen::EndVanishedLine(TLinkKind link) {
-    series::TLineAssembler& lines = FSeriesLines[static_cast<size_t>(link)];
-    if (link == TLinkKind::Serial) {
-        const QByteArray line = FReception.CloseLine();
-        if (!line.isEmpty())
-            FInserter->Insert(TEditorInserter::ReceivedText(line));
-    } else if (link == TLinkKind::Usb && lines.HasPartialLine()) {
-        // The converter's chunks are in the document as they came; the line
-        // gets its end (a line feed completes a carriage return there).
-        FInserter->Insert(lines.PartialLine().endsWith(u'\r') ? QStringLiteral("\n")
-                                                              : QStringLiteral("\r\n"));
-    }
-    lines.Reset();
-}
-
-void TMainScreen::TryReconnect() {
-    if (FLinksStopped)
-        return; // the wait goes on if the close is refused
-    const TReconnect::TTarget target = FReconnect.Target();
-    if (!FReconnect.Pending() || target.Profile != Settings.Device ||
-        target.Port != Settings.Port) {
-        FReconnect.Cancel();
-        return;
-    }
-    const bool usb = ChosenProfile().Link == TLinkKind::Usb;
-    const bool present =
-        usb ? FUsbLink->Present() : COMManager != nullptr && COMManager->HasPort(target.Port);
-    const std::optional<int64_t> due = FReconnect.DueAt(present);
-    if (!due) {
-        // A port's return is told by the manager; a converter's is looked for.
-        if (usb && FReconnect.Pending())
-            ReconnectTime->start(kUsbLookMs);
-        return;
-    }
-    const int64_t now = SteadyMs();
-    if (*due > now) {
-        ReconnectTime->start(static_cast<int>(*due - now));
-        return;
-    }
-    // A connect like the user's, but one that does not end the wait.
-    FAutoConnecting = true;
-    act_interface_conneced->trigger();
-    FAutoConnecting = false;
-    const bool connected = FConnection->Connected();
-    FReconnect.Attempted(connected, now);
-    ReconnectTime->setProperty("Attempts", FReconnect.Attempts());
-    if (connected)
-        ShowStatusNote(TStatusNote::Reconnected, Translated("Verbindung wiederhergestellt"));
-    else
-        TryReconnect(); // arms the timer for the next try, if the port is still there
 }

@@ -164,7 +164,25 @@ void TSeriesPanel::BuildLayout() {
     FNewest->setFont(large);
     MarkRunTimeTexts(FNewest);
     layout->addWidget(FNewest);
+    BuildGroupRow(*layout);
+    BuildFigures(*layout);
+    FExcluded = new QLabel(parent);
+    FExcluded->setObjectName(QStringLiteral("SeriesExcluded"));
+    FExcluded->setWordWrap(true);
+    FExcluded->setVisible(false);
+    MarkRunTimeTexts(FExcluded);
+    layout->addWidget(FExcluded);
+    BuildLimits(*layout);
+    BuildButtons(*layout);
+    FChart = new TRunChart(parent);
+    FChart->setObjectName(QStringLiteral("SeriesChart"));
+    MarkRunTimeTexts(FChart);
+    FChart->setProperty("gnugettextIgnore", QStringList{QStringLiteral("accessibleDescription")});
+    layout->addWidget(FChart, 1);
+}
 
+void TSeriesPanel::BuildGroupRow(QVBoxLayout& layout) {
+    QWidget* const parent = FContents;
     auto* groupRow = new QFormLayout();
     FGroups = new QComboBox(parent);
     FGroups->setObjectName(QStringLiteral("SeriesGroup"));
@@ -173,13 +191,16 @@ void TSeriesPanel::BuildLayout() {
     groupCaption->setObjectName(QStringLiteral("SeriesGroupCaption"));
     groupCaption->setBuddy(FGroups);
     groupRow->addRow(groupCaption, FGroups);
-    layout->addLayout(groupRow);
+    layout.addLayout(groupRow);
     connect(FGroups, &QComboBox::activated, this, [this] {
         FFollowNewest = false;
         FShownRevision = ~quint64(0);
         RefreshNow();
     });
+}
 
+void TSeriesPanel::BuildFigures(QVBoxLayout& layout) {
+    QWidget* const parent = FContents;
     auto* figures = new QGridLayout();
     for (int i = 0; i < FigureCount; ++i) {
         auto* caption = new QLabel(Text(kCaptions[i]), parent);
@@ -200,14 +221,11 @@ void TSeriesPanel::BuildLayout() {
         figures->addWidget(field, i % 4, (i / 4) * 2 + 1);
         FFields[static_cast<size_t>(i)] = field;
     }
-    layout->addLayout(figures);
-    FExcluded = new QLabel(parent);
-    FExcluded->setObjectName(QStringLiteral("SeriesExcluded"));
-    FExcluded->setWordWrap(true);
-    FExcluded->setVisible(false);
-    MarkRunTimeTexts(FExcluded);
-    layout->addWidget(FExcluded);
+    layout.addLayout(figures);
+}
 
+void TSeriesPanel::BuildLimits(QVBoxLayout& layout) {
+    QWidget* const parent = FContents;
     auto* limits = new QHBoxLayout();
     FLower = new QLineEdit(parent);
     FLower->setObjectName(QStringLiteral("SeriesLower"));
@@ -224,8 +242,11 @@ void TSeriesPanel::BuildLayout() {
         limits->addWidget(edit, 1);
         connect(edit, &QLineEdit::editingFinished, this, &TSeriesPanel::ApplyLimits);
     }
-    layout->addLayout(limits);
+    layout.addLayout(limits);
+}
 
+void TSeriesPanel::BuildButtons(QVBoxLayout& layout) {
+    QWidget* const parent = FContents;
     auto* buttons = new QGridLayout();
     QPushButton* restart = MakeButton(parent, "SeriesNew", "Neue Reihe");
     QPushButton* remove = MakeButton(parent, "SeriesRemoveNewest", "Letzten Wert löschen");
@@ -236,17 +257,11 @@ void TSeriesPanel::BuildLayout() {
     buttons->addWidget(exportButton, 1, 0);
     buttons->addWidget(copy, 1, 1);
     buttons->setSpacing(2);
-    layout->addLayout(buttons);
+    layout.addLayout(buttons);
     connect(restart, &QPushButton::clicked, this, &TSeriesPanel::NewSeriesClicked);
     connect(remove, &QPushButton::clicked, this, &TSeriesPanel::RemoveNewestClicked);
     connect(exportButton, &QPushButton::clicked, this, &TSeriesPanel::ExportClicked);
     connect(copy, &QPushButton::clicked, this, &TSeriesPanel::CopyClicked);
-
-    FChart = new TRunChart(parent);
-    FChart->setObjectName(QStringLiteral("SeriesChart"));
-    MarkRunTimeTexts(FChart);
-    FChart->setProperty("gnugettextIgnore", QStringList{QStringLiteral("accessibleDescription")});
-    layout->addWidget(FChart, 1);
 }
 
 void TSeriesPanel::SetLimitTexts(const QString& lower, const QString& upper) {

@@ -14,6 +14,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QVBoxLayout;
 
 // The contents of the dock "Messreihe": the newest value large (green within
 // the limits, red outside), the figures of the shown group with their
@@ -82,6 +83,10 @@ private:
     enum TFigure { Count, Minimum, Maximum, Range, Mean, Deviation, Cp, Cpk, FigureCount };
 
     void BuildLayout();
+    void BuildGroupRow(QVBoxLayout& layout);
+    void BuildFigures(QVBoxLayout& layout);
+    void BuildLimits(QVBoxLayout& layout);
+    void BuildButtons(QVBoxLayout& layout);
     void TranslateContents();
     void RenewNames();
     void ApplyLimits();

@@ -1,19 +1,19 @@
 #pragma once
 
+#include "app/capture/CaptureSession.h"
 #include "app/capture/ConnectionControl.h"
-#include "app/capture/LineReception.h"
 #include "app/capture/Links.h"
 #include "app/capture/PromptCycle.h"
-#include "app/capture/Reconnect.h"
 #include "app/capture/UsbLink.h"
 #include "app/dialogs/FileDialogs.h"
+#include "app/window/PortMenu.h"
 #include "app/window/QtTranslations.h"
+#include "app/window/Reconnector.h"
 #include "app/window/RunState.h"
-#include "app/window/SeriesPanel.h"
+#include "app/window/SeriesView.h"
 #include "app/window/Settings.h"
+#include "app/window/StatusBarView.h"
 #include "app/window/WindowGeometry.h"
-#include "series/Export.h"
-#include "series/LineAssembler.h"
 #include "usb/D2XXUnit.h"
 
 #include <QMainWindow>
@@ -29,14 +29,10 @@
 
 class QAction;
 class QCloseEvent;
-class QDockWidget;
-class QLabel;
 class QMenu;
-class QMenuBar;
+class QWidget;
 class QPlainTextEdit;
-class QStatusBar;
 class QTimer;
-class QToolBar;
 class TByteSource;
 class TDocumentJournal;
 class TEditorInserter;
@@ -51,20 +47,31 @@ class TDialogs;
 struct TFileError;
 } // namespace platform
 namespace journal {
-class TOrphan;
-struct TSeriesLine;
+struct TContents;
 } // namespace journal
 
-// The main window: the editor that collects the readings, its menus, tool
-// bar and status bar, the settings of the run and the reception of readings.
-// It is a large class: it owns every component of the window, the run-time
-// state and the documented handlers, and its implementation is split into
-// files by concern (window/MainScreen_*.cpp, one room each). The rules that
-// need no widget live in the plain classes it holds (line reception, editor
-// insertion, connection control, prompt cycle, reconnect, journal, settings,
-// recent files, profile table); tests drive those without a window and find
-// the window's components by object name.
-class TMainScreen : public QMainWindow, private TReceptionSink, private TPromptCycleSink {
+// The main window shows and commands; it does not take readings apart.
+//
+// - The capture session (app/capture/CaptureSession.h) turns what the three
+//   links deliver into document text and finished lines. The window builds
+//   it and subscribes the editor inserter, the journal and the series view;
+//   its reception handlers (Serial1RxChar, AddReceivedText, IrDAEvent) only
+//   hand bytes on.
+// - State lives in plain objects: the settings (profile, port, rate) in
+//   Settings, the run-time flags in State, the connection in FConnection,
+//   the prompt cycle in FPromptCycle. Menus and the status bar show them.
+// - The handlers keep the names of the form they were designed on
+//   (FormCreate, act_file_saveExecute, Serial1RxChar ...); each is short and
+//   calls the plain object that does the work. Commands run through their
+//   actions, never by calling the handler, so that exactly one of connect
+//   and disconnect is enabled at any time.
+// - The implementation is split by concern into window/MainScreen_*.cpp:
+//   Startup, Form, Connection, Reconnect, Reception (the USB converter's
+//   link too), Infrared, Document, Journal, Language, Status.
+//
+// Tests drive the plain objects without a window and find the window's
+// components by object name.
+class TMainScreen : public QMainWindow, private TPromptCycleSink {
     Q_OBJECT
 public:
     explicit TMainScreen(platform::TDialogs& dialogs, QWidget* parent = nullptr);
@@ -73,7 +80,7 @@ public:
                 QWidget* parent = nullptr);
     ~TMainScreen() override;
 
-    // Start-up, first show and shut-down.
+    // Start-up, first show and shut-down (Startup).
     void FormCreate(QObject* Sender);
     void FormShow(QObject* Sender);
     void FormDestroy(QObject* Sender);
@@ -81,49 +88,37 @@ public:
     void GetIniParam();
     void PutIniParam();
 
-    // Document name, caption and recent-files drop-down.
+    // The document (Document). CheckFileSave asks whether unsaved changes
+    // are to be saved; it raises a silent abort when the caller must not go
+    // on (Cancel, or the text was not saved).
     void SetFileName(const QString& name, bool addToRecent);
-    // The caption from the document's name.
     void UpdateCaption();
-    // Asks whether unsaved changes are to be saved; raises a silent abort
-    // when the caller must not go on (Cancel, or the text was not saved).
     void CheckFileSave();
     void PerformFileOpen(const QString& name);
     void DropDownFileOpen(QObject* Sender);
     void PrintClick(QObject* Sender);
-    // Seam: where the file, print and printer set-up dialogs come from.
-    void SetFileDialogs(TFileDialogs* dialogs) { FFileDialogs = dialogs; }
     // Set by SetFileName: the document has no name of its own yet. Kept as
     // a flag, so it survives a change of the untitled name's language.
     bool FUntitled = true;
 
-    // Reception from the three links.
+    // Reception (Reception, Infrared): hands the links' bytes to the session.
     void Serial1RxChar(QObject* Sender);
     void AddReceivedText(const QByteArray& text);
     void InsertInfraredChunk(QByteArrayView chunk);
-
-    // The infrared listener: set up at creation, closed at shut-down; its
-    // socket messages arrive as custom events.
     void OpenIrDAListener();
     void IrDAEvent(uintptr_t wParam, intptr_t lParam);
     void CloseIrDAListener();
 
-    // Instrument profiles and connection control.
+    // Instrument profiles and connection (Connection). EnableComMenu enables
+    // the port menu's items of a link kind and checks the one in use.
     void CheckComPort();
-    // The clicked Device menu item chooses the instrument profile.
     void SetupDevice(QObject* Sender);
-    // Enables the port menu's items of a link kind (the kinds' codes 0
-    // serial, 1 infrared, 2 USB) and checks the one in use.
     void EnableComMenu(TLinkKind kind);
-    // The clicked COM item chooses the port and connects it.
     void ChangeComPort(QObject* Sender);
     // Pauses (true) or resumes (false) the link around modal work.
     void ConnectHalt(bool halt);
-    // The port settings dialog of the manual profile and how it is shown;
-    // without one, choosing "Manuell" shows nothing.
-    void SetSerialDialog(TSerialDialog* dialog, TSerialDialogSeam* seam);
 
-    // Help menu: language items, help file and about box.
+    // Help menu (Language).
     void SwitchLanguage(QObject* Sender);
     void HelpAbout1Click(QObject* Sender);
     void Hilfe1Click(QObject* Sender);
@@ -131,13 +126,8 @@ public:
     // The help file of the current language, empty for other languages.
     static QString HelpFile();
 
-    // Prompt cycle and status bar.
+    // Prompt cycle and status bar (Status).
     void RefreshStatusBar();
-    // Panel 0's tooltip shows the newest note, with its time: why the last
-    // connect failed, that a vanished port's link was re-established, and the like.
-    enum class TStatusNote { None, ConnectFailure, Journal, Reconnected };
-    void ShowStatusNote(TStatusNote kind, const QString& text);
-    void ClearStatusNote(TStatusNote kind);
     void PromptTimeTimer(QObject* Sender);
     void RestartPromptTimer();
 
@@ -146,18 +136,21 @@ public:
     // shown).
     void RunGuarded(const std::function<void()>& command);
 
-    // Seams: where serial bytes come from, and the user's decimal separator
-    // (the system's regional setting unless replaced).
+    // Seams for tests and the program: where serial bytes come from, the
+    // user's decimal separator (the system's unless replaced), the file and
+    // print dialogs, the port settings dialog of the manual profile (without
+    // one, choosing "Manuell" shows nothing), the shell (none: the desktop)
+    // and the folders the shipped manuals are looked for in.
     void SetReceptionSource(TByteSource* source) { FReceptionSource = source; }
-    void SetDecimalSeparatorSource(std::function<QString()> source);
-    // Where help files, mail links and the about box go; none: the desktop.
+    void SetDecimalSeparatorSource(std::function<QString()> source) {
+        FSession.SetDecimalSeparatorSource(std::move(source));
+    }
+    void SetFileDialogs(TFileDialogs* dialogs) { FFileDialogs = dialogs; }
+    void SetSerialDialog(TSerialDialog* dialog, TSerialDialogSeam* seam);
     void SetShell(TShell* shell);
-    // Where the manuals that ship with the program are looked for (by
-    // default beside the running program, see HelpManualFolders).
     void SetHelpFolders(const QStringList& folders) { FHelpFolders = folders; }
     TEditorInserter& Inserter() { return *FInserter; }
-    // The readings received since the series began, shown in the panel.
-    const series::TSeries& Series() const { return FSeries; }
+    const series::TSeries& Series() const { return FSeriesView->Series(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -181,55 +174,58 @@ private:
         TMainScreen& FWindow;
     };
 
-    // The form as designed: components, menus, tool bar, status bar.
+    // The form as designed (Form): components, actions from a table, menus,
+    // tool bar; the capture session and its subscribers (Reception).
     void BuildForm();
-    void BuildActions();
-    void BuildMenus();
-    void BuildDeviceMenu();
-    void BuildToolBar();
-    void BuildEditor();
-    void BuildStatusBar();
     void BuildSerial();
     void BuildInfrared();
     void BuildUsb();
-    QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
-                        int image);
+    void BuildActions();
+    // Runs the handler when the action is triggered, with the readings
+    // received so far in the document.
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
+    QAction* Action(const char* name) const;
+    void BuildEditor();
+    // The main menu and the open drop-down, bound to the handlers.
+    void BuildMenus();
+    void BindHelpMenu(QAction* info);
+    void BuildCapture();
+
+    // Start-up and languages (Startup, Language).
     void ApplyGeometry();
-    void ApplyProfile(const TProfile& profile);
-    QAction* MakeComItem(int port);
-    // The COM items follow the port manager's list while the program runs.
-    void FollowComPorts();
-    void BindHelpMenu();
-    std::array<QAction*, 3> LanguageItems() const;
     void RetranslateWindow();
     // The saved language for what the start says before the first show.
     void SelectSavedLanguage();
+
+    // Profiles, ports and links (Connection).
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
+    void ApplyProfile(const TProfile& profile);
+    // The COM items follow the port manager's list while the program runs.
+    void FollowComPorts();
     // The manual profile's dialog; its choices become the saved rate and port.
     void ShowSerialDialog();
-
     // Connect and disconnect, run only through their actions.
     void act_interface_connecedExecute(QObject* Sender);
     void act_interface_disconnecedExecute(QObject* Sender);
     // The connected port vanished from the system.
     void Serial1COMRemoved(QObject* Sender);
-
     // Takes the links up again as they were before a close was refused.
     void RestartLinks(bool connect, bool listen);
+    // Serial bytes arrived: the prompt cycle restarts.
+    void SerialByteReceived();
+    // TPromptCycleSink
+    void SendPromptRequest() override;
+    void PromptStateChanged() override;
 
-    // Connecting again when the vanished port returns.
+    // Connecting again when a vanished port or converter returns (Reconnect).
     void BuildReconnect();
     static void PortsChanged(void* window);
     void ReconnectWhenBack();
-    void TryReconnect();
-    // The USB converter of the link's connect number connection was pulled
-    // out; a notice about an earlier connect is dropped.
+    // The converter of connect number connection was pulled out; a notice
+    // about an earlier connect is dropped.
     void UsbConverterLost(uint64_t connection);
-    // The link's port or converter vanished: the line it was sending ends.
-    void EndVanishedLine(TLinkKind link);
 
-    // Edit commands that act on the editor and its clipboard.
+    // Edit and document commands (Startup, Document).
     void act_edit_undoExecute(QObject* Sender);
     void act_edit_cutExecute(QObject* Sender);
     void act_edit_copyExecute(QObject* Sender);
@@ -237,8 +233,6 @@ private:
     void act_edit_markallExecute(QObject* Sender);
     void act_edit_clearExecute(QObject* Sender);
     void act_file_exitExecute(QObject* Sender);
-
-    // Document commands.
     void act_file_newExecute(QObject* Sender);
     void act_file_openExecute(QObject* Sender);
     void act_file_saveExecute(QObject* Sender);
@@ -249,58 +243,25 @@ private:
     void WriteDocument(const QString& name);
     QPrinter& Printer();
 
-    // TReceptionSink
-    void InsertReading(QByteArrayView text) override;
-    void SerialByteReceived() override;
-    char DecimalSeparator() override;
-
-    // TPromptCycleSink
-    void SendPromptRequest() override;
-    void PromptStateChanged() override;
-
-    // The capture journal: kept from creation to shut-down, offered back at
-    // the first show when a run before ended without shutting down.
+    // The capture journal (Journal): kept from creation to shut-down; what a
+    // run that did not shut down left is offered back at the first show.
     void StartJournal();
     void RecoverJournal();
-    void OfferOrphan(journal::TOrphan& orphan);
-    void KeepOrphanAside(journal::TOrphan& orphan);
-    void PassOrphan(journal::TOrphan& orphan, const platform::TFileError& error);
+    bool RestoreDocument(const journal::TContents& contents);
     void JournalFailed(const QString& path, const platform::TFileError& error);
-
-    // The series of measurements and its panel (window/MainScreen_Series.cpp):
-    // each received line goes in with its arrival time; lines arriving while
-    // a command holds the insertion wait with it, so they join the series of
-    // the document the command leaves.
-    void BuildSeriesPanel();
-    void SeriesReceived(TLinkKind link, QStringView text);
-    void TakeReceived(TLinkKind link, QByteArrayView ansi);
-    void AddSeriesLine(QStringView line, qint64 arrivalMs);
-    void AddHeldSeriesLines();
-    void RestartSeries();
-    void RestoreSeries(const std::vector<journal::TSeriesLine>& lines);
-    void RemoveNewestReading();
-    void ExportSeries();
-    void CopySeries();
-    void LoadSeriesSettings();
-    void SaveSeriesSettings();
-    series::TExportTexts ExportTexts() const;
-    series::TExportFormat ExportFormat() const;
 
     // Settings of the run and run-time state.
     TSettings Settings;
     TRunState State;
     QString IniPath;
     QString CurrentFileName;
+    // The document came from a UTF-8 file, or holds text that needs one.
+    bool FUtf8Document = false;
 
-    // Components.
-    QMenuBar* MainMenu1 = nullptr;
-    QToolBar* ToolBar1 = nullptr;
+    // Components of the form that the code uses after building it; the rest
+    // are found by object name.
     QPlainTextEdit* Editor = nullptr;
-    QStatusBar* StatusBar = nullptr;
-    std::array<QLabel*, 4> StatusPanels{};
-    QLabel* StatusIcon = nullptr;
     TImageList* ImageList1 = nullptr;
-    TImageList* StatusImageList = nullptr;
     QObject* ActionList1 = nullptr;
     TSerial* Serial1 = nullptr;
     QTimer* PromptTime = nullptr;
@@ -308,43 +269,24 @@ private:
     TFileDialogInfo* SaveDialog = nullptr;
     QObject* PrintDialog = nullptr;
     QObject* PrinterSetupDialog = nullptr;
-    QMenu* PopupMenu = nullptr;
     QMenu* PopupOpen = nullptr;
     std::array<QAction*, 5> FileItems{}; // File1..File5
-
-    QMenu* Datei1 = nullptr;
-    QMenu* Bearbeiten1 = nullptr;
     QMenu* Device1 = nullptr;
     QMenu* Schnittstelle1 = nullptr;
+    std::unique_ptr<TPortMenu> FPortMenu;
     QMenu* Hilfe1 = nullptr;
-    QMenu* Lanuage = nullptr;
     QAction* Infrarot1 = nullptr;
     QAction* USB1 = nullptr;
     QAction* HelpAbout1 = nullptr;
-    QAction* LanguageGerman = nullptr;
-    QAction* LanguageEnglish = nullptr;
-    QAction* LanguageFrench = nullptr;
-    QAction* Info1 = nullptr;
-
-    QAction* act_file_new = nullptr;
-    QAction* act_file_open = nullptr;
-    QAction* act_file_save = nullptr;
-    QAction* act_file_saveas = nullptr;
-    QAction* act_file_printersetup = nullptr;
-    QAction* act_file_print = nullptr;
-    QAction* act_file_exit = nullptr;
-    QAction* act_edit_undo = nullptr;
-    QAction* act_edit_cut = nullptr;
-    QAction* act_edit_copy = nullptr;
-    QAction* act_edit_paste = nullptr;
-    QAction* act_edit_markall = nullptr;
-    QAction* act_edit_clear = nullptr;
+    std::array<QAction*, 3> FLanguageItems{}; // German, English, French
     QAction* act_interface_conneced = nullptr;
     QAction* act_interface_disconneced = nullptr;
 
+    // Capture: the session, the links and the connection control.
     platform::TDialogs& FDialogs;
     TEditorInserter* FInserter = nullptr;
-    TLineReception FReception;
+    TCaptureSession FSession;
+    TByteSource* FReceptionSource = nullptr;
     std::unique_ptr<TSerialLink> FSerialLink;
     std::unique_ptr<TPromptCycle> FPromptCycle;
     std::unique_ptr<TConnectionControl> FConnection;
@@ -352,39 +294,29 @@ private:
     std::unique_ptr<TLink> FInfraredLink;
     std::unique_ptr<TD2xxUnit> FD2xx; // outlives the link, which reads through it
     std::unique_ptr<TUsbLink> FUsbLink;
-    TByteSource* FReceptionSource = nullptr;
-    QPointer<TSerialDialog> SerialDialog; // made by the program after the window
-    TSerialDialogSeam* FSerialDialogSeam = nullptr;
-    TQtTranslations FQtTranslations;
-    TStatusNote FStatusNote = TStatusNote::None;
-    TReconnect FReconnect;
-    QTimer* ReconnectTime = nullptr;
-    bool FAutoConnecting = false;        // the connect is the reconnect's own
-    bool FComItemsDue = false;           // FollowComPorts is on its way
-    std::shared_ptr<void> FPortListener; // leaves the port manager's listeners
-    std::unique_ptr<TShell> FDesktopShell;
-    TShell* FShell = nullptr;
-    QStringList FHelpFolders;
-    std::function<QString()> FDecimalSeparator;
-    bool FDestroyed = false;
     int FLinkPauses = 0; // TLinkPause objects alive
     // Closing stopped the links: nothing connects by itself.
     bool FLinksStopped = false;
-    // The document came from a UTF-8 file, or holds text that needs one.
-    bool FUtf8Document = false;
+
+    // Reconnecting.
+    std::unique_ptr<TReconnector> FReconnector;
+    bool FComItemsDue = false;           // FollowComPorts is on its way
+    std::shared_ptr<void> FPortListener; // leaves the port manager's listeners
+
+    // Views, dialogs and the shell.
+    std::unique_ptr<TStatusBarView> FStatusBar;
+    using TStatusNote = TStatusBarView::TNote;
+    QPointer<TSerialDialog> SerialDialog; // made by the program after the window
+    TSerialDialogSeam* FSerialDialogSeam = nullptr;
+    TQtTranslations FQtTranslations;
+    std::unique_ptr<TShell> FDesktopShell;
+    TShell* FShell = nullptr;
+    QStringList FHelpFolders;
     std::unique_ptr<TFileDialogs> FQtFileDialogs;
     TFileDialogs* FFileDialogs = nullptr;
     std::unique_ptr<QPrinter> FPrinter;
     TWindowGeometry FGeometry{*this};
-    series::TSeries FSeries;
-    std::array<series::TLineAssembler, 3> FSeriesLines; // one per link kind
-    std::vector<std::pair<QString, qint64>> FHeldSeriesLines;
-    QMenu* Ansicht1 = nullptr;
-    QAction* Messreihe1 = nullptr;
-    QDockWidget* SeriesDock = nullptr;
-    TSeriesPanel* FSeriesPanel = nullptr;
-    TFileDialogInfo* ExportDialog = nullptr;
+    bool FDestroyed = false;
+    std::unique_ptr<TSeriesView> FSeriesView;
     std::unique_ptr<TDocumentJournal> FJournal;
-    // Journals of this start that could be neither kept aside nor removed.
-    QStringList FPassedOrphans;
 };

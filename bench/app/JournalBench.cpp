@@ -2,8 +2,8 @@
 // line rate of 921,600 baud with and without the journal (CPU share of the
 // main thread, the journal's queued bytes, disk syncs per second), and a gauge
 // sending one reading a second (disk syncs).
-#include "app/journal/DocumentJournal.h"
 #include "app/capture/EditorInserter.h"
+#include "app/journal/DocumentJournal.h"
 #include "bench/app/BenchSupport.h"
 
 #include <QCoreApplication>
@@ -41,10 +41,11 @@ TStreamResult Stream(bool journaled, int lines, double perSecond) {
     QPlainTextEdit editor;
     editor.show();
     auto* inserter = new TEditorInserter(&editor);
+    TCaptureSession session;
     std::unique_ptr<TDocumentJournal> journal;
     if (journaled) {
         QDir().mkpath(journal::Folder());
-        journal = std::make_unique<TDocumentJournal>(&editor, *inserter,
+        journal = std::make_unique<TDocumentJournal>(&editor, *inserter, session,
                                                      journal::NewJournalPath(journal::Folder()));
     }
     QCoreApplication::processEvents();

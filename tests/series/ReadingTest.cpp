@@ -1,5 +1,4 @@
 #include "series/Reading.h"
-#include "series/LineAssembler.h"
 
 #include <gtest/gtest.h>
 
@@ -169,58 +168,4 @@ TEST(ReadingParser, ConversionsUseExactFactors) {
     for (const TDecimals& c : cases)
         EXPECT_EQ(ConvertedDecimals(c.Value, c.Written, c.From, c.To), c.Decimals)
             << c.Value << " " << static_cast<int>(c.From) << " " << static_cast<int>(c.To);
-}
-
-namespace {
-
-struct TLine {
-    QString Text;
-    qint64 Time;
-    bool operator==(const TLine&) const = default;
-};
-
-std::vector<TLine> Assemble(TLineAssembler& assembler, const QString& chunk, qint64 time) {
-    std::vector<TLine> lines;
-    assembler.Feed(chunk, time, [&lines](QStringView line, qint64 at) {
-        lines.push_back({line.toString(), at});
-    });
-    return lines;
-}
-
-} // namespace
-
-TEST(LineAssembler, ChunksBecomeLinesTimedByTheirLineFeed) {
-    const QString stream =
-        QStringLiteral("USB K65: 0.1657 in\r\n-0.012 mm\r\n\r\n  12.5 um\r\n+4.2");
-    // Every split of the stream into two chunks gives the same lines; each
-    // takes the time of the chunk its line feed came in.
-    for (qsizetype split = 0; split <= stream.size(); ++split) {
-        TLineAssembler assembler;
-        std::vector<TLine> lines = Assemble(assembler, stream.first(split), 1);
-        const std::vector<TLine> second = Assemble(assembler, stream.mid(split), 2);
-        lines.insert(lines.end(), second.begin(), second.end());
-        const auto at = [&](qsizetype feed) { return feed < split ? 1 : 2; };
-        const std::vector<TLine> expected = {{"USB K65: 0.1657 in", at(19)},
-                                             {"-0.012 mm", at(30)},
-                                             {"", at(32)},
-                                             {"  12.5 um", at(43)}};
-        EXPECT_EQ(lines, expected) << split;
-        EXPECT_TRUE(assembler.HasPartialLine());
-    }
-}
-
-TEST(LineAssembler, AnEndlessLineIsHandedOnInPieces) {
-    TLineAssembler assembler;
-    const QString garbage(TLineAssembler::MaxLineLength * 2 + 10, u'x');
-    std::vector<TLine> lines = Assemble(assembler, garbage.first(100), 1);
-    EXPECT_TRUE(lines.empty());
-    lines = Assemble(assembler, garbage.mid(100) + QStringLiteral("\n5 mm\n"), 2);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0].Text.size(), TLineAssembler::MaxLineLength);
-    EXPECT_EQ(lines[1].Text.size(), TLineAssembler::MaxLineLength);
-    EXPECT_EQ(lines[2].Text, QString(10, u'x'));
-    EXPECT_EQ(lines[3], (TLine{"5 mm", 2}));
-    assembler.Feed(u"7 mm", 3, [](QStringView, qint64) { FAIL(); });
-    assembler.Reset();
-    EXPECT_FALSE(assembler.HasPartialLine());
 }

@@ -1,8 +1,6 @@
-#include "LineAssembler.h"
+#include "app/capture/LineAssembler.h"
 
 #include <algorithm>
-
-namespace series {
 
 void TLineAssembler::Hand(QStringView line, qint64 time, const TLineSink& sink) {
     if (line.endsWith(u'\r'))
@@ -35,5 +33,3 @@ void TLineAssembler::Feed(QStringView chunk, qint64 time, const TLineSink& sink)
         chunk = chunk.mid(feed + 1);
     }
 }
-
-} // namespace series

@@ -5,21 +5,20 @@
 
 #include <functional>
 
-namespace series {
-
-// Gathers text that arrives in chunks (USB, infrared) into lines for the
-// series, without touching what the document shows. A line ends with a line
-// feed and takes the arrival time of the chunk that brought it. A line that
-// grows past MaxLineLength without one is handed on as it stands (it is no
-// reading then), so a device sending garbage cannot grow memory.
+// Gathers text that arrives in chunks (the USB converter's, the infrared
+// peer's) into lines. The chunks themselves go into the document as they
+// come; only the lines are gathered here. A line ends with a line feed and
+// takes the arrival time of the chunk that brought it. A line that grows past
+// MaxLineLength without one is handed on as it stands (it is no reading
+// then), so a device sending garbage cannot grow memory.
 class TLineAssembler {
 public:
-    static constexpr qsizetype MaxLineLength = 4096;
+    static constexpr qsizetype MaxLineLength = 64 * 1024;
     // Receives a line without its line end, and its arrival time.
     using TLineSink = std::function<void(QStringView line, qint64 time)>;
 
     void Feed(QStringView chunk, qint64 time, const TLineSink& sink);
-    // Drops a partial line (the link went away, or a new series began).
+    // Drops a partial line (the link went away, or a new document began).
     void Reset() { FPartial.clear(); }
     bool HasPartialLine() const { return !FPartial.isEmpty(); }
     QStringView PartialLine() const { return FPartial; }
@@ -29,5 +28,3 @@ private:
 
     QString FPartial;
 };
-
-} // namespace series
