@@ -19,7 +19,8 @@ struct TTypingQueue {
     };
     std::mutex Mutex;
     std::deque<TItem> Items;
-    // A drain is posted to the typing thread and has not begun yet.
+    // A drain is posted to the typing thread or under way: it takes what
+    // is added until it finds the queue empty.
     bool DrainPosted = false;
 };
 
@@ -103,21 +104,27 @@ void TTypingWorker::Fail(unsigned generation) {
 }
 
 void TTypingWorker::Drain() {
-    {
-        const std::lock_guard lock(FQueue->Mutex);
-        FQueue->DrainPosted = false;
-    }
-    while (FReady) {
+    for (;;) {
         TTypingQueue::TItem item;
         {
+            // The drain counts as posted until it leaves: readings handed
+            // over meanwhile post no further one (a stream would otherwise
+            // post one per line, each waking this thread).
             const std::lock_guard lock(FQueue->Mutex);
-            if (FQueue->Items.empty())
+            if (!FReady || FQueue->Items.empty()) {
+                FQueue->DrainPosted = false;
                 return;
+            }
             item = std::move(FQueue->Items.front());
             FQueue->Items.pop_front();
         }
-        if (item.Generation != FGeneration || !FMayType())
+        if (item.Generation != FGeneration)
             continue;
+        if (!FMayType()) {
+            PostTo(FOwner,
+                   [owner = FOwner, text = item.Keystrokes.Text] { emit owner->HeldBack(text); });
+            continue;
+        }
         const std::optional<TWedgeReport> outcome = FTyper->Type(item.Keystrokes);
         if (!outcome) {
             PostTo(FOwner,

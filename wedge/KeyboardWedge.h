@@ -75,6 +75,8 @@ signals:
     void Reported(const wedge::TWedgeReport& report);
     // A reading's keys went out (the X server or the portal took them).
     void Typed(const QString& text);
+    // A reading the gate said no to, and which is not typed.
+    void HeldBack(const QString& text);
 
 private:
     friend class TTypingWorker;

@@ -26,6 +26,10 @@ void TMainScreen::BuildCapture() {
                 },
             .DecimalSeparator = [this] { return FSession.UserSeparator(); }});
     FSession.Subscribe(*FSeriesView);
+    FWedgeView = std::make_unique<TWedgeView>(
+        *this, *Hilfe1,
+        TWedgeView::TSeams{.DecimalSeparator = [this] { return FSession.UserSeparator(); }});
+    FSession.Subscribe(*FWedgeView);
 }
 
 void TMainScreen::Serial1RxChar(QObject*) {

@@ -148,6 +148,7 @@ void TMainScreen::GetIniParam() {
     move(Settings.Left, Settings.Top);
     resize(Settings.Width, Settings.Height);
     FSeriesView->LoadSettings(IniPath);
+    FWedgeView->LoadSettings(IniPath);
 }
 
 void TMainScreen::ApplyGeometry() {
@@ -169,6 +170,7 @@ void TMainScreen::PutIniParam() {
     written.Baud = Serial1->Baudrate();
     WriteSettings(TIniFileAccess(IniPath), written);
     FSeriesView->SaveSettings(IniPath);
+    FWedgeView->SaveSettings(IniPath);
 }
 
 void TMainScreen::act_edit_undoExecute(QObject*) {

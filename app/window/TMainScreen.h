@@ -13,6 +13,7 @@
 #include "app/window/SeriesView.h"
 #include "app/window/Settings.h"
 #include "app/window/StatusBarView.h"
+#include "app/window/WedgeView.h"
 #include "app/window/WindowGeometry.h"
 #include "usb/D2XXUnit.h"
 
@@ -150,6 +151,8 @@ public:
     void SetShell(TShell* shell);
     void SetHelpFolders(const QStringList& folders) { FHelpFolders = folders; }
     TEditorInserter& Inserter() { return *FInserter; }
+    // Typing readings into other programs.
+    TWedgeView& WedgeView() { return *FWedgeView; }
     const series::TSeries& Series() const { return FSeriesView->Series(); }
 
 protected:
@@ -318,5 +321,6 @@ private:
     TWindowGeometry FGeometry{*this};
     bool FDestroyed = false;
     std::unique_ptr<TSeriesView> FSeriesView;
+    std::unique_ptr<TWedgeView> FWedgeView;
     std::unique_ptr<TDocumentJournal> FJournal;
 };

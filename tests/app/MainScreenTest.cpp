@@ -151,9 +151,11 @@ TEST_F(MainScreenTest, MenusHoldEveryItemInOrder) {
     QStringList titles;
     for (const QAction* action : Find<QMenuBar>("MainMenu1")->actions())
         titles << action->text();
-    EXPECT_EQ(titles,
-              QStringList({"Datei", "Bearbeiten", "Ansicht", "Gerät", "Schnittstelle", "Hilfe"}));
+    EXPECT_EQ(titles, QStringList({"Datei", "Bearbeiten", "Ansicht", "Gerät", "Schnittstelle",
+                                   "Extras", "Hilfe"}));
     EXPECT_EQ(Captions(Menu("Ansicht1")), QStringList({"Messreihe"}));
+    EXPECT_EQ(Captions(Menu("Extras1")),
+              QStringList({"In aktives Fenster tippen", "-", "Nach dem Wert", "Was"}));
     EXPECT_EQ(Captions(Menu("Datei1")),
               QStringList({"Neu", "Öffnen", "Speichern", "Speichern unter...", "-",
                            "Drucker einstellen", "Drucken", "-", "Beenden"}));

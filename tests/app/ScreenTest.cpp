@@ -8,14 +8,17 @@
 #include "app/dialogs/HelpManual.h"
 #include "app/window/ElidedLabel.h"
 #include "app/window/TMainScreen.h"
+#include "app/window/WedgeView.h"
 #include "tests/app/FakeDialogs.h"
 #include "tests/serial/PtyPort.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TestEnvironment.h"
+#include "tests/wedge/XtermTarget.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -398,6 +401,101 @@ TEST_F(ScreenTest, HelpOpensTheManualWithTheDesktopsBrowser) {
     ASSERT_FALSE(manual.isEmpty());
     EXPECT_EQ(result.readAll().trimmed().toStdString(),
               QUrl::fromLocalFile(manual).toEncoded().toStdString());
+}
+
+// Readings typed into another program: a gauge on COM5 sends, an xterm
+// with the focus writes what it is typed to a file. Nothing is typed while
+// our window or a modal dialog of ours is up, the keyboard map is the same
+// afterwards, and the item is off at the next start whatever the file says.
+TEST(WedgeScreenTest, ReadingsAreTypedIntoTheFocusedProgramOnly) {
+    ASSERT_EQ(QGuiApplication::platformName(), "xcb") << "needs an X server";
+    const TScopedEnv session("XDG_SESSION_TYPE", nullptr);
+    const TScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+    const TPtyPort gauge{5};
+    ASSERT_FALSE(gauge.Path.isEmpty());
+    const TTestManager serial; // sees the gauge at its start
+    const QString iniPath = testing_support::ConfigHome() + "/Brisquell/BSave.ini";
+    QDir().mkpath(QFileInfo(iniPath).path());
+    QFile ini(iniPath);
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ini.write("[Window]\nLeft=680\nTop=560\nHeight=400\nWidth=560\n"
+              "[Config]\nDevice=3\nPort=5\nAutoConnect=1\n[Wedge]\nAfter=Enter\nWhat=Line\n");
+    ini.close();
+    const QByteArray mapBefore = TXtermTarget::KeyboardMap();
+    ASSERT_FALSE(mapBefore.contains(" mu ")) << "the map has the micro sign: nothing to borrow";
+    TXtermTarget target;
+    ASSERT_EQ(target.Failure(), "");
+
+    TFakeDialogs dialogs;
+    auto window = std::make_unique<TMainScreen>(dialogs);
+    window->SetDecimalSeparatorSource([] { return QString(","); });
+    window->show();
+    TWedgeView& view = window->WedgeView();
+    QStringList heldBack;
+    QObject::connect(&view.Wedge(), &wedge::TKeyboardWedge::HeldBack, window.get(),
+                     [&](const QString& text) { heldBack << text; });
+    QAction* item = window->findChild<QAction*>("TypeIntoWindow1");
+    ASSERT_NE(item, nullptr);
+    EXPECT_FALSE(item->isChecked());
+    window->activateWindow();
+    ASSERT_TRUE(testing_support::WaitFor([&] { return !view.MayType(); }, 60000));
+    item->trigger();
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] { return view.Wedge().State() == wedge::TWedgeState::On; }, 60000));
+
+    // Our window has the focus: the reading stays in our document only.
+    gauge.Send("  12.5 um\r\n");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return heldBack.contains("12,5 µm"); }, 60000));
+    // The xterm has it: typed, µ included, and Enter.
+    ASSERT_TRUE(target.Focus());
+    ASSERT_TRUE(testing_support::WaitFor([&] { return view.MayType(); }, 60000));
+    gauge.Send("  7.5 um\r\n");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return target.TypedSize() > 0; }, 60000));
+    // A modal dialog of ours, the xterm given the focus again.
+    {
+        QDialog question(window.get());
+        question.setModal(true);
+        question.show();
+        ASSERT_TRUE(testing_support::WaitFor(
+            [&] { return QGuiApplication::focusWindow() == question.windowHandle(); }, 60000));
+        ASSERT_TRUE(target.Focus());
+        ASSERT_TRUE(testing_support::WaitFor(
+            [&] { return QGuiApplication::focusWindow() == nullptr; }, 60000));
+        EXPECT_FALSE(view.MayType());
+        gauge.Send("  8.5 um\r\n");
+        ASSERT_TRUE(testing_support::WaitFor([&] { return heldBack.contains("8,5 µm"); }, 60000));
+    }
+    // Closed, the xterm keeps the focus (our window lies away from the
+    // pointer, which the window manager's focus follows).
+    ASSERT_TRUE(target.Focus());
+    ASSERT_TRUE(testing_support::WaitFor([&] { return view.MayType(); }, 60000));
+    gauge.Send("+10.000 mm\r\n");
+    const QByteArray expected = "7,5 µm\n+10,000 mm\n";
+    EXPECT_TRUE(
+        testing_support::WaitFor([&] { return target.TypedSize() >= expected.size(); }, 60000));
+    EXPECT_EQ(target.Typed(), expected);
+    // Held back or typed, every reading is in our document.
+    const auto* editor = window->findChild<QPlainTextEdit*>("Editor");
+    EXPECT_TRUE(
+        testing_support::WaitFor([&] { return editor->toPlainText().count(" µm\n") == 3; }, 60000))
+        << editor->toPlainText().toStdString();
+
+    // The map is the user's again once the borrowed key has rested.
+    QByteArray mapAfter;
+    EXPECT_TRUE(testing_support::WaitFor(
+        [&] { return (mapAfter = TXtermTarget::KeyboardMap()) == mapBefore; }, 60000));
+    EXPECT_EQ(mapAfter, mapBefore);
+
+    // A restart: the choices come back, the switch does not.
+    window->findChild<QAction*>("AfterTab1")->trigger();
+    window->findChild<QPlainTextEdit*>("Editor")->document()->setModified(false);
+    window.reset();
+    window = std::make_unique<TMainScreen>(dialogs);
+    EXPECT_FALSE(window->findChild<QAction*>("TypeIntoWindow1")->isChecked());
+    EXPECT_TRUE(window->findChild<QAction*>("AfterTab1")->isChecked());
+    window->findChild<QPlainTextEdit*>("Editor")->document()->setModified(false);
+    window.reset();
+    EXPECT_TRUE(dialogs.Exceptions.isEmpty()) << dialogs.Exceptions.join('\n').toStdString();
 }
 
 // The program itself, started as a user starts it: nothing on its standard

@@ -6,6 +6,7 @@
 #include "app/dialogs/HelpManual.h"
 #include "app/journal/CaptureJournal.h"
 #include "app/window/TMainScreen.h"
+#include "app/window/WedgeView.h"
 #include "i18n/TGnuGettextInstance.h"
 #include "i18n/gnugettext.h"
 #include "serial/TSerial.h"
@@ -108,9 +109,17 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     Window->SetFileName("/m/probe.txt", true);
     Window->AddReceivedText("Datei\r\n");
     Window->Inserter().Flush();
+    // Why typing turned itself off, in the status bar: said anew.
+    emit Window->WedgeView().Wedge().Reported({wedge::TWedgeReason::QueueFull, "100"});
+    EXPECT_EQ(Find<QLabel>("WedgePanel")->text(),
+              "Typing off: more than 100 readings were waiting");
     gnugettext::SelectLanguage("fr");
     gnugettext::RetranslateComponent(Window.get());
     EXPECT_EQ(MenuTitle(), "Fichier");
+    EXPECT_EQ(MenuTitle("Extras1"), "Outils");
+    EXPECT_EQ(Text("TypeIntoWindow1"), QString::fromUtf8("Saisir dans la fenêtre active"));
+    EXPECT_EQ(Find<QLabel>("WedgePanel")->text(),
+              QString::fromUtf8("Saisie arrêtée : plus de 100 valeurs en attente"));
     // The series panel's design texts, its fields' accessible names included.
     // Its contents are built at its first show, in the language of then.
     EXPECT_EQ(MenuTitle("Ansicht1"), "Affichage");

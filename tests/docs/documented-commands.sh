@@ -111,6 +111,8 @@ table=(
         'background_bench' # a minute of waiting: runs beside the other rows
     'tests/app/run-under-window-manager.sh build/bench/wedge_bench' \
         'bench' # its own Xvfb, twm and xterm
+    'tests/app/run-under-window-manager.sh build/bench/wedge_window_bench --benchmark_counters_tabular=true' \
+        'bench' # its own Xvfb, twm and xterm; about two minutes
     'bench/terminals.py --only pty --seconds 0' \
         'terminals'
     'build/bench/serial_bench --benchmark_filter=Throughput' \

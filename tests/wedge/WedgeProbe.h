@@ -17,6 +17,8 @@ public:
                          [this](const wedge::TWedgeReport& report) { Reports << report; });
         QObject::connect(&wedge, &wedge::TKeyboardWedge::Typed, &FContext,
                          [this](const QString& text) { Typed << text; });
+        QObject::connect(&wedge, &wedge::TKeyboardWedge::HeldBack, &FContext,
+                         [this](const QString& text) { HeldBack << text; });
     }
 
     bool WaitForState(wedge::TWedgeState state, int timeoutMs = 60000) {
@@ -30,6 +32,7 @@ public:
     QList<wedge::TWedgeState> States;
     QList<wedge::TWedgeReport> Reports;
     QStringList Typed;
+    QStringList HeldBack;
 
 private:
     QObject FContext;

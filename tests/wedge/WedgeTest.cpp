@@ -153,6 +153,7 @@ TEST(WedgeQueueTest, TypesWhatALineHoldsInOrderAndReportsWhatItLeavesOut) {
             ASSERT_TRUE(
                 probe.WaitForTyped(row.Options.What == TWedgeWhat::WholeLine ? "999 mm" : "999"));
             EXPECT_EQ(wedge->State(), TWedgeState::On);
+            EXPECT_EQ(probe.HeldBack.size(), row.Denied);
         }
         wedge.reset(); // waits for the typing thread
         QStringList typed;

@@ -27,7 +27,7 @@ QByteArray Output(const QString& command) {
 }
 
 // Gives the window the keyboard focus through Xlib's XSetInputFocus.
-bool Focus(xlib::Window window) {
+bool FocusWindow(xlib::Window window) {
     wedge::TXlib x;
     if (x.Load())
         return false;
@@ -69,8 +69,13 @@ TXtermTarget::TXtermTarget() : FFile(FFolder.path() + "/typed") {
         },
         60000);
     const auto id = QRegularExpression("Window id: (0x[0-9a-f]+)").match(QString(info));
-    if (!id.hasMatch() || !Focus(id.captured(1).toULong(nullptr, 16)))
+    FWindow = id.hasMatch() ? id.captured(1).toULong(nullptr, 16) : 0;
+    if (!Focus())
         FFailure = "could not give the xterm the focus: " + QString(info);
+}
+
+bool TXtermTarget::Focus() const {
+    return FWindow != 0 && FocusWindow(FWindow);
 }
 
 TXtermTarget::~TXtermTarget() {

@@ -21,6 +21,8 @@ public:
 
     // Empty when the xterm runs and has the focus, else what went wrong.
     const QString& Failure() const { return FFailure; }
+    // Gives the xterm the focus again, as a click would; false when it cannot.
+    bool Focus() const;
     // What the xterm was typed so far (each line once Enter ended it).
     QByteArray Typed() const;
     qint64 TypedSize() const;
@@ -33,4 +35,5 @@ private:
     QString FFile;
     std::unique_ptr<TChildProcess> FXterm;
     QString FFailure;
+    unsigned long FWindow = 0;
 };
