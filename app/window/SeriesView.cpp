@@ -48,6 +48,8 @@ TSeriesView::TSeriesView(QMainWindow& window, QMenu& before, TSeams seams)
                      command(&TSeriesView::RemoveNewest));
     QObject::connect(FPanel, &TSeriesPanel::ExportClicked, FPanel, command(&TSeriesView::Export));
     QObject::connect(FPanel, &TSeriesPanel::CopyClicked, FPanel, command(&TSeriesView::Copy));
+    QObject::connect(FPanel, &TSeriesPanel::LimitsEdited, FPanel,
+                     command(&TSeriesView::SaveLimits));
     FExportDialog =
         new TFileDialogInfo(QStringLiteral("ExportDialog"),
                             QStringLiteral("CSV (*.csv)|*.csv|Alle Dateien (*.*)|*.*"), &window);
@@ -99,11 +101,18 @@ void TSeriesView::RemoveNewest() {
         FJournal->SeriesChanged();
 }
 
-series::TExportTexts TSeriesView::ExportTexts() const {
-    return {Translated("Nr."),     Translated("Zeit"),        Translated("Wert"),
-            Translated("Einheit"), Translated("Bezeichnung"), Translated("Bewertung"),
-            Translated("Text"),    Translated("unterhalb"),   Translated("innerhalb"),
-            Translated("oberhalb")};
+series::TExportTexts TSeriesView::ExportTexts(int group) const {
+    series::TExportTexts texts{Translated("Nr."),         Translated("Zeit"),
+                               Translated("Wert"),        Translated("Einheit"),
+                               Translated("Bezeichnung"), Translated("Bewertung"),
+                               Translated("Text"),        Translated("unterhalb"),
+                               Translated("innerhalb"),   Translated("oberhalb")};
+    // The column a sheet computes with names its one unit.
+    const QString unit = series::UnitName(FSeries.Statistics(group).Unit);
+    texts.GroupValue = unit.isEmpty() ? Translated("Wert in der Einheit der Gruppe")
+                                      : Translated("Wert (%1)").arg(unit);
+    texts.LocalTime = Translated("Datum und Uhrzeit");
+    return texts;
 }
 
 series::TExportFormat TSeriesView::ExportFormat() const {
@@ -120,7 +129,8 @@ void TSeriesView::Export() {
                               FSeams.Dialogs);
         if (name.isEmpty())
             return;
-        const QByteArray bytes = series::ExportCsv(FSeries, group, ExportTexts(), ExportFormat());
+        const QByteArray bytes =
+            series::ExportCsv(FSeries, group, ExportTexts(group), ExportFormat());
         if (const platform::TFileError error = platform::ReplaceFile(name, bytes))
             FSeams.Dialogs.MessageBox(WriteFailureText(name, error), QString(),
                                       platform::MB_OK | platform::MB_ICONERROR);
@@ -132,7 +142,7 @@ void TSeriesView::Copy() {
     if (group < 0)
         return;
     QGuiApplication::clipboard()->setText(
-        series::ExportTabText(FSeries, group, ExportTexts(), ExportFormat()));
+        series::ExportTabText(FSeries, group, ExportTexts(group), ExportFormat()));
 }
 
 void TSeriesView::LoadSettings(const QString& iniPath) {
@@ -140,15 +150,21 @@ void TSeriesView::LoadSettings(const QString& iniPath) {
     const auto area = static_cast<Qt::DockWidgetArea>(saved.Area);
     if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea)
         FWindow.addDockWidget(area, FDock);
-    FPanel->SetLimitTexts(saved.Lower, saved.Upper);
+    FSeries.SetLimits(saved.Limits);
+    FPanel->LimitsReplaced();
+    FIniPath = iniPath;
     FDock->setVisible(saved.Visible);
+}
+
+void TSeriesView::SaveLimits() {
+    if (!FIniPath.isEmpty())
+        WriteLimitSettings(TIniFileAccess(FIniPath), FSeries.Limits());
 }
 
 void TSeriesView::SaveSettings(const QString& iniPath) const {
     TSeriesSettings kept;
     kept.Visible = !FDock->isHidden();
     kept.Area = static_cast<int>(FWindow.dockWidgetArea(FDock));
-    kept.Lower = FPanel->LowerText();
-    kept.Upper = FPanel->UpperText();
+    kept.Limits = FSeries.Limits();
     WriteSeriesSettings(TIniFileAccess(iniPath), kept);
 }

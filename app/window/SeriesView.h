@@ -63,7 +63,8 @@ private:
     void RemoveNewest();
     void Export();
     void Copy();
-    series::TExportTexts ExportTexts() const;
+    void SaveLimits();
+    series::TExportTexts ExportTexts(int group) const;
     series::TExportFormat ExportFormat() const;
 
     QMainWindow& FWindow;
@@ -73,4 +74,5 @@ private:
     TSeriesPanel* FPanel = nullptr;
     TFileDialogInfo* FExportDialog = nullptr;
     TDocumentJournal* FJournal = nullptr;
+    QString FIniPath; // where the limits go as they change; none before LoadSettings
 };
