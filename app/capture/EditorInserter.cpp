@@ -1,6 +1,7 @@
 #include "app/capture/EditorInserter.h"
 
 #include "app/document/DocumentFile.h"
+#include "app/document/LineMarks.h"
 #include "platform/CodePage.h"
 
 #include <QCoreApplication>
@@ -68,6 +69,17 @@ TEditorInserter::TEditorInserter(QPlainTextEdit* editor) : QObject(editor), FEdi
     QCoreApplication::instance()->installEventFilter(this);
 }
 
+void TEditorInserter::TextArrived(const TCaptureText& text) {
+    // The lines a text finishes end at its last line feeds, the newest last.
+    if (FMarks != nullptr && text.LastLine > 0) {
+        uint64_t id = text.LastLine;
+        for (qsizetype i = text.Text.size() - 1; i >= 0 && id > 0; --i)
+            if (text.Text[i] == u'\n')
+                FPendingLines.emplace_back(FPending.size() + i, id--);
+    }
+    Insert(text.Text);
+}
+
 void TEditorInserter::InsertAnsi(QByteArrayView bytes) {
     Insert(ReceivedText(bytes));
 }
@@ -106,12 +118,51 @@ void TEditorInserter::Flush() {
     FSinceBatch.start();
 }
 
+// The finished lines of text, which went in at insertedAt as inserted
+// (its first skipped characters left out): each line's break is found by
+// counting the breaks before it, as UnifyLineBreaks counts them, among the
+// breaks of what went in (a soft break's is no line's).
+void TEditorInserter::MarkLines(TPendingLines lines, const QString& text, qsizetype skipped,
+                                const QString& inserted, int insertedAt) {
+    if (FMarks == nullptr || lines.empty())
+        return;
+    std::sort(lines.begin(), lines.end());
+    std::vector<int> breaks; // positions in the document
+    for (qsizetype i = 0; i < inserted.size(); ++i) {
+        const QChar c = inserted[i];
+        const bool soft = i > 0 && inserted[i - 1] == SoftBreak;
+        if ((c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator) && !soft)
+            breaks.push_back(insertedAt + static_cast<int>(i));
+    }
+    QTextDocument* doc = FEditor->document();
+    auto line = lines.begin();
+    qsizetype ordinal = -1;
+    for (qsizetype i = skipped; i < text.size() && line != lines.end(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || (c == u'\n' && (i == skipped || text[i - 1] != u'\r')))
+            ++ordinal;
+        while (line != lines.end() && line->first < i)
+            ++line;
+        if (line == lines.end() || line->first != i || ordinal < 0 ||
+            ordinal >= static_cast<qsizetype>(breaks.size()))
+            continue;
+        const int end = breaks[static_cast<size_t>(ordinal)];
+        const int start = ordinal > 0 ? breaks[static_cast<size_t>(ordinal - 1)] + 1
+                                      : LineStart(*doc, insertedAt);
+        FMarks->Add(line->second, start, end);
+        ++line;
+    }
+}
+
 void TEditorInserter::InsertNow(const QString& text) {
+    TPendingLines lines = std::exchange(FPendingLines, {});
     QTextDocument* doc = FEditor->document();
     QTextCursor cursor = FEditor->textCursor();
     QStringView piece = text;
     if (piece.front() == u'\n' && !cursor.hasSelection() && cursor.position() == FLoneCRPosition)
         piece = piece.mid(1);
+    QString grouped;
+    int at = 0;
     FInserting = true;
     // With undo off the document keeps no copy of the change, and turning it
     // on again clears the history, as the non-undoable replace does.
@@ -123,11 +174,18 @@ void TEditorInserter::InsertNow(const QString& text) {
         block.beginEditBlock();
         if (cursor.hasSelection())
             cursor.removeSelectedText();
-        if (!piece.isEmpty())
-            cursor.insertText(GroupLines(UnifyLineBreaks(piece), MakeRoom(cursor)));
+        if (!piece.isEmpty()) {
+            grouped = GroupLines(UnifyLineBreaks(piece), MakeRoom(cursor));
+            at = cursor.position();
+            cursor.insertText(grouped);
+        }
         block.endEditBlock();
     }
     doc->setUndoRedoEnabled(true);
+    // Once the document told of the change as a whole: the lines' places
+    // are those of the text as it is now.
+    if (!grouped.isEmpty())
+        MarkLines(std::move(lines), text, text.size() - piece.size(), grouped, at);
     doc->setModified(true);
     if (FInserted && !piece.isEmpty())
         FInserted(piece);

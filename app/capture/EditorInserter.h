@@ -11,9 +11,12 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QPlainTextEdit;
 class QTextCursor;
+class TLineMarks;
 
 // Puts received text into the editor the way the edit control the program
 // was designed around does it: the selection is replaced at the caret, the
@@ -49,7 +52,7 @@ public:
     void Insert(QStringView text);
 
     // TCaptureSubscriber
-    void TextArrived(const TCaptureText& text) override { Insert(text.Text); }
+    void TextArrived(const TCaptureText& text) override;
     void HoldChanged(bool) override { Flush(); }
 
     // Puts the gathered text into the editor now (commands, tests, shut-down).
@@ -65,6 +68,8 @@ public:
     }
     // Whether the document change under way is an insertion.
     bool Inserting() const { return FInserting; }
+    // Told where each line the capture finished went in; none: not told.
+    void SetLineMarks(TLineMarks* marks) { FMarks = marks; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -92,4 +97,10 @@ private:
     int FLoneCRPosition = -1;
     std::function<void(QStringView)> FInserted;
     bool FInserting = false;
+    TLineMarks* FMarks = nullptr;
+    // The line feeds in FPending that end a finished line: offset and id.
+    using TPendingLines = std::vector<std::pair<qsizetype, uint64_t>>;
+    TPendingLines FPendingLines;
+    void MarkLines(TPendingLines lines, const QString& text, qsizetype skipped,
+                   const QString& inserted, int insertedAt);
 };

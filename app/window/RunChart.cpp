@@ -120,10 +120,11 @@ void TRunChart::paintEvent(QPaintEvent*) {
                area.width() * static_cast<double>(n - first) / static_cast<double>(last - first);
     };
 
-    // The scale: its values on the left, the unit above them.
+    // The scale: its values on the left, the unit below them.
     const QColor textColour = palette().text().color();
     painter.setPen(textColour);
-    painter.drawText(QRectF(0, 0, left + 4, lineHeight), Qt::AlignRight | Qt::AlignTop, FData.Unit);
+    painter.drawText(QRectF(0, area.bottom() + 3, left + 4, lineHeight), Qt::AlignRight,
+                     FData.Unit);
     for (int i = 0; i < scale.Count(); ++i) {
         const double at = y(scale.At(i));
         painter.setPen(palette().mid().color());

@@ -12,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -110,6 +112,17 @@ void TSeriesDock::setVisible(bool visible) {
         if (auto* panel = qobject_cast<TSeriesPanel*>(widget()))
             panel->EnsureBuilt();
     QDockWidget::setVisible(visible);
+    if (FShown)
+        FShown(visible);
+}
+
+QSize TSeriesPanel::sizeHint() const {
+    if (FContents == nullptr)
+        return QWidget::sizeHint();
+    // A short window scrolls the contents: the scroll bar takes its width
+    // beside them, not from them.
+    return FContents->sizeHint() +
+           QSize(style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this), 0);
 }
 
 void TSeriesPanel::EnsureBuilt() {
@@ -123,10 +136,16 @@ void TSeriesPanel::EnsureBuilt() {
     TranslateContents();
     ShowLimits(ShownGroup());
     RenewNames();
-    layout()->addWidget(FContents);
+    // A window too small for the contents shows them in part, scrolled.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("SeriesScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(FContents);
+    layout()->addWidget(scroll);
     // Shown now: a panel already on the screen would show it one event late.
     if (isVisible())
-        FContents->show();
+        scroll->show();
 }
 
 void TSeriesPanel::TranslateContents() {

@@ -43,6 +43,8 @@ public:
     static constexpr qsizetype ChartCount = 100;
 
     TSeriesPanel(series::TSeries& series, QWidget* parent);
+    // Wide enough for the contents without a horizontal scroll bar.
+    QSize sizeHint() const override;
 
     // The user's decimal separator for the figures and the limits.
     void SetDecimalSeparator(std::function<QChar()> separator) {
@@ -142,4 +144,9 @@ class TSeriesDock : public QDockWidget {
 public:
     TSeriesDock(const QString& title, QWidget* parent) : QDockWidget(title, parent) {}
     void setVisible(bool visible) override;
+    // Told after each show or hide of the dock itself (not of its window).
+    void SetShownHandler(std::function<void(bool)> handler) { FShown = std::move(handler); }
+
+private:
+    std::function<void(bool)> FShown;
 };

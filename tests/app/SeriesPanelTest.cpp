@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
 
@@ -106,8 +107,14 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
     EXPECT_EQ(Find<QWidget>("SeriesChart")->accessibleDescription(),
               "4 Messwerte, letzter Wert 13,3, Mittelwert 12,85, 2 außerhalb der Grenzen");
 
+    Window->Inserter().Flush();
+    const QString document = Text();
     Click("SeriesRemoveNewest");
     EXPECT_EQ(Field("SeriesCount"), "3");
+    // Its line went from the document with it, the hand-typed one stayed.
+    EXPECT_EQ(Text().count(QChar(0x0a)), document.count(QChar(0x0a)) - 1) << Text().toStdString();
+    EXPECT_FALSE(Text().contains(QString::fromUtf8("13,3"))) << Text().toStdString();
+    EXPECT_TRUE(Text().contains("5 mm\n"));
     EXPECT_EQ(newest->text(), QString::fromUtf8("12,9 µm"));
     EXPECT_EQ(newest->property("verdictColour").toString(), "#008000");
 
@@ -207,6 +214,27 @@ TEST_F(SeriesPanelTest, EachGroupHasItsOwnLimitsInItsUnit) {
                             "Limit1Upper=\n", "Limit1Unit=in\n", "Limit2Label=\"Dia\"\n",
                             "Limit2Lower=1.5\n", "Limit2Upper=2\n", "Limit2Unit=mm\n"})
         EXPECT_TRUE(saved.contains(key)) << key << saved.toStdString();
+
+    // Deleting takes the shown group's newest reading and its line, as one
+    // step Undo takes back (the series keeps its loss); a line edited by
+    // hand stays, and the status bar says so.
+    Window->Inserter().Flush();
+    Click("SeriesRemoveNewest");
+    EXPECT_EQ(Field("SeriesCount"), "1");
+    EXPECT_EQ(Window->Series().Size(), 2);
+    EXPECT_EQ(Text(), "Dia: 1,5 mm\nBore: 0.5 in\n");
+    Action("act_edit_undo")->trigger();
+    EXPECT_EQ(Text(), "Dia: 1,5 mm\nDia: 2,5 mm\nBore: 0.5 in\n");
+    EXPECT_EQ(Window->Series().Size(), 2);
+    QTextCursor edit(Find<QPlainTextEdit>("Editor")->document());
+    edit.setPosition(5);
+    edit.insertText(" ");
+    Click("SeriesRemoveNewest");
+    EXPECT_EQ(Window->Series().Size(), 1);
+    EXPECT_EQ(Text(), "Dia:  1,5 mm\nDia: 2,5 mm\nBore: 0.5 in\n");
+    EXPECT_EQ(Window->statusBar()->currentMessage(),
+              QString::fromUtf8("Messwert gelöscht; seine Zeile ist im Dokument nicht mehr, wie "
+                                "sie kam, und bleibt stehen."));
 
     Click("SeriesNew");
     Window->AddReceivedText("Bore: 0.49 in\r\n");
