@@ -3,6 +3,7 @@
 #include <QDockWidget>
 #include <QMainWindow>
 #include <QPlainTextEdit>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 
@@ -25,8 +26,11 @@ int TPanelRoom::EditorWidthFor(const QPlainTextEdit& editor, int columns) {
 void TPanelRoom::DockShown(bool shown) {
     if (!FLend)
         return;
-    const auto* editor = qobject_cast<const QPlainTextEdit*>(FWindow.centralWidget());
-    if (!shown || FDock.isFloating() || editor == nullptr) {
+    auto* editor = qobject_cast<QPlainTextEdit*>(FWindow.centralWidget());
+    if (editor == nullptr)
+        return;
+    if (!shown || FDock.isFloating()) {
+        editor->setMinimumWidth(0);
         FLent = FLend(0);
         return;
     }
@@ -34,10 +38,17 @@ void TPanelRoom::DockShown(bool shown) {
     const int separator =
         FWindow.style()->pixelMetric(QStyle::PM_DockWidgetSeparatorExtent, nullptr, &FWindow);
     const int panel = FDock.sizeHint().width();
+    const int least = FDock.minimumSizeHint().width();
     const int own = FWindow.width() - FLent; // the user's width
     FLent = FLend(std::max(0, editorWidth + separator + panel - own));
-    // What the screen could not give comes from the panel.
+    // The layout keeps the editor's width from then on, however the window
+    // is resized, as far as the screen lets the window be wide enough; what
+    // the screen could not give comes from the panel.
+    const QScreen* screen = FWindow.screen();
+    const int widest = screen != nullptr ? screen->availableGeometry().width() -
+                                               (FWindow.frameGeometry().width() - FWindow.width())
+                                         : editorWidth + separator + least;
+    editor->setMinimumWidth(std::max(0, std::min(editorWidth, widest - separator - least)));
     const int left = own + FLent - editorWidth - separator;
-    FWindow.resizeDocks({&FDock}, {std::clamp(left, FDock.minimumSizeHint().width(), panel)},
-                        Qt::Horizontal);
+    FWindow.resizeDocks({&FDock}, {std::clamp(left, least, panel)}, Qt::Horizontal);
 }
