@@ -70,12 +70,19 @@ TEditorInserter::TEditorInserter(QPlainTextEdit* editor) : QObject(editor), FEdi
 }
 
 void TEditorInserter::TextArrived(const TCaptureText& text) {
-    // The lines a text finishes end at its last line feeds, the newest last.
+    // The lines a text finishes end at its last line feeds, the newest last;
+    // only the newest lines are marked, so a flood costs no more than that.
     if (FMarks != nullptr && text.LastLine > 0) {
+        const qsizetype count = std::ssize(FPendingLines);
         uint64_t id = text.LastLine;
-        for (qsizetype i = text.Text.size() - 1; i >= 0 && id > 0; --i)
-            if (text.Text[i] == u'\n')
-                FPendingLines.emplace_back(FPending.size() + i, id--);
+        for (qsizetype at = text.Text.lastIndexOf(u'\n');
+             at >= 0 && id > 0 && std::ssize(FPendingLines) - count<MarkedLines; at = at> 0
+                 ? text.Text.lastIndexOf(u'\n', at - 1)
+                 : -1)
+            FPendingLines.emplace_back(FPending.size() + at, id--);
+        std::reverse(FPendingLines.begin() + count, FPendingLines.end());
+        if (std::ssize(FPendingLines) > 2 * MarkedLines)
+            FPendingLines.erase(FPendingLines.begin(), FPendingLines.end() - MarkedLines);
     }
     Insert(text.Text);
 }
@@ -118,40 +125,62 @@ void TEditorInserter::Flush() {
     FSinceBatch.start();
 }
 
-// The finished lines of text, which went in at insertedAt as inserted
-// (its first skipped characters left out): each line's break is found by
-// counting the breaks before it, as UnifyLineBreaks counts them, among the
-// breaks of what went in (a soft break's is no line's).
-void TEditorInserter::MarkLines(TPendingLines lines, const QString& text, qsizetype skipped,
+// The finished lines of text (offsets ascending), which went in at
+// insertedAt as inserted (text's first skipped characters left out). Each
+// line's break is found by counting the breaks behind it, as
+// UnifyLineBreaks counts them, among the breaks of what went in (a soft
+// break's is no line's); both are read from their ends, as far back as the
+// oldest line marked.
+void TEditorInserter::MarkLines(const TPendingLines& lines, const QString& text, qsizetype skipped,
                                 const QString& inserted, int insertedAt) {
     if (FMarks == nullptr || lines.empty())
         return;
-    std::sort(lines.begin(), lines.end());
-    std::vector<int> breaks; // positions in the document
-    for (qsizetype i = 0; i < inserted.size(); ++i) {
-        const QChar c = inserted[i];
-        const bool soft = i > 0 && inserted[i - 1] == SoftBreak;
-        if ((c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator) && !soft)
-            breaks.push_back(insertedAt + static_cast<int>(i));
-    }
-    QTextDocument* doc = FEditor->document();
-    auto line = lines.begin();
-    qsizetype ordinal = -1;
-    for (qsizetype i = skipped; i < text.size() && line != lines.end(); ++i) {
+    std::vector<int> breaks; // positions in the document, the last first
+    qsizetype scanned = inserted.size();
+    const auto breakAt = [&](qsizetype rank) -> int {
+        while (std::ssize(breaks) <= rank && scanned > 0) {
+            const QChar c = inserted[--scanned];
+            if ((c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator) &&
+                !(scanned > 0 && inserted[scanned - 1] == SoftBreak))
+                breaks.push_back(insertedAt + static_cast<int>(scanned));
+        }
+        return rank < std::ssize(breaks) ? breaks[static_cast<size_t>(rank)] : -1;
+    };
+    struct TFound {
+        uint64_t Id;
+        int Start;
+        int End;
+    };
+    std::vector<TFound> found; // the newest first
+    auto line = lines.rbegin();
+    qsizetype rank = -1;
+    for (qsizetype i = text.size() - 1; i >= skipped && line != lines.rend(); --i) {
         const QChar c = text[i];
-        if (c == u'\r' || (c == u'\n' && (i == skipped || text[i - 1] != u'\r')))
-            ++ordinal;
-        while (line != lines.end() && line->first < i)
+        const bool crBefore = c == u'\n' && i > skipped && text[i - 1] == u'\r';
+        if (c == u'\r' || (c == u'\n' && !crBefore))
+            ++rank;
+        while (line != lines.rend() && line->first > i)
             ++line;
-        if (line == lines.end() || line->first != i || ordinal < 0 ||
-            ordinal >= static_cast<qsizetype>(breaks.size()))
+        if (line == lines.rend() || line->first != i)
             continue;
-        const int end = breaks[static_cast<size_t>(ordinal)];
-        const int start = ordinal > 0 ? breaks[static_cast<size_t>(ordinal - 1)] + 1
-                                      : LineStart(*doc, insertedAt);
-        FMarks->Add(line->second, start, end);
+        // A line feed behind a carriage return ends the break that begins there.
+        const qsizetype own = crBefore ? rank + 1 : rank;
+        const int end = breakAt(own);
+        if (end >= 0) {
+            const int before = breakAt(own + 1);
+            found.push_back({line->second,
+                             before >= 0 ? before + 1 : LineStart(*FEditor->document(), insertedAt),
+                             end});
+        }
         ++line;
     }
+    // A line feed left out completes the carriage return that ended the
+    // last batch, right in front of the caret.
+    if (skipped > 0 && line != lines.rend() && line->first == skipped - 1 && insertedAt > 0)
+        found.push_back(
+            {line->second, LineStart(*FEditor->document(), insertedAt - 1), insertedAt - 1});
+    for (auto mark = found.rbegin(); mark != found.rend(); ++mark)
+        FMarks->Add(mark->Id, mark->Start, mark->End);
 }
 
 void TEditorInserter::InsertNow(const QString& text) {
@@ -185,7 +214,7 @@ void TEditorInserter::InsertNow(const QString& text) {
     // Once the document told of the change as a whole: the lines' places
     // are those of the text as it is now.
     if (!grouped.isEmpty())
-        MarkLines(std::move(lines), text, text.size() - piece.size(), grouped, at);
+        MarkLines(lines, text, text.size() - piece.size(), grouped, at);
     doc->setModified(true);
     if (FInserted && !piece.isEmpty())
         FInserted(piece);

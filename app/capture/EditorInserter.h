@@ -2,6 +2,7 @@
 
 #include "app/capture/CaptureSession.h"
 #include "app/document/DocumentFile.h"
+#include "app/document/LineMarks.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QByteArrayView>
@@ -16,7 +17,6 @@
 
 class QPlainTextEdit;
 class QTextCursor;
-class TLineMarks;
 
 // Puts received text into the editor the way the edit control the program
 // was designed around does it: the selection is replaced at the caret, the
@@ -44,6 +44,8 @@ public:
     static constexpr int FrameMs = 16;
     static constexpr int StreamMs = 100;
     static constexpr qsizetype PendingLimit = 256 * 1024;
+    // The newest lines of a batch whose places are marked.
+    static constexpr qsizetype MarkedLines = TLineMarks::Capacity;
 
     explicit TEditorInserter(QPlainTextEdit* editor);
 
@@ -101,6 +103,6 @@ private:
     // The line feeds in FPending that end a finished line: offset and id.
     using TPendingLines = std::vector<std::pair<qsizetype, uint64_t>>;
     TPendingLines FPendingLines;
-    void MarkLines(TPendingLines lines, const QString& text, qsizetype skipped,
+    void MarkLines(const TPendingLines& lines, const QString& text, qsizetype skipped,
                    const QString& inserted, int insertedAt);
 };

@@ -15,7 +15,7 @@ class QTextDocument;
 // same however long the document grows.
 class TLineMarks : public QObject {
 public:
-    static constexpr size_t Capacity = 16384;
+    static constexpr size_t Capacity = 1024;
 
     explicit TLineMarks(QTextDocument& document);
 

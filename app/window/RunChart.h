@@ -1,6 +1,11 @@
 #pragma once
 
+#include "series/FigureText.h"
+
+#include <QPixmap>
 #include <QWidget>
+
+#include <array>
 
 #include <optional>
 #include <vector>
@@ -42,7 +47,28 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
+    // What the frame picture shows: it is drawn again when any of it changes.
+    struct TFrameKey {
+        QSize Size;
+        qreal Ratio = 0;
+        double Low = 0, High = 0, Step = 0;
+        int Decimals = 0;
+        std::array<std::optional<double>, 5> Lines;
+        QString Unit;
+        QChar Separator;
+        bool operator==(const TFrameKey&) const = default;
+    };
+    void DrawFrame(const TFrameKey& key, const series::TScale& scale);
+    // The mark of a point: within, outside the limits, each with a ring when
+    // beyond a control limit.
+    const QPixmap& Mark(bool outside, bool outsideControl);
+
     TData FData;
+    TFrameKey FFrameKey;
+    QPixmap FFrame;
+    QRectF FArea; // the plot inside the frame
+    std::array<QPixmap, 4> FMarks;
 };

@@ -241,6 +241,19 @@ TEST_F(SeriesPanelTest, EachGroupHasItsOwnLimitsInItsUnit) {
     ASSERT_TRUE(testing_support::WaitFor([&] { return Field("SeriesCount") == "1"; }));
     EXPECT_EQ(Field("SeriesLower"), "0,49606299212598426");
     EXPECT_EQ(Window->Series().Limits().Find(u"Dia").Lower, 1.5);
+    // A reading that came in two pieces with typing between them: its line
+    // is the user's, only the series loses the reading.
+    Window->statusBar()->clearMessage();
+    Window->AddReceivedText("Bore: 0.4");
+    Window->Inserter().Flush();
+    Find<QPlainTextEdit>("Editor")->textCursor().insertText("7");
+    Window->AddReceivedText("9 in\r\n");
+    Window->Inserter().Flush();
+    ASSERT_EQ(Window->Series().Size(), 2);
+    Click("SeriesRemoveNewest");
+    EXPECT_EQ(Window->Series().Size(), 1);
+    EXPECT_TRUE(Text().contains("Bore: 0.49 in\nBore: 0.479 in\n")) << Text().toStdString();
+    EXPECT_FALSE(Window->statusBar()->currentMessage().isEmpty());
 }
 
 // Without the section the panel stays hidden and the file gains none; the
