@@ -396,14 +396,18 @@ TEST_F(ScreenTest, SeriesPanelBesideAReadableDocument) {
     emit groups->activated(0);
     type("SeriesLower", "10");
     type("SeriesUpper", "0.48 in"); // 12.192 mm
-    int dots = 0;
-    EXPECT_TRUE(testing_support::WaitFor(
-        [&] {
-            dots = count(onScreen(newest), red);
-            return newest->text() == "12.5 mm" && dots > 40;
-        },
-        20000))
-        << newest->text().toStdString() << ": " << dots << " red pixels";
+    // The newest value as the screen shows it: its text in the colour.
+    const auto shows = [&](const QString& text, const auto& colour) {
+        int dots = 0;
+        const bool shown = testing_support::WaitFor(
+            [&] {
+                dots = count(onScreen(newest), colour);
+                return newest->text() == text && dots > 40;
+            },
+            20000);
+        EXPECT_TRUE(shown) << newest->text().toStdString() << ": " << dots << " pixels";
+    };
+    shows("12.5 mm", red);
     // The short window scrolls the panel: the chart is below the fields.
     Window->findChild<QScrollArea*>("SeriesScroll")->ensureWidgetVisible(chart);
     EXPECT_TRUE(testing_support::WaitFor([&] { return count(onScreen(chart), red) > 20; }, 20000))
@@ -411,13 +415,7 @@ TEST_F(ScreenTest, SeriesPanelBesideAReadableDocument) {
     groups->setCurrentIndex(1);
     emit groups->activated(1);
     Window->findChild<QScrollArea*>("SeriesScroll")->ensureWidgetVisible(newest);
-    EXPECT_TRUE(testing_support::WaitFor(
-        [&] {
-            dots = count(onScreen(newest), green);
-            return newest->text() == "0.55 in" && dots > 40;
-        },
-        20000))
-        << newest->text().toStdString() << ": " << dots << " green pixels";
+    shows("0.55 in", green);
 
     // Deleting in the shown group: Bore's newest reading and its line.
     Window->findChild<QPushButton*>("SeriesRemoveNewest")->click();
