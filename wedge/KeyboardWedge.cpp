@@ -168,13 +168,15 @@ TKeyboardWedge::TKeyboardWedge(TGate mayType, TTyperFactory factory, QObject* pa
 
 TKeyboardWedge::~TKeyboardWedge() {
     Stop();
-    // The typer is ended on its own thread, after whatever it is typing.
+    // The worker is ended and deleted on its own thread, after whatever it
+    // is typing: nothing of it is touched from two threads, and no word it
+    // still sends reaches this object once the thread has ended.
     PostTo(FWorker, [worker = FWorker] {
         worker->Close();
+        delete worker;
         QThread::currentThread()->quit();
     });
     FThread->wait();
-    delete FWorker;
     delete FThread;
 }
 

@@ -129,6 +129,9 @@ public:
         FHooks.DecimalSeparator = std::move(source);
     }
     QChar UserSeparator() const { return UserDecimalSeparator(FHooks.DecimalSeparator); }
+    // The clock lines are stamped with, ms since the epoch; whatever else
+    // records arrivals reads the same one.
+    qint64 Now() const;
 
     // Holds the session while it lives.
     class THold {
@@ -157,7 +160,6 @@ private:
     void SerialByteReceived() override;
     char DecimalSeparator() override;
 
-    qint64 Now() const;
     void HandText(const TCaptureText& text);
     void HandLine(const TCaptureLine& line);
     TLineAssembler& Assembler(TLinkKind link);

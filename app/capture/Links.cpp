@@ -30,6 +30,16 @@ QString TSerialLink::FailureNote() const {
                               DeviceAccess(device));
 }
 
+bool PortOpens(int port) {
+    TSerial probe;
+    probe.SetEnableEvents(false);
+    probe.SetCOMPort(port);
+    if (!probe.Open())
+        return false; // another program holds it
+    probe.Close();
+    return true;
+}
+
 bool TInfraredLink::Connect() {
     return FListener.Ready();
 }

@@ -28,6 +28,10 @@ public:
 // handshake, event character CR, events handled on the main thread).
 void ApplyDesignValues(TSerial& serial);
 
+// Whether a port opens now, tried as the start-up scan tries it, but on a
+// component of its own: the window's may be connected to another port.
+bool PortOpens(int port);
+
 // The serial port: connected while it is open.
 class TSerialLink : public TLink {
 public:

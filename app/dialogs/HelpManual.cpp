@@ -18,3 +18,11 @@ QString FindHelpManual(const QStringList& folders, const QString& language) {
     }
     return {};
 }
+
+QString CompiledHelpFile(const QString& language) {
+    static constexpr std::array<const char*, 3> Files{"BRQDEU.CHM", "BRQENG.CHM", "BRQFRA.CHM"};
+    for (size_t i = 0; i < WindowLanguages.size(); ++i)
+        if (language == QLatin1String(WindowLanguages[i]))
+            return QString::fromLatin1(Files[i]);
+    return {};
+}

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
+
 // The manuals that ship with Brisquell, one HTML page a language
 // (brisquell-de.html, brisquell-en.html, brisquell-fr.html).
 
@@ -14,3 +16,10 @@ QStringList HelpManualFolders(const QString& programFolder);
 // The manual of the language in the first of the folders that has it, as an
 // absolute path; empty when none has.
 QString FindHelpManual(const QStringList& folders, const QString& language);
+
+// The languages the window offers, in the order of its language items.
+inline constexpr std::array<const char*, 3> WindowLanguages{"de", "en", "fr"};
+
+// The compiled help file of one of those languages (BRQDEU.CHM ...), looked
+// for in the current folder; empty for any other language.
+QString CompiledHelpFile(const QString& language);

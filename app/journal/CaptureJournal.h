@@ -124,7 +124,7 @@ public:
     TWriter& operator=(const TWriter&) = delete;
 
     // Replaces the journal by a header, one snapshot and the records given
-    // (the series, see AppendSeriesRecord), on disk and synced before it
+    // (the series, as AppendSeries queues them), on disk and synced before it
     // takes the old one's place.
     bool Rewrite(QStringView snapshot, qint64 timeMs, QByteArrayView records = {});
     // Queues a reading as the editor took it (CR LF, a lone CR and LF each a

@@ -4,20 +4,11 @@
 #include "app/document/DocumentFile.h"
 #include "series/Series.h"
 
-#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QTextDocument>
 
 #include <algorithm>
 #include <utility>
-
-namespace {
-
-qint64 Now() {
-    return QDateTime::currentMSecsSinceEpoch();
-}
-
-} // namespace
 
 TDocumentJournal::TDocumentJournal(QPlainTextEdit* editor, TEditorInserter& inserter,
                                    TCaptureSession& session, QString path)
@@ -46,7 +37,8 @@ bool TDocumentJournal::SnapshotNow() {
         return false;
     FSnapshotTimer.stop();
     FSyncTimer.stop();
-    if (!FWriter.Rewrite(UngroupLines(FEditor->document()->toRawText()), Now(), SeriesRecords())) {
+    if (!FWriter.Rewrite(UngroupLines(FEditor->document()->toRawText()), FSession.Now(),
+                         SeriesRecords())) {
         Failed();
         return false;
     }
@@ -99,7 +91,7 @@ void TDocumentJournal::ReadingInserted(QStringView text) {
         SnapshotNow();
         return;
     }
-    Appended(FWriter.Append(text, Now()));
+    Appended(FWriter.Append(text, FSession.Now()));
 }
 
 void TDocumentJournal::TextHeld(const TCaptureText& held) {
@@ -113,13 +105,13 @@ void TDocumentJournal::TextHeld(const TCaptureText& held) {
         HoldOnlyHeld();
         return;
     }
-    Appended(FWriter.Append(text, Now()));
+    Appended(FWriter.Append(text, FSession.Now()));
 }
 
 void TDocumentJournal::HoldOnlyHeld() {
     FSnapshotTimer.stop();
     FSyncTimer.stop();
-    if (!FWriter.Rewrite(UnifyLineBreaks(FSession.HeldText()), Now()))
+    if (!FWriter.Rewrite(UnifyLineBreaks(FSession.HeldText()), FSession.Now()))
         Failed();
 }
 

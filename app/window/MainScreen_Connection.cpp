@@ -1,31 +1,16 @@
-// Instrument profiles, the port menu, connect, disconnect, pause and resume.
+// Instrument profiles, the port menu and the manual profile's port settings
+// dialog; connect, disconnect, pause and resume.
 #include "app/window/TMainScreen.h"
 
 #include "app/texts/Texts.h"
 #include "platform/Dialogs.h"
 #include "serial/TCOMManager.h"
 #include "serial/TSerial.h"
+#include "serial_dialog/SerialDialogSeam.h"
+#include "serial_dialog/TSerialDialog.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QMenu>
-#include <QTimer>
-
-namespace {
-
-// Whether a port opens now, tried as the start-up scan tries it, but on a
-// component of its own: the window's may be connected to another port.
-bool PortOpens(int port) {
-    TSerial probe;
-    probe.SetEnableEvents(false);
-    probe.SetCOMPort(port);
-    if (!probe.Open())
-        return false; // another program holds it
-    probe.Close();
-    return true;
-}
-
-} // namespace
 
 void TMainScreen::CheckComPort() {
     State.PortAvailable = false;
@@ -175,7 +160,7 @@ void TMainScreen::ConnectHalt(bool halt) {
     // and wait for it to return.
     if (FConnection->Halt(halt, ChosenProfile(), State.PortAvailable))
         return;
-    EndVanishedLine(ChosenProfile().Link);
+    FSession.EndLine(ChosenProfile().Link); // the next bytes are another reading
     act_interface_disconneced->trigger();
     if (ChosenProfile().Link == TLinkKind::Serial)
         ReconnectWhenBack();
@@ -196,7 +181,24 @@ void TMainScreen::Serial1COMRemoved(QObject*) {
     // A dead link must not go on showing "Verbunden...".
     if (ChosenProfile().Link != TLinkKind::Serial)
         return;
-    EndVanishedLine(TLinkKind::Serial);
+    FSession.EndLine(TLinkKind::Serial);
     act_interface_disconneced->trigger();
     ReconnectWhenBack();
+}
+
+void TMainScreen::SetSerialDialog(TSerialDialog* dialog, TSerialDialogSeam* seam) {
+    SerialDialog = dialog;
+    FSerialDialogSeam = seam;
+}
+
+void TMainScreen::ShowSerialDialog() {
+    if (SerialDialog == nullptr || FSerialDialogSeam == nullptr)
+        return;
+    SerialDialog->move(FGeometry.Outer().topLeft() + QPoint(40, 40));
+    // The dialog edits Serial1 in place, choice by choice.
+    FSerialDialogSeam->ShowModal(*SerialDialog);
+    Settings.Baud = Serial1->Baudrate();
+    Settings.Port = Serial1->COMPort();
+    EnableComMenu(TLinkKind::Serial);
+    FollowComPorts(); // the port chosen there may have no item yet
 }

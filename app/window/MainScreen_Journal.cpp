@@ -11,11 +11,8 @@
 #include "app/window/JournalRecovery.h"
 #include "platform/Dialogs.h"
 
-#include <QDateTime>
 #include <QPlainTextEdit>
 #include <QTextCursor>
-
-#include <cerrno>
 
 void TMainScreen::StartJournal() {
     const QString folder = journal::Folder();

@@ -18,24 +18,8 @@
 #include <array>
 #include <exception>
 
-namespace {
-
-struct TLanguage {
-    const char* Code;
-    const char* HelpFile;
-};
-
-// In the order of the language items and of the comparison.
-constexpr std::array<TLanguage, 3> kLanguages{{
-    {"de", "BRQDEU.CHM"},
-    {"en", "BRQENG.CHM"},
-    {"fr", "BRQFRA.CHM"},
-}};
-
 // The help file belongs to the application, as the language does.
 constexpr const char* kHelpFileProperty = "HelpFile";
-
-} // namespace
 
 void TMainScreen::BindHelpMenu(QAction* info) {
     connect(Hilfe1, &QMenu::aboutToShow, this,
@@ -59,18 +43,12 @@ void TMainScreen::SwitchLanguage(QObject* Sender) {
     // Retranslating walks the window; the readings go in before it.
     FInserter->Flush();
     const std::array<QAction*, 3> items = FLanguageItems;
-    for (QAction* item : items)
-        item->setChecked(false);
     for (size_t i = 0; i < items.size(); ++i)
         if (Sender == items[i])
-            Settings.Language = QString::fromLatin1(kLanguages[i].Code);
-    QString helpFile;
+            Settings.Language = QString::fromLatin1(WindowLanguages[i]);
     for (size_t i = 0; i < items.size(); ++i)
-        if (Settings.Language == QLatin1String(kLanguages[i].Code)) {
-            items[i]->setChecked(true);
-            helpFile = QString::fromLatin1(kLanguages[i].HelpFile);
-            break;
-        }
+        items[i]->setChecked(Settings.Language == QLatin1String(WindowLanguages[i]));
+    const QString helpFile = CompiledHelpFile(Settings.Language);
     qApp->setProperty(kHelpFileProperty, helpFile);
 
     // A catalog that cannot be read is reported once, but the status bar
@@ -103,9 +81,8 @@ void TMainScreen::SelectSavedLanguage() {
     // A language without a catalog keeps the environment's. A damaged
     // catalog raises at its first use, which the window's first translation
     // guards, and is not read again.
-    for (const TLanguage& language : kLanguages)
-        if (Settings.Language == QLatin1String(language.Code))
-            gnugettext::SelectLanguage(Settings.Language);
+    if (!CompiledHelpFile(Settings.Language).isEmpty())
+        gnugettext::SelectLanguage(Settings.Language);
 }
 
 void TMainScreen::RetranslateWindow() {

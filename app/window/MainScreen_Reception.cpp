@@ -1,11 +1,14 @@
 // Readings arriving on the three links: the handlers hand them to the
-// capture session, whose subscribers show them.
+// capture session, whose subscribers show them; the USB converter's link.
 #include "app/window/TMainScreen.h"
 
 #include "app/capture/EditorInserter.h"
+#include "app/capture/UsbLink.h"
 #include "app/document/LineMarks.h"
 #include "app/journal/DocumentJournal.h"
+#include "usb/D2XXUnit.h"
 
+#include <QMetaObject>
 #include <QPlainTextEdit>
 #include <QTimer>
 
@@ -56,4 +59,18 @@ void TMainScreen::SerialByteReceived() {
         FPromptCycle->Restart();
     else
         PromptTime->stop();
+}
+
+void TMainScreen::BuildUsb() {
+    // Runs on the main thread, while the receive thread waits for it.
+    FUsbLink = std::make_unique<TUsbLink>(
+        *FD2xx, [this](const QByteArray& text) { RunGuarded([&] { AddReceivedText(text); }); },
+        [this](uint64_t connection) {
+            // Not while the thread waits for this call: the disconnect waits
+            // for the thread.
+            QMetaObject::invokeMethod(
+                this, [this, connection] { RunGuarded([&] { UsbConverterLost(connection); }); },
+                Qt::QueuedConnection);
+        });
+    FConnection->SetLink(TLinkKind::Usb, FUsbLink.get());
 }

@@ -5,7 +5,6 @@
 #include "app/texts/Texts.h"
 #include "serial/TCOMManager.h"
 
-#include <QAction>
 #include <QTimer>
 
 void TMainScreen::BuildReconnect() {
@@ -65,14 +64,7 @@ void TMainScreen::UsbConverterLost(uint64_t connection) {
     if (connection != FUsbLink->Connection() || ChosenProfile().Link != TLinkKind::Usb ||
         !FConnection->Connected())
         return;
-    EndVanishedLine(TLinkKind::Usb);
+    FSession.EndLine(TLinkKind::Usb);
     act_interface_disconneced->trigger(); // "Getrennt", not a dead "Verbindung..."
     ReconnectWhenBack();
-}
-
-// Unlike a pause or a disconnect, after which the gauge goes on with its
-// line, a port or converter that vanished ends the line it was sending: the
-// next bytes belong to another reading, perhaps of another gauge.
-void TMainScreen::EndVanishedLine(TLinkKind link) {
-    FSession.EndLine(link);
 }

@@ -8,6 +8,7 @@
 #include "app/texts/FileTexts.h"
 #include "app/texts/Texts.h"
 #include "app/window/Abort.h"
+#include "app/window/MainMenu.h"
 #include "i18n/gnugettext.h"
 #include "platform/Dialogs.h"
 #include "platform/ShellFolders.h"
@@ -41,20 +42,7 @@ TMainScreen::~TMainScreen() {
 }
 
 void TMainScreen::RunGuarded(const std::function<void()>& command) {
-    try {
-        command();
-    } catch (const EAbort&) {
-        // cancelled by the user: nothing to report
-    } catch (const platform::EFileError& error) {
-        // In the window's language, with the program's own words for why.
-        FDialogs.ShowException(error.Error().Step == platform::TFileStep::Read
-                                   ? ReadFailureText(error.Path(), error.Error())
-                                   : WriteFailureText(error.Path(), error.Error()));
-    } catch (const std::exception& error) {
-        FDialogs.ShowException(QString::fromUtf8(error.what()));
-    } catch (...) {
-        FDialogs.ShowException(QStringLiteral("Unknown error"));
-    }
+    ::RunGuarded(FDialogs, command);
 }
 
 void TMainScreen::FormCreate(QObject*) {
@@ -97,15 +85,8 @@ void TMainScreen::FormShow(QObject*) {
     }
     // Before any link connects: the question speaks the saved language.
     RecoverJournal();
-    // The first item whose tag is the saved profile; separators count as
-    // tag 0 but stand after "Manuell", so a profile without an item selects it.
     const QList<QAction*> items = Device1->actions();
-    State.DeviceMenuIndex = 0;
-    for (int position = 0; position < items.size(); ++position)
-        if (items[position]->property("Tag").toInt() == Settings.Device) {
-            State.DeviceMenuIndex = position;
-            break;
-        }
+    State.DeviceMenuIndex = ProfileItemPosition(*Device1, Settings.Device);
     // While starting, the click applies the profile quietly.
     const int openedAt = Serial1->Baudrate();
     items[State.DeviceMenuIndex]->trigger();

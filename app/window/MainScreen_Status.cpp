@@ -6,7 +6,6 @@
 
 #include <QAction>
 #include <QMenu>
-#include <QTimer>
 
 void TMainScreen::RefreshStatusBar() {
     const bool connected = FConnection->Connected();

@@ -2,6 +2,7 @@
 
 #include "app/texts/Texts.h"
 #include "app/window/ElidedLabel.h"
+#include "app/window/FormParts.h"
 #include "app/window/ImageList.h"
 
 #include <QHBoxLayout>
@@ -14,12 +15,6 @@ namespace {
 
 constexpr int kWidths[4] = {170, 50, 80, 50};
 constexpr const char* kRoles[4] = {"Verbindungszustand", "Schnittstelle", "Baudrate", "Gerät"};
-
-// Texts set at run time are kept out of the translation walk, so that a
-// language switch renews only design texts.
-void MarkRunTimeTexts(QObject* object, const QStringList& properties) {
-    object->setProperty("gnugettextIgnore", properties);
-}
 
 void SetText(QLabel* label, const QString& text) {
     if (label->text() != text)

@@ -30,7 +30,6 @@
 class QAction;
 class QCloseEvent;
 class QMenu;
-class QMenuBar;
 class QWidget;
 class QPlainTextEdit;
 class QTimer;
@@ -67,8 +66,8 @@ struct TContents;
 //   actions, never by calling the handler, so that exactly one of connect
 //   and disconnect is enabled at any time.
 // - The implementation is split by concern into window/MainScreen_*.cpp:
-//   Startup, Form, Connection, Reconnect, Reception, Infrared, Usb,
-//   Document, Journal, Language, SerialDialog, Status.
+//   Startup, Form, Connection, Reconnect, Reception (the USB converter's
+//   link too), Infrared, Document, Journal, Language, Status.
 //
 // Tests drive the plain objects without a window and find the window's
 // components by object name.
@@ -182,21 +181,14 @@ private:
     void BuildInfrared();
     void BuildUsb();
     void BuildActions();
-    QAction* MakeAction(const char* name, const char* caption, const QKeySequence& shortcut,
-                        int image);
     // Runs the handler when the action is triggered, with the readings
     // received so far in the document.
     void Bind(QAction* action, void (TMainScreen::*handler)(QObject*));
     QAction* Action(const char* name) const;
-    // The named actions into a menu or tool bar; "-" is a separator.
-    void AddActions(QWidget* target, std::initializer_list<const char*> names);
     void BuildEditor();
+    // The main menu and the open drop-down, bound to the handlers.
     void BuildMenus();
-    void BuildDeviceMenu(QMenuBar& bar);
-    void BuildPortMenu(QMenuBar& bar);
-    void BuildHelpMenu(QMenuBar& bar);
     void BindHelpMenu(QAction* info);
-    void BuildToolBar();
     void BuildCapture();
 
     // Start-up and languages (Startup, Language).
@@ -205,7 +197,7 @@ private:
     // The saved language for what the start says before the first show.
     void SelectSavedLanguage();
 
-    // Profiles, ports and links (Connection, SerialDialog).
+    // Profiles, ports and links (Connection).
     const TProfile& ChosenProfile() const { return ProfileFor(Settings.Device); }
     void ApplyProfile(const TProfile& profile);
     // The COM items follow the port manager's list while the program runs.
@@ -232,8 +224,6 @@ private:
     // The converter of connect number connection was pulled out; a notice
     // about an earlier connect is dropped.
     void UsbConverterLost(uint64_t connection);
-    // The link's port or converter vanished: the line it was sending ends.
-    void EndVanishedLine(TLinkKind link);
 
     // Edit and document commands (Startup, Document).
     void act_edit_undoExecute(QObject* Sender);

@@ -137,7 +137,7 @@ TEST_F(SerialReceptionTest, EveryLineIsConvertedHoweverTheStreamIsHandedOver) {
     checkLines();
 }
 
-TEST(SerialDesignValues, GiveTheDocumentedSettingsString) {
+TEST(SerialDesignValues, GiveTheDesignValuesSettingsString) {
     QDir().mkpath(testing_support::RuntimeDir() + "/dev");
     TPortRoots roots;
     roots.Dev = testing_support::RuntimeDir() + "/dev";
