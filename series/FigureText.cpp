@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cmath>
 
 namespace series {
 
@@ -95,6 +96,50 @@ void AppendNumber(QString& out, double value, int decimals, QChar separator) {
         ++begin;
     for (const char* c = begin; c != written.ptr; ++c)
         out += *c == '.' ? separator : QChar(QLatin1Char(*c));
+}
+
+QString ShortestNumberText(double value, QChar separator) {
+    std::array<char, 400> digits{};
+    const auto written = std::to_chars(digits.data(), digits.data() + digits.size(), value,
+                                       std::chars_format::fixed);
+    QString out;
+    for (const char* c = digits.data(); c != written.ptr; ++c)
+        out += *c == '.' ? separator : QChar(QLatin1Char(*c));
+    return out;
+}
+
+int TScale::Count() const {
+    return static_cast<int>(std::lround((High - Low) / Step)) + 1;
+}
+
+TScale ValueScale(double low, double high, int decimals) {
+    if (!std::isfinite(low) || !std::isfinite(high))
+        return {};
+    if (high < low)
+        std::swap(low, high);
+    decimals = std::clamp(decimals, 0, 12);
+    // From the readings' last digit (or from what still tells the span apart
+    // when it is far wider) up through 1, 2, 5 times ten to the power.
+    int exponent = -decimals;
+    if (high > low)
+        exponent = std::max(exponent, static_cast<int>(std::floor(std::log10(high - low))) - 2);
+    for (;; ++exponent) {
+        for (const int mantissa : {1, 2, 5}) {
+            const double step = mantissa * std::pow(10.0, exponent);
+            // Values a rounding off a step's multiple are on it.
+            double first = std::floor(low / step + 1e-9);
+            double last = std::ceil(high / step - 1e-9);
+            if (last - first > 5)
+                continue;
+            // Too few ticks for a scale: widen it around the values.
+            while (last - first < 2) {
+                first -= 1;
+                if (last - first < 2)
+                    last += 1;
+            }
+            return {first * step, last * step, step, decimals};
+        }
+    }
 }
 
 } // namespace series

@@ -38,5 +38,21 @@ QString FigureText(TFigure figure, const TStatistics& statistics, QChar separato
 // that rounds to zero has no sign ("0.00", never "-0.00").
 QString NumberText(double value, int decimals, QChar separator);
 void AppendNumber(QString& out, double value, int decimals, QChar separator);
+// A limit as the user may type it back: every digit it holds, none more.
+QString ShortestNumberText(double value, QChar separator);
+
+// A chart's vertical scale: from Low to High in steps of Step (1, 2 or 5
+// times a power of ten, never finer than the readings' last digit), 3 to 6
+// labelled values that cover low..high, each written with the readings'
+// decimals.
+struct TScale {
+    double Low = 0;
+    double High = 1;
+    double Step = 1;
+    int Decimals = 0;
+    int Count() const;
+    double At(int tick) const { return Low + Step * tick; }
+};
+TScale ValueScale(double low, double high, int decimals);
 
 } // namespace series

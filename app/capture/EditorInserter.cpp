@@ -1,6 +1,7 @@
 #include "app/capture/EditorInserter.h"
 
 #include "app/document/DocumentFile.h"
+#include "app/document/LineMarks.h"
 #include "platform/CodePage.h"
 
 #include <QCoreApplication>
@@ -68,6 +69,24 @@ TEditorInserter::TEditorInserter(QPlainTextEdit* editor) : QObject(editor), FEdi
     QCoreApplication::instance()->installEventFilter(this);
 }
 
+void TEditorInserter::TextArrived(const TCaptureText& text) {
+    // The lines a text finishes end at its last line feeds, the newest last;
+    // only the newest lines are marked, so a flood costs no more than that.
+    if (FMarks != nullptr && text.LastLine > 0) {
+        const qsizetype count = std::ssize(FPendingLines);
+        uint64_t id = text.LastLine;
+        for (qsizetype at = text.Text.lastIndexOf(u'\n');
+             at >= 0 && id > 0 && std::ssize(FPendingLines) - count<MarkedLines; at = at> 0
+                 ? text.Text.lastIndexOf(u'\n', at - 1)
+                 : -1)
+            FPendingLines.emplace_back(FPending.size() + at, id--);
+        std::reverse(FPendingLines.begin() + count, FPendingLines.end());
+        if (std::ssize(FPendingLines) > 2 * MarkedLines)
+            FPendingLines.erase(FPendingLines.begin(), FPendingLines.end() - MarkedLines);
+    }
+    Insert(text.Text);
+}
+
 void TEditorInserter::InsertAnsi(QByteArrayView bytes) {
     Insert(ReceivedText(bytes));
 }
@@ -106,12 +125,73 @@ void TEditorInserter::Flush() {
     FSinceBatch.start();
 }
 
+// The finished lines of text (offsets ascending), which went in at
+// insertedAt as inserted (text's first skipped characters left out). Each
+// line's break is found by counting the breaks behind it, as
+// UnifyLineBreaks counts them, among the breaks of what went in (a soft
+// break's is no line's); both are read from their ends, as far back as the
+// oldest line marked.
+void TEditorInserter::MarkLines(const TPendingLines& lines, const QString& text, qsizetype skipped,
+                                const QString& inserted, int insertedAt) {
+    if (FMarks == nullptr || lines.empty())
+        return;
+    std::vector<int> breaks; // positions in the document, the last first
+    qsizetype scanned = inserted.size();
+    const auto breakAt = [&](qsizetype rank) -> int {
+        while (std::ssize(breaks) <= rank && scanned > 0) {
+            const QChar c = inserted[--scanned];
+            if ((c == u'\n' || c == QChar::ParagraphSeparator || c == QChar::LineSeparator) &&
+                !(scanned > 0 && inserted[scanned - 1] == SoftBreak))
+                breaks.push_back(insertedAt + static_cast<int>(scanned));
+        }
+        return rank < std::ssize(breaks) ? breaks[static_cast<size_t>(rank)] : -1;
+    };
+    struct TFound {
+        uint64_t Id;
+        int Start;
+        int End;
+    };
+    std::vector<TFound> found; // the newest first
+    auto line = lines.rbegin();
+    qsizetype rank = -1;
+    for (qsizetype i = text.size() - 1; i >= skipped && line != lines.rend(); --i) {
+        const QChar c = text[i];
+        const bool crBefore = c == u'\n' && i > skipped && text[i - 1] == u'\r';
+        if (c == u'\r' || (c == u'\n' && !crBefore))
+            ++rank;
+        while (line != lines.rend() && line->first > i)
+            ++line;
+        if (line == lines.rend() || line->first != i)
+            continue;
+        // A line feed behind a carriage return ends the break that begins there.
+        const qsizetype own = crBefore ? rank + 1 : rank;
+        const int end = breakAt(own);
+        if (end >= 0) {
+            const int before = breakAt(own + 1);
+            found.push_back({line->second,
+                             before >= 0 ? before + 1 : LineStart(*FEditor->document(), insertedAt),
+                             end});
+        }
+        ++line;
+    }
+    // A line feed left out completes the carriage return that ended the
+    // last batch, right in front of the caret.
+    if (skipped > 0 && line != lines.rend() && line->first == skipped - 1 && insertedAt > 0)
+        found.push_back(
+            {line->second, LineStart(*FEditor->document(), insertedAt - 1), insertedAt - 1});
+    for (auto mark = found.rbegin(); mark != found.rend(); ++mark)
+        FMarks->Add(mark->Id, mark->Start, mark->End);
+}
+
 void TEditorInserter::InsertNow(const QString& text) {
+    TPendingLines lines = std::exchange(FPendingLines, {});
     QTextDocument* doc = FEditor->document();
     QTextCursor cursor = FEditor->textCursor();
     QStringView piece = text;
     if (piece.front() == u'\n' && !cursor.hasSelection() && cursor.position() == FLoneCRPosition)
         piece = piece.mid(1);
+    QString grouped;
+    int at = 0;
     FInserting = true;
     // With undo off the document keeps no copy of the change, and turning it
     // on again clears the history, as the non-undoable replace does.
@@ -123,11 +203,18 @@ void TEditorInserter::InsertNow(const QString& text) {
         block.beginEditBlock();
         if (cursor.hasSelection())
             cursor.removeSelectedText();
-        if (!piece.isEmpty())
-            cursor.insertText(GroupLines(UnifyLineBreaks(piece), MakeRoom(cursor)));
+        if (!piece.isEmpty()) {
+            grouped = GroupLines(UnifyLineBreaks(piece), MakeRoom(cursor));
+            at = cursor.position();
+            cursor.insertText(grouped);
+        }
         block.endEditBlock();
     }
     doc->setUndoRedoEnabled(true);
+    // Once the document told of the change as a whole: the lines' places
+    // are those of the text as it is now.
+    if (!grouped.isEmpty())
+        MarkLines(lines, text, text.size() - piece.size(), grouped, at);
     doc->setModified(true);
     if (FInserted && !piece.isEmpty())
         FInserted(piece);

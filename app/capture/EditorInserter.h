@@ -2,6 +2,7 @@
 
 #include "app/capture/CaptureSession.h"
 #include "app/document/DocumentFile.h"
+#include "app/document/LineMarks.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QByteArrayView>
@@ -11,6 +12,8 @@
 #include <QTimer>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 class QPlainTextEdit;
 class QTextCursor;
@@ -41,6 +44,8 @@ public:
     static constexpr int FrameMs = 16;
     static constexpr int StreamMs = 100;
     static constexpr qsizetype PendingLimit = 256 * 1024;
+    // The newest lines of a batch whose places are marked.
+    static constexpr qsizetype MarkedLines = TLineMarks::Capacity;
 
     explicit TEditorInserter(QPlainTextEdit* editor);
 
@@ -49,7 +54,7 @@ public:
     void Insert(QStringView text);
 
     // TCaptureSubscriber
-    void TextArrived(const TCaptureText& text) override { Insert(text.Text); }
+    void TextArrived(const TCaptureText& text) override;
     void HoldChanged(bool) override { Flush(); }
 
     // Puts the gathered text into the editor now (commands, tests, shut-down).
@@ -65,6 +70,8 @@ public:
     }
     // Whether the document change under way is an insertion.
     bool Inserting() const { return FInserting; }
+    // Told where each line the capture finished went in; none: not told.
+    void SetLineMarks(TLineMarks* marks) { FMarks = marks; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -92,4 +99,10 @@ private:
     int FLoneCRPosition = -1;
     std::function<void(QStringView)> FInserted;
     bool FInserting = false;
+    TLineMarks* FMarks = nullptr;
+    // The line feeds in FPending that end a finished line: offset and id.
+    using TPendingLines = std::vector<std::pair<qsizetype, uint64_t>>;
+    TPendingLines FPendingLines;
+    void MarkLines(const TPendingLines& lines, const QString& text, qsizetype skipped,
+                   const QString& inserted, int insertedAt);
 };

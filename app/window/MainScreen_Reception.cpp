@@ -4,14 +4,19 @@
 
 #include "app/capture/EditorInserter.h"
 #include "app/capture/UsbLink.h"
+#include "app/document/LineMarks.h"
 #include "app/journal/DocumentJournal.h"
 #include "usb/D2XXUnit.h"
 
 #include <QMetaObject>
+#include <QPlainTextEdit>
 #include <QTimer>
 
 void TMainScreen::BuildCapture() {
     FSession.Subscribe(*FInserter);
+    // Where each reading's line went in, for the series to take it out again.
+    auto* lineMarks = new TLineMarks(*Editor->document());
+    FInserter->SetLineMarks(lineMarks);
     FSeriesView = std::make_unique<TSeriesView>(
         *this, *Device1,
         TSeriesView::TSeams{
@@ -24,7 +29,9 @@ void TMainScreen::BuildCapture() {
                     const TLinkPause paused(*this);
                     work();
                 },
-            .DecimalSeparator = [this] { return FSession.UserSeparator(); }});
+            .DecimalSeparator = [this] { return FSession.UserSeparator(); },
+            .LendWidth = [this](int width) { return FGeometry.Lend(width); },
+            .LineMarks = lineMarks});
     FSession.Subscribe(*FSeriesView);
     FWedgeView = std::make_unique<TWedgeView>(
         *this, *Hilfe1,

@@ -2,6 +2,7 @@
 
 #include "app/texts/Texts.h"
 #include "i18n/gnugettext.h"
+#include "series/FigureText.h"
 
 #include <QComboBox>
 #include <QDockWidget>
@@ -11,6 +12,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QStyle>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -32,26 +35,59 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption) 
     return button;
 }
 
-// Digits after the decimal mark of a number as written.
-int WrittenDecimals(QStringView number) {
-    const qsizetype mark = std::max(number.indexOf(u'.'), number.indexOf(u','));
-    return mark < 0 ? 0 : static_cast<int>(number.size() - mark - 1);
+struct TFigureField {
+    series::TFigure Figure;
+    const char* Caption;
+    const char* Name;
+    bool InUnit; // written with the group's unit
+};
+
+// The value figures in the left column, the capability indices in the right.
+const std::array<TFigureField, 10> kFigures = {{
+    {series::TFigure::Count, "Anzahl", "SeriesCount", false},
+    {series::TFigure::Minimum, "Minimum", "SeriesMinimum", true},
+    {series::TFigure::Maximum, "Maximum", "SeriesMaximum", true},
+    {series::TFigure::Range, "Spannweite", "SeriesRange", true},
+    {series::TFigure::Mean, "Mittelwert", "SeriesMean", true},
+    {series::TFigure::StandardDeviation, "Standardabweichung", "SeriesDeviation", true},
+    {series::TFigure::Cp, "Cp", "SeriesCp", false},
+    {series::TFigure::Cpk, "Cpk", "SeriesCpk", false},
+    {series::TFigure::Pp, "Pp", "SeriesPp", false},
+    {series::TFigure::Ppk, "Ppk", "SeriesPpk", false},
+}};
+constexpr int kValueRows = 6;
+
+const QString kNone = QStringLiteral("—");
+
+QString ProblemText(series::TLimitProblem problem) {
+    switch (problem) {
+    case series::TLimitProblem::None:
+        break;
+    case series::TLimitProblem::NotANumber:
+        return Translated("keine Zahl");
+    case series::TLimitProblem::UnknownUnit:
+        return Translated("unbekannte Einheit");
+    case series::TLimitProblem::UnitMismatch:
+        return Translated("Einheit passt nicht zur Gruppe");
+    case series::TLimitProblem::LowerAboveUpper:
+        return Translated("untere Grenze über der oberen");
+    }
+    return {};
 }
 
-const char* const kCaptions[] = {
-    "Anzahl", "Minimum", "Maximum", "Spannweite", "Mittelwert", "Standardabweichung", "Cp", "Cpk"};
-const char* const kFieldNames[] = {"SeriesCount", "SeriesMinimum",   "SeriesMaximum", "SeriesRange",
-                                   "SeriesMean",  "SeriesDeviation", "SeriesCp",      "SeriesCpk"};
+// A limit as the field shows it: every digit it holds, and its unit when it
+// is not the group's.
+QString LimitText(const std::optional<double>& value, series::TUnit unit, series::TUnit groupUnit,
+                  QChar separator) {
+    if (!value)
+        return {};
+    QString text = series::ShortestNumberText(*value, separator);
+    if (unit != series::TUnit::None && unit != groupUnit)
+        text += u' ' + series::UnitName(unit);
+    return text;
+}
 
 } // namespace
-
-std::optional<double> ParseLimit(const QString& text) {
-    QString number = text.trimmed();
-    number.replace(u',', u'.');
-    bool ok = false;
-    const double value = number.toDouble(&ok);
-    return ok && std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
-}
 
 TSeriesPanel::TSeriesPanel(series::TSeries& series, QWidget* parent)
     : QWidget(parent), FSeries(series) {
@@ -64,6 +100,8 @@ TSeriesPanel::TSeriesPanel(series::TSeries& series, QWidget* parent)
     connect(&FNames, &QTimer::timeout, this, &TSeriesPanel::RenewNames);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The panel's description is the shown group's figures, set at run time.
+    setProperty("gnugettextIgnore", QStringList{QStringLiteral("accessibleDescription")});
     SetNewestName(Text("Letzter Wert"));
     SetChartName(Text("Verlauf"));
     SetTitle(Text("Messreihe"));
@@ -74,6 +112,17 @@ void TSeriesDock::setVisible(bool visible) {
         if (auto* panel = qobject_cast<TSeriesPanel*>(widget()))
             panel->EnsureBuilt();
     QDockWidget::setVisible(visible);
+    if (FShown)
+        FShown(visible);
+}
+
+QSize TSeriesPanel::sizeHint() const {
+    if (FContents == nullptr)
+        return QWidget::sizeHint();
+    // A short window scrolls the contents: the scroll bar takes its width
+    // beside them, not from them.
+    return FContents->sizeHint() +
+           QSize(style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this), 0);
 }
 
 void TSeriesPanel::EnsureBuilt() {
@@ -84,14 +133,19 @@ void TSeriesPanel::EnsureBuilt() {
     BuildLayout();
     FNewest->setAccessibleName(FNewestName);
     FChart->setAccessibleName(FChartName);
-    FLower->setText(FLowerText);
-    FUpper->setText(FUpperText);
     TranslateContents();
+    ShowLimits(ShownGroup());
     RenewNames();
-    layout()->addWidget(FContents);
+    // A window too small for the contents shows them in part, scrolled.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(QStringLiteral("SeriesScroll"));
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setWidget(FContents);
+    layout()->addWidget(scroll);
     // Shown now: a panel already on the screen would show it one event late.
     if (isVisible())
-        FContents->show();
+        scroll->show();
 }
 
 void TSeriesPanel::TranslateContents() {
@@ -146,6 +200,10 @@ void TSeriesPanel::RenewNames() {
     FGroups->setAccessibleName(FGroupCaption->text());
     FLower->setAccessibleName(FLowerCaption->text());
     FUpper->setAccessibleName(FUpperCaption->text());
+    // The problems of the limits in the new language.
+    MarkLimit(*FLower, FLowerProblem);
+    MarkLimit(*FUpper, FUpperProblem);
+    FShownRevision = ~quint64(0);
     if (isVisible())
         RefreshNow();
 }
@@ -202,46 +260,66 @@ void TSeriesPanel::BuildGroupRow(QVBoxLayout& layout) {
 void TSeriesPanel::BuildFigures(QVBoxLayout& layout) {
     QWidget* const parent = FContents;
     auto* figures = new QGridLayout();
-    for (int i = 0; i < FigureCount; ++i) {
-        auto* caption = new QLabel(Text(kCaptions[i]), parent);
-        caption->setObjectName(QString::fromLatin1(kFieldNames[i]) + QStringLiteral("Caption"));
-        auto* field = new QLineEdit(QStringLiteral("—"), parent);
-        field->setObjectName(QString::fromLatin1(kFieldNames[i]));
+    for (size_t i = 0; i < FigureCount; ++i) {
+        const TFigureField& figure = kFigures[i];
+        auto* caption = new QLabel(Text(figure.Caption), parent);
+        caption->setObjectName(QString::fromLatin1(figure.Name) + QStringLiteral("Caption"));
+        auto* field = new QLineEdit(kNone, parent);
+        field->setObjectName(QString::fromLatin1(figure.Name));
         field->setReadOnly(true);
         field->setFrame(false);
         field->setAlignment(Qt::AlignRight);
-        field->setMinimumWidth(field->fontMetrics().horizontalAdvance(QStringLiteral("-000.0000")));
+        field->setMinimumWidth(field->fontMetrics().horizontalAdvance(
+            figure.InUnit ? QStringLiteral("-000.0000 mm") : QStringLiteral("-00.00")));
         // A screen reader names the field by its caption and reads its value.
         MarkRunTimeTexts(field);
         field->setProperty("gnugettextIgnore", QStringList{QStringLiteral("text")});
         caption->setBuddy(field);
-        FCaptions[static_cast<size_t>(i)] = caption;
-        // Two columns of figures keep the panel short enough for a small window.
-        figures->addWidget(caption, i % 4, (i / 4) * 2);
-        figures->addWidget(field, i % 4, (i / 4) * 2 + 1);
-        FFields[static_cast<size_t>(i)] = field;
+        FCaptions[i] = caption;
+        // The values in one column, the short indices in a second one keep
+        // the panel narrow enough for a small window.
+        const int row = static_cast<int>(i) < kValueRows ? static_cast<int>(i)
+                                                         : static_cast<int>(i) - kValueRows;
+        const int column = static_cast<int>(i) < kValueRows ? 0 : 2;
+        figures->addWidget(caption, row, column);
+        figures->addWidget(field, row, column + 1);
+        FFields[i] = field;
     }
+    figures->setColumnStretch(1, 3);
+    figures->setColumnStretch(3, 1);
     layout.addLayout(figures);
 }
 
 void TSeriesPanel::BuildLimits(QVBoxLayout& layout) {
     QWidget* const parent = FContents;
-    auto* limits = new QHBoxLayout();
+    auto* limits = new QGridLayout();
     FLower = new QLineEdit(parent);
     FLower->setObjectName(QStringLiteral("SeriesLower"));
     FUpper = new QLineEdit(parent);
     FUpper->setObjectName(QStringLiteral("SeriesUpper"));
+    int row = 0;
     for (auto [edit, caption] :
          {std::pair{FLower, "Untere Grenze"}, std::pair{FUpper, "Obere Grenze"}}) {
-        edit->setProperty("gnugettextIgnore", QStringList{QStringLiteral("text")});
+        edit->setProperty("gnugettextIgnore",
+                          QStringList{QStringLiteral("text"), QStringLiteral("toolTip"),
+                                      QStringLiteral("accessibleDescription")});
         auto* label = new QLabel(Text(caption), parent);
         label->setObjectName(edit->objectName() + QStringLiteral("Caption"));
         label->setBuddy(edit);
         (edit == FLower ? FLowerCaption : FUpperCaption) = label;
-        limits->addWidget(label);
-        limits->addWidget(edit, 1);
+        // The unit the limits are read in: the shown group's.
+        auto* unit = new QLabel(parent);
+        unit->setObjectName(edit->objectName() + QStringLiteral("Unit"));
+        MarkRunTimeTexts(unit);
+        unit->setMinimumWidth(unit->fontMetrics().horizontalAdvance(QStringLiteral("mm")));
+        FLimitUnits[static_cast<size_t>(row)] = unit;
+        limits->addWidget(label, row, 0);
+        limits->addWidget(edit, row, 1);
+        limits->addWidget(unit, row, 2);
+        ++row;
         connect(edit, &QLineEdit::editingFinished, this, &TSeriesPanel::ApplyLimits);
     }
+    limits->setColumnStretch(1, 1);
     layout.addLayout(limits);
 }
 
@@ -264,33 +342,81 @@ void TSeriesPanel::BuildButtons(QVBoxLayout& layout) {
     connect(copy, &QPushButton::clicked, this, &TSeriesPanel::CopyClicked);
 }
 
-void TSeriesPanel::SetLimitTexts(const QString& lower, const QString& upper) {
-    FLowerText = lower;
-    FUpperText = upper;
-    if (FContents != nullptr) {
-        FLower->setText(lower);
-        FUpper->setText(upper);
-    }
-    ApplyLimits();
-}
-
-QString TSeriesPanel::LowerText() const {
-    return FContents != nullptr ? FLower->text() : FLowerText;
-}
-
-QString TSeriesPanel::UpperText() const {
-    return FContents != nullptr ? FUpper->text() : FUpperText;
+void TSeriesPanel::LimitsReplaced() {
+    FLimitsShown = false;
+    FShownRevision = ~quint64(0);
+    if (isVisible())
+        RefreshNow();
 }
 
 void TSeriesPanel::ApplyLimits() {
-    // The two fields hold the unlabelled group's limits, in its unit, as the
-    // settings file's one pair does.
-    const series::TLimits limits{ParseLimit(LowerText()), ParseLimit(UpperText())};
-    if (limits == FSeries.Limits().Find(u""))
+    if (!FLimitsShown)
         return;
-    FSeries.SetLimits(QString(), limits);
+    // In the unit of the group they belong to; a number typed with another
+    // unit is converted when it can be.
+    const series::TLimitsInput typed =
+        series::ParseLimits(FLower->text(), FUpper->text(), FLimitOwner.Unit);
+    FLowerProblem = typed.Lower;
+    FUpperProblem = typed.Upper;
+    MarkLimit(*FLower, FLowerProblem);
+    MarkLimit(*FUpper, FUpperProblem);
+    FLower->setModified(false);
+    FUpper->setModified(false);
+    const series::TLimits kept = FSeries.Limits().Find(FLimitOwner.Label);
+    // Limits shown as they were (perhaps in another unit) are no change.
+    const auto shown = series::ConvertLimits(kept, FLimitOwner.Unit);
+    if (typed.Limits == kept ||
+        (shown && shown->Lower == typed.Limits.Lower && shown->Upper == typed.Limits.Upper))
+        return;
+    FSeries.SetLimits(FLimitOwner.Label, typed.Limits);
     RefreshNow();
     emit LimitsEdited();
+}
+
+void TSeriesPanel::MarkLimit(QLineEdit& field, series::TLimitProblem problem) {
+    const QString text = ProblemText(problem);
+    if (field.toolTip() != text)
+        field.setToolTip(text);
+    if (field.accessibleDescription() != text)
+        field.setAccessibleDescription(text);
+    const bool marked = problem != series::TLimitProblem::None;
+    if (field.property("limitProblem").toBool() == marked)
+        return;
+    field.setProperty("limitProblem", marked);
+    // The style's own base tinted towards red: any theme keeps its text
+    // readable on it.
+    QPalette palette = this->palette();
+    if (marked) {
+        const QColor base = palette.color(QPalette::Base);
+        const QColor error(220, 0, 0);
+        palette.setColor(QPalette::Base, QColor((base.red() * 3 + error.red()) / 4,
+                                                (base.green() * 3 + error.green()) / 4,
+                                                (base.blue() * 3 + error.blue()) / 4));
+    }
+    field.setPalette(palette);
+}
+
+void TSeriesPanel::ShowLimits(int group) {
+    const series::TStatistics s = group >= 0 ? FSeries.Statistics(group) : series::TStatistics();
+    // Before any reading the fields hold the unlabelled group's limits.
+    const TLimitOwner owner{group >= 0 ? FSeries.GroupLabel(group) : QString(), s.Unit};
+    const QString unitName = series::UnitName(owner.Unit);
+    for (QLabel* unit : FLimitUnits)
+        if (unit->text() != unitName)
+            unit->setText(unitName);
+    if (FLimitsShown && owner == FLimitOwner)
+        return;
+    // Typing not yet taken belongs to the group it was typed for.
+    if (FLimitsShown && (FLower->isModified() || FUpper->isModified()))
+        ApplyLimits();
+    FLimitOwner = owner;
+    FLimitsShown = true;
+    const series::TLimits limits = FSeries.Limits().Find(owner.Label);
+    FLower->setText(LimitText(limits.Lower, limits.Unit, owner.Unit, Separator()));
+    FUpper->setText(LimitText(limits.Upper, limits.Unit, owner.Unit, Separator()));
+    FLowerProblem = FUpperProblem = series::TLimitProblem::None;
+    MarkLimit(*FLower, FLowerProblem);
+    MarkLimit(*FUpper, FUpperProblem);
 }
 
 void TSeriesPanel::SeriesChanged() {
@@ -327,9 +453,11 @@ void TSeriesPanel::RefreshNow() {
     const int group = ShownGroup();
     if (FGroups->currentIndex() != group)
         FGroups->setCurrentIndex(group);
+    ShowLimits(group);
+    const series::TStatistics s = group >= 0 ? FSeries.Statistics(group) : series::TStatistics();
     ShowNewest(group);
-    ShowFigures(group);
-    ShowChart(group);
+    ShowFigures(group, s);
+    ShowChart(group, s);
 }
 
 void TSeriesPanel::FillGroups() {
@@ -347,30 +475,8 @@ void TSeriesPanel::FillGroups() {
     }
 }
 
-QString TSeriesPanel::Number(const std::optional<double>& value, int decimals) const {
-    if (!value)
-        return QStringLiteral("—");
-    QString text = QString::number(*value, 'f', decimals);
-    const QChar separator = FSeparator ? FSeparator() : u'.';
-    if (separator != u'.')
-        text.replace(u'.', separator);
-    return text;
-}
-
-int TSeriesPanel::Decimals(int group) const {
-    // As many digits as the group's newest reading was written with, in the
-    // group's unit.
-    const std::vector<qsizetype> newest = FSeries.NewestInGroup(group, 1);
-    if (newest.empty())
-        return 3;
-    const series::TReading reading = FSeries.Reading(newest.back());
-    const QString line = FSeries.Text(newest.back()); // the parse's views point into it
-    const auto parsed = series::ParseReading(line);
-    int decimals = parsed ? WrittenDecimals(parsed->ValueText) : 3;
-    const series::TUnit unit = FSeries.Statistics(group).Unit;
-    if (reading.Unit != unit && unit != series::TUnit::None)
-        decimals = unit == series::TUnit::Micrometre ? 1 : unit == series::TUnit::Inch ? 5 : 4;
-    return std::clamp(decimals, 0, 6);
+QChar TSeriesPanel::Separator() const {
+    return FSeparator ? FSeparator() : u'.';
 }
 
 void TSeriesPanel::ShowNewest(int group) {
@@ -387,7 +493,7 @@ void TSeriesPanel::ShowNewest(int group) {
         const QString line = FSeries.Text(index);
         const auto parsed = series::ParseReading(line);
         text = parsed ? parsed->ValueText.toString() : QString::number(reading.Value);
-        const QChar separator = FSeparator ? FSeparator() : u'.';
+        const QChar separator = Separator();
         text.replace(u'.', separator).replace(u',', separator);
         const QString unit = series::UnitName(reading.Unit);
         if (!unit.isEmpty())
@@ -410,56 +516,71 @@ void TSeriesPanel::ShowNewest(int group) {
     }
 }
 
-void TSeriesPanel::ShowFigures(int group) {
-    series::TStatistics s;
-    if (group >= 0)
-        s = FSeries.Statistics(group);
-    const int d = group >= 0 ? Decimals(group) : 3;
-    const std::array<QString, FigureCount> texts = {group >= 0 ? QString::number(s.Count)
-                                                               : QStringLiteral("—"),
-                                                    Number(s.Minimum, d),
-                                                    Number(s.Maximum, d),
-                                                    Number(s.Range, d),
-                                                    Number(s.Mean, d + 1),
-                                                    Number(s.StandardDeviation, d + 1),
-                                                    Number(s.Cp, 2),
-                                                    Number(s.Cpk, 2)};
-    for (int i = 0; i < FigureCount; ++i)
-        if (FFields[static_cast<size_t>(i)]->text() != texts[static_cast<size_t>(i)])
-            FFields[static_cast<size_t>(i)]->setText(texts[static_cast<size_t>(i)]);
+void TSeriesPanel::ShowFigures(int group, const series::TStatistics& s) {
+    const QString unit = series::UnitName(s.Unit);
+    std::array<QString, FigureCount> texts;
+    for (size_t i = 0; i < FigureCount; ++i) {
+        const TFigureField& figure = kFigures[i];
+        QString& text = texts[i];
+        if (group >= 0)
+            text = series::FigureText(figure.Figure, s, Separator());
+        if (text.isEmpty())
+            text = kNone;
+        else if (figure.InUnit && !unit.isEmpty())
+            text += u' ' + unit;
+        if (FFields[i]->text() != text)
+            FFields[i]->setText(text);
+    }
     FExcluded->setVisible(s.Excluded > 0);
     if (s.Excluded > 0)
         FExcluded->setText(
             Translated("%1 Messwerte ohne passende Einheit sind nicht in den Kennzahlen.")
                 .arg(s.Excluded));
+    // What a screen reader gives for the panel: the group and its capability.
+    const QString description =
+        group < 0 ? QString()
+                  : Translated("%1: %2 Messwerte, Mittelwert %3, Cp %4, Cpk %5, Pp %6, Ppk %7")
+                        .arg(FGroups->itemText(group), texts[0], texts[4], texts[6], texts[7],
+                             texts[8], texts[9]);
+    if (accessibleDescription() != description)
+        setAccessibleDescription(description);
 }
 
-void TSeriesPanel::ShowChart(int group) {
+void TSeriesPanel::ShowChart(int group, const series::TStatistics& s) {
     TRunChart::TData data;
     qsizetype outside = 0;
     std::optional<double> newest;
-    series::TStatistics s;
     if (group >= 0) {
-        s = FSeries.Statistics(group);
-        for (qsizetype index : FSeries.NewestInGroup(group, ChartCount)) {
+        const std::vector<qsizetype> recent = FSeries.NewestInGroup(group, ChartCount);
+        // Numbered in the group as the export numbers them.
+        qsizetype number = s.Count + s.Excluded - static_cast<qsizetype>(recent.size());
+        for (qsizetype index : recent) {
+            ++number;
             const std::optional<double> value = FSeries.GroupValue(index);
             if (!value)
                 continue;
             const auto verdict = FSeries.Verdict(index);
             const bool out = verdict && *verdict != series::TVerdict::Within;
             outside += out ? 1 : 0;
-            data.Points.push_back({*value, out});
+            data.Points.push_back({*value, out, series::OutsideControlLimits(*value, s), number});
             newest = value;
         }
         data.Mean = s.Mean;
         data.Lower = s.HasLimits ? s.Limits.Lower : std::nullopt;
         data.Upper = s.HasLimits ? s.Limits.Upper : std::nullopt;
+        data.LowerControl = s.LowerControlLimit;
+        data.UpperControl = s.UpperControlLimit;
+        data.Decimals = s.Decimals;
+        data.Unit = series::UnitName(s.Unit);
+        data.Separator = Separator();
     }
-    const int d = group >= 0 ? Decimals(group) : 3;
+    const auto number = [&](const std::optional<double>& value, int decimals) {
+        return value ? series::NumberText(*value, decimals, Separator()) : kNone;
+    };
     FChart->setAccessibleDescription(
         Translated("%1 Messwerte, letzter Wert %2, Mittelwert %3, %4 außerhalb der Grenzen")
             .arg(data.Points.size())
-            .arg(Number(newest, d), Number(s.Mean, d + 1))
+            .arg(number(newest, s.Decimals), number(s.Mean, s.Decimals + 1))
             .arg(outside));
     FChart->SetData(std::move(data));
 }

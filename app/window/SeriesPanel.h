@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/window/RunChart.h"
+#include "series/LimitText.h"
 #include "series/Series.h"
 
 #include <QDockWidget>
@@ -18,9 +19,10 @@ class QVBoxLayout;
 
 // The contents of the dock "Messreihe": the newest value large (green within
 // the limits, red outside), the figures of the shown group with their
-// captions, the group selector, the limits, the buttons and the run chart.
-// It shows the series it is given and changes it only through the limits;
-// the buttons are the window's to handle. Changes of the series are shown
+// captions and its unit, the group selector, the shown group's limits with
+// its unit beside them, the buttons and the run chart. It shows the series
+// it is given and changes it only through the limits; the buttons are the
+// window's to handle. Changes of the series are shown
 // at most every RefreshMs, and only while the panel is visible.
 //
 // Most users never open the panel, so its contents are built when it is
@@ -41,6 +43,8 @@ public:
     static constexpr qsizetype ChartCount = 100;
 
     TSeriesPanel(series::TSeries& series, QWidget* parent);
+    // Wide enough for the contents without a horizontal scroll bar.
+    QSize sizeHint() const override;
 
     // The user's decimal separator for the figures and the limits.
     void SetDecimalSeparator(std::function<QChar()> separator) {
@@ -56,10 +60,9 @@ public:
     void EnsureBuilt();
     // The group shown; -1 while the series is empty.
     int ShownGroup() const;
-    // The limits as typed, set from the settings file.
-    void SetLimitTexts(const QString& lower, const QString& upper);
-    QString LowerText() const;
-    QString UpperText() const;
+    // The series' limits were replaced (the settings file): the fields show
+    // the shown group's again.
+    void LimitsReplaced();
     QString Title() const { return FTitle; }
     void SetTitle(const QString& title);
     QString NewestName() const;
@@ -80,7 +83,13 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    enum TFigure { Count, Minimum, Maximum, Range, Mean, Deviation, Cp, Cpk, FigureCount };
+    static constexpr size_t FigureCount = 10;
+    // The group (by label, and its unit) whose limits the fields hold.
+    struct TLimitOwner {
+        QString Label;
+        series::TUnit Unit = series::TUnit::None;
+        bool operator==(const TLimitOwner&) const = default;
+    };
 
     void BuildLayout();
     void BuildGroupRow(QVBoxLayout& layout);
@@ -90,19 +99,22 @@ private:
     void TranslateContents();
     void RenewNames();
     void ApplyLimits();
+    void ShowLimits(int group);
+    void MarkLimit(QLineEdit& field, series::TLimitProblem problem);
     void FillGroups();
-    void ShowFigures(int group);
+    void ShowFigures(int group, const series::TStatistics& s);
     void ShowNewest(int group);
-    void ShowChart(int group);
-    QString Number(const std::optional<double>& value, int decimals) const;
-    int Decimals(int group) const;
+    void ShowChart(int group, const series::TStatistics& s);
+    QChar Separator() const;
 
     series::TSeries& FSeries;
     QString FTitle;
     QString FNewestName;
     QString FChartName;
-    QString FLowerText; // the limits as given, before the contents exist
-    QString FUpperText;
+    TLimitOwner FLimitOwner;
+    bool FLimitsShown = false; // the fields hold FLimitOwner's limits
+    series::TLimitProblem FLowerProblem = series::TLimitProblem::None;
+    series::TLimitProblem FUpperProblem = series::TLimitProblem::None;
     std::function<QChar()> FSeparator;
     QTimer FThrottle;
     QTimer FNames;
@@ -121,6 +133,7 @@ private:
     QLabel* FExcluded = nullptr;
     QLineEdit* FLower = nullptr;
     QLineEdit* FUpper = nullptr;
+    std::array<QLabel*, 2> FLimitUnits{};
     TRunChart* FChart = nullptr;
 };
 
@@ -131,7 +144,9 @@ class TSeriesDock : public QDockWidget {
 public:
     TSeriesDock(const QString& title, QWidget* parent) : QDockWidget(title, parent) {}
     void setVisible(bool visible) override;
-};
+    // Told after each show or hide of the dock itself (not of its window).
+    void SetShownHandler(std::function<void(bool)> handler) { FShown = std::move(handler); }
 
-// A limit as typed, with a point or a comma; none when empty or no number.
-std::optional<double> ParseLimit(const QString& text);
+private:
+    std::function<void(bool)> FShown;
+};

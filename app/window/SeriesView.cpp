@@ -1,6 +1,7 @@
 #include "app/window/SeriesView.h"
 
 #include "app/dialogs/FileDialogs.h"
+#include "app/document/LineMarks.h"
 #include "app/journal/CaptureJournal.h"
 #include "app/journal/DocumentJournal.h"
 #include "app/texts/FileTexts.h"
@@ -16,6 +17,9 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QStatusBar>
+
+#include <algorithm>
 
 TSeriesView::TSeriesView(QMainWindow& window, QMenu& before, TSeams seams)
     : FWindow(window), FSeams(std::move(seams)) {
@@ -39,6 +43,11 @@ TSeriesView::TSeriesView(QMainWindow& window, QMenu& before, TSeams seams)
     FDock->setProperty("gnugettextIgnore", QStringList{QStringLiteral("windowTitle")});
     window.addDockWidget(Qt::RightDockWidgetArea, FDock);
     FDock->hide();
+    FRoom = std::make_unique<TPanelRoom>(window, *FDock, FSeams.LendWidth);
+    FDock->SetShownHandler([this](bool shown) { FRoom->DockShown(shown); });
+    // A floating panel needs no room beside the document; docked again, it does.
+    QObject::connect(FDock, &QDockWidget::topLevelChanged, FDock,
+                     [this] { FRoom->DockShown(!FDock->isHidden()); });
     const auto command = [this](void (TSeriesView::*handler)()) {
         return [this, handler] { FSeams.Guarded([&] { (this->*handler)(); }); };
     };
@@ -48,6 +57,8 @@ TSeriesView::TSeriesView(QMainWindow& window, QMenu& before, TSeams seams)
                      command(&TSeriesView::RemoveNewest));
     QObject::connect(FPanel, &TSeriesPanel::ExportClicked, FPanel, command(&TSeriesView::Export));
     QObject::connect(FPanel, &TSeriesPanel::CopyClicked, FPanel, command(&TSeriesView::Copy));
+    QObject::connect(FPanel, &TSeriesPanel::LimitsEdited, FPanel,
+                     command(&TSeriesView::SaveLimits));
     FExportDialog =
         new TFileDialogInfo(QStringLiteral("ExportDialog"),
                             QStringLiteral("CSV (*.csv)|*.csv|Alle Dateien (*.*)|*.*"), &window);
@@ -62,6 +73,11 @@ void TSeriesView::SetJournal(TDocumentJournal* journal) {
 void TSeriesView::LineFinished(const TCaptureLine& line) {
     if (!FSeries.AddLine(line.Text, line.ArrivalMs))
         return;
+    if (FSeams.LineMarks != nullptr) {
+        FLineIds.emplace_back(FSeries.Reading(FSeries.Size() - 1).Id, line.Id);
+        if (FLineIds.size() > TLineMarks::Capacity)
+            FLineIds.pop_front();
+    }
     if (FJournal)
         FJournal->SeriesLineAdded(line.Text, line.ArrivalMs);
     FPanel->SeriesChanged();
@@ -69,6 +85,7 @@ void TSeriesView::LineFinished(const TCaptureLine& line) {
 
 void TSeriesView::Restart() {
     FSeries.Clear();
+    FLineIds.clear();
     FSeams.Session.ForgetPartialLines();
     FPanel->SeriesRestarted();
     FPanel->RefreshNow();
@@ -92,18 +109,43 @@ void TSeriesView::Restore(const std::vector<journal::TSeriesLine>& lines) {
 }
 
 void TSeriesView::RemoveNewest() {
-    if (!FSeries.RemoveNewest())
+    // The newest reading of the group shown, wherever it lies in the series.
+    const int group = FPanel->ShownGroup();
+    const std::vector<qsizetype> newest =
+        group < 0 ? std::vector<qsizetype>{} : FSeries.NewestInGroup(group, 1);
+    if (newest.empty())
         return;
+    const qint64 reading = FSeries.Reading(newest.back()).Id;
+    const QString text = FSeries.Text(newest.back());
+    const auto line = std::find_if(FLineIds.rbegin(), FLineIds.rend(),
+                                   [reading](const auto& ids) { return ids.first == reading; });
+    FSeries.RemoveNewest(group);
+    // Its line goes too, when it is in the document as it came; a line that
+    // was edited is the user's and stays.
+    const bool lineRemoved = line != FLineIds.rend() && FSeams.LineMarks != nullptr &&
+                             FSeams.LineMarks->Remove(line->second, text);
+    if (!lineRemoved && FSeams.LineMarks != nullptr)
+        FWindow.statusBar()->showMessage(
+            Translated("Messwert gelöscht; seine Zeile ist im Dokument nicht mehr, wie sie "
+                       "kam, und bleibt stehen."),
+            StatusMessageMs);
     FPanel->RefreshNow();
     if (FJournal)
         FJournal->SeriesChanged();
 }
 
-series::TExportTexts TSeriesView::ExportTexts() const {
-    return {Translated("Nr."),     Translated("Zeit"),        Translated("Wert"),
-            Translated("Einheit"), Translated("Bezeichnung"), Translated("Bewertung"),
-            Translated("Text"),    Translated("unterhalb"),   Translated("innerhalb"),
-            Translated("oberhalb")};
+series::TExportTexts TSeriesView::ExportTexts(int group) const {
+    series::TExportTexts texts{Translated("Nr."),         Translated("Zeit"),
+                               Translated("Wert"),        Translated("Einheit"),
+                               Translated("Bezeichnung"), Translated("Bewertung"),
+                               Translated("Text"),        Translated("unterhalb"),
+                               Translated("innerhalb"),   Translated("oberhalb")};
+    // The column a sheet computes with names its one unit.
+    const QString unit = series::UnitName(FSeries.Statistics(group).Unit);
+    texts.GroupValue = unit.isEmpty() ? Translated("Wert in der Einheit der Gruppe")
+                                      : Translated("Wert (%1)").arg(unit);
+    texts.LocalTime = Translated("Datum und Uhrzeit");
+    return texts;
 }
 
 series::TExportFormat TSeriesView::ExportFormat() const {
@@ -120,7 +162,8 @@ void TSeriesView::Export() {
                               FSeams.Dialogs);
         if (name.isEmpty())
             return;
-        const QByteArray bytes = series::ExportCsv(FSeries, group, ExportTexts(), ExportFormat());
+        const QByteArray bytes =
+            series::ExportCsv(FSeries, group, ExportTexts(group), ExportFormat());
         if (const platform::TFileError error = platform::ReplaceFile(name, bytes))
             FSeams.Dialogs.MessageBox(WriteFailureText(name, error), QString(),
                                       platform::MB_OK | platform::MB_ICONERROR);
@@ -132,7 +175,7 @@ void TSeriesView::Copy() {
     if (group < 0)
         return;
     QGuiApplication::clipboard()->setText(
-        series::ExportTabText(FSeries, group, ExportTexts(), ExportFormat()));
+        series::ExportTabText(FSeries, group, ExportTexts(group), ExportFormat()));
 }
 
 void TSeriesView::LoadSettings(const QString& iniPath) {
@@ -140,15 +183,21 @@ void TSeriesView::LoadSettings(const QString& iniPath) {
     const auto area = static_cast<Qt::DockWidgetArea>(saved.Area);
     if (area == Qt::LeftDockWidgetArea || area == Qt::RightDockWidgetArea)
         FWindow.addDockWidget(area, FDock);
-    FPanel->SetLimitTexts(saved.Lower, saved.Upper);
+    FSeries.SetLimits(saved.Limits);
+    FPanel->LimitsReplaced();
+    FIniPath = iniPath;
     FDock->setVisible(saved.Visible);
+}
+
+void TSeriesView::SaveLimits() {
+    if (!FIniPath.isEmpty())
+        WriteLimitSettings(TIniFileAccess(FIniPath), FSeries.Limits());
 }
 
 void TSeriesView::SaveSettings(const QString& iniPath) const {
     TSeriesSettings kept;
     kept.Visible = !FDock->isHidden();
     kept.Area = static_cast<int>(FWindow.dockWidgetArea(FDock));
-    kept.Lower = FPanel->LowerText();
-    kept.Upper = FPanel->UpperText();
+    kept.Limits = FSeries.Limits();
     WriteSeriesSettings(TIniFileAccess(iniPath), kept);
 }

@@ -1,13 +1,17 @@
 #pragma once
 
 #include "app/capture/CaptureSession.h"
+#include "app/window/PanelRoom.h"
 #include "app/window/SeriesPanel.h"
 #include "series/Export.h"
 #include "series/Series.h"
 
 #include <QString>
 
+#include <cstdint>
+#include <deque>
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QDockWidget;
@@ -16,6 +20,7 @@ class QMenu;
 class TDocumentJournal;
 class TFileDialogInfo;
 class TFileDialogs;
+class TLineMarks;
 namespace platform {
 class TDialogs;
 }
@@ -30,6 +35,9 @@ struct TSeriesLine;
 // series took.
 class TSeriesView : public TCaptureSubscriber {
 public:
+    // How long the status bar says that a deleted reading's line stayed.
+    static constexpr int StatusMessageMs = 10000;
+
     struct TSeams {
         // A new series forgets the lines the links began.
         TCaptureSession& Session;
@@ -40,6 +48,11 @@ public:
         // Runs modal work with the links paused.
         std::function<void(const std::function<void()>&)> Paused;
         std::function<QChar()> DecimalSeparator;
+        // Widens the window for the panel (TWindowGeometry::Lend); empty: never.
+        std::function<int(int)> LendWidth = {};
+        // Where the readings' lines are in the document; none: a reading
+        // deleted leaves its line.
+        TLineMarks* LineMarks = nullptr;
     };
 
     // The menu goes into the window's menu bar before the menu given.
@@ -63,14 +76,19 @@ private:
     void RemoveNewest();
     void Export();
     void Copy();
-    series::TExportTexts ExportTexts() const;
+    void SaveLimits();
+    series::TExportTexts ExportTexts(int group) const;
     series::TExportFormat ExportFormat() const;
 
     QMainWindow& FWindow;
     TSeams FSeams;
     series::TSeries FSeries;
-    QDockWidget* FDock = nullptr;
+    TSeriesDock* FDock = nullptr;
+    std::unique_ptr<TPanelRoom> FRoom;
     TSeriesPanel* FPanel = nullptr;
     TFileDialogInfo* FExportDialog = nullptr;
     TDocumentJournal* FJournal = nullptr;
+    QString FIniPath; // where the limits go as they change; none before LoadSettings
+    // The capture's line id of the newest readings, by the series' reading id.
+    std::deque<std::pair<qint64, uint64_t>> FLineIds;
 };

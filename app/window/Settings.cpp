@@ -2,6 +2,7 @@
 
 #include "app/texts/FileTexts.h"
 #include "platform/Profile.h"
+#include "series/LimitText.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -162,14 +163,20 @@ namespace {
 const QString SeriesSection = QStringLiteral("Series");
 // Read with this default, a key tells that it is missing.
 const QString Missing = QStringLiteral("\x01");
+
+series::TSettingLookup SeriesLookup(const TIniFileAccess& ini) {
+    return [&ini](const QString& key) -> std::optional<QString> {
+        QString value = ini.ReadString(SeriesSection, key, Missing);
+        return value == Missing ? std::nullopt : std::optional<QString>(std::move(value));
+    };
+}
 } // namespace
 
 TSeriesSettings ReadSeriesSettings(const TIniFileAccess& ini) {
     TSeriesSettings s;
     s.Visible = ini.ReadBool(SeriesSection, QStringLiteral("Visible"), s.Visible);
     s.Area = ini.ReadInteger(SeriesSection, QStringLiteral("Area"), s.Area);
-    s.Lower = ini.ReadString(SeriesSection, QStringLiteral("Lower"), QString());
-    s.Upper = ini.ReadString(SeriesSection, QStringLiteral("Upper"), QString());
+    s.Limits = series::ReadLimitSettings(SeriesLookup(ini));
     return s;
 }
 
@@ -179,6 +186,11 @@ void WriteSeriesSettings(const TIniFileAccess& ini, const TSeriesSettings& s) {
         return;
     ini.WriteBool(SeriesSection, QStringLiteral("Visible"), s.Visible);
     ini.WriteInteger(SeriesSection, QStringLiteral("Area"), s.Area);
-    ini.WriteString(SeriesSection, QStringLiteral("Lower"), Storable(s.Lower));
-    ini.WriteString(SeriesSection, QStringLiteral("Upper"), Storable(s.Upper));
+    WriteLimitSettings(ini, s.Limits);
+}
+
+void WriteLimitSettings(const TIniFileAccess& ini, const series::TLimitStore& limits) {
+    for (const auto& [key, value] : series::LimitSettings(limits, SeriesLookup(ini)))
+        if (ini.ReadString(SeriesSection, key, Missing) != value)
+            ini.WriteString(SeriesSection, key, value);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "series/Limits.h"
+
 #include <QString>
 
 #include <array>
@@ -68,17 +70,20 @@ void ReadSettings(const TIniFileAccess& ini, TSettings& settings, const QString&
 void WriteSettings(const TIniFileAccess& ini, const TSettings& settings);
 
 // The series panel's section of the settings file ("Series"): whether the
-// panel shows, where it is docked, and the limits as typed (a point or a
-// comma for decimals). A file without the section leaves the panel hidden,
-// and the section is written only once there is something to keep in it.
+// panel shows, where it is docked, and the limits of every group (a
+// numbered list, see series::ReadLimitSettings; an older file's one pair
+// is the unlabelled group's). A file without the section leaves the panel
+// hidden, and the section is written only once there is something to keep
+// in it.
 struct TSeriesSettings {
     bool Visible = false;
     int Area = 2; // Qt::RightDockWidgetArea
-    QString Lower;
-    QString Upper;
+    series::TLimitStore Limits;
     bool operator==(const TSeriesSettings&) const = default;
 };
 
 TSeriesSettings ReadSeriesSettings(const TIniFileAccess& ini);
 // Skips the section while it holds only defaults and the file has none.
 void WriteSeriesSettings(const TIniFileAccess& ini, const TSeriesSettings& series);
+// Only the limits, as soon as they change: a crash later loses none.
+void WriteLimitSettings(const TIniFileAccess& ini, const series::TLimitStore& limits);

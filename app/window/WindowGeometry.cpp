@@ -105,7 +105,43 @@ void TWindowGeometry::Apply(const QRect& outer) {
 }
 
 QRect TWindowGeometry::Outer() const {
-    return FWindow.frameGeometry();
+    QRect outer = FWindow.frameGeometry();
+    outer.setWidth(std::max(FMinimumOuter.width(), outer.width() - FLent));
+    return outer;
+}
+
+int TWindowGeometry::Lend(int width) {
+    if (FLent > 0 && FWindow.size() != FLentSize)
+        FLent = 0; // resized by the user since: the size is theirs
+    if (FWindow.windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        width = 0;
+    width = std::max(0, width);
+    if (width > FLent) {
+        // Only as far as the screen reaches.
+        const QScreen* screen = FWindow.screen();
+        const QRect room = screen != nullptr ? screen->availableGeometry() : QRect();
+        const QRect outer = FFitting ? FWanted : FWindow.frameGeometry();
+        if (!room.isEmpty())
+            width = std::min(width, FLent + std::max(0, room.width() - outer.width()));
+    }
+    const int change = width - FLent;
+    FLent = width;
+    if (change == 0)
+        return FLent;
+    if (FFitting) {
+        Fit(); // the frame is not known yet: the wanted size and the loan
+    } else {
+        const QRect outer = FWindow.frameGeometry();
+        FWindow.resize(FWindow.width() + change, FWindow.height());
+        // Moved left where the right edge would leave the screen.
+        if (const QScreen* screen = FWindow.screen()) {
+            const int over = outer.right() + change - screen->availableGeometry().right();
+            if (change > 0 && over > 0)
+                FWindow.move(outer.left() - over, outer.top());
+        }
+    }
+    FLentSize = FWindow.size();
+    return FLent;
 }
 
 bool TWindowGeometry::eventFilter(QObject* watched, QEvent* event) {
@@ -130,7 +166,8 @@ void TWindowGeometry::Fit() {
     const QMargins frame = Frame();
     FFittedTo = frame;
     FWindow.setMinimumSize(Inner(FMinimumOuter, frame));
-    FWindow.resize(Inner(FWanted.size(), frame));
+    FWindow.resize(Inner(FWanted.size() + QSize(FLent, 0), frame));
+    FLentSize = FWindow.size();
     FWindow.move(FWanted.topLeft());
     if (!frame.isNull())
         FFitting = false;

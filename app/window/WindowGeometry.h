@@ -31,8 +31,18 @@ public:
     QSize MinimumOuterSize() const { return FMinimumOuter; }
     // Places the window at outer; called when the window is first shown.
     void Apply(const QRect& outer);
-    // The outer rectangle as it is now, for saving.
+    // The outer rectangle as it is now, for saving: without the width lent
+    // to a panel.
     QRect Outer() const;
+
+    // Widens the window by width for a panel, as far as the screen has room
+    // (moving it left where the right edge is near), and gives back the
+    // width lent before; 0 gives it all back, which narrows the window again
+    // unless the user resized it meanwhile (then the size is the user's).
+    // Returns the width now lent. A maximised or full-screen window lends
+    // none.
+    int Lend(int width);
+    int Lent() const { return FLent; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -46,4 +56,6 @@ private:
     QRect FWanted;         // the outer rectangle to reach
     QMargins FFittedTo;    // the frame the inner size was last fitted to
     bool FFitting = false; // until the frame is known
+    int FLent = 0;         // width added for a panel
+    QSize FLentSize;       // the inner size the loan gave: another one is the user's
 };

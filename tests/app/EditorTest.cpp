@@ -1,6 +1,7 @@
 #include "app/capture/EditorInserter.h"
 #include "app/document/DocumentEditor.h"
 #include "app/document/DocumentFile.h"
+#include "app/document/LineMarks.h"
 #include "app/document/PrintLayout.h"
 #include "tests/support/TestEnvironment.h"
 
@@ -314,3 +315,66 @@ TEST(EditorTest, EditsAtASoftBreakKeepTheLineWhole) {
 }
 
 } // namespace
+
+// Each finished line's place is marked as it goes in, in whatever pieces and
+// batches it came, wherever the caret is, and followed through edits: a
+// line still as it came is taken out (one Undo step), one that changed is
+// left.
+TEST(EditorTest, FinishedLinesAreMarkedWhereTheyWentIn) {
+    TShownEditor shown;
+    TLineMarks marks(*shown.Editor.document());
+    shown.Inserter.SetLineMarks(&marks);
+    const auto text = [&](const char16_t* piece, uint64_t lastLine) {
+        shown.Inserter.TextArrived(
+            {.Link = TLinkKind::Usb, .Text = QStringView(piece), .LastLine = lastLine});
+    };
+    // Lines 1-2 in one piece, 3 across two batches, a lone CR's line feed in
+    // the next batch (4), three lines of one batch in two pieces (5-7).
+    text(u"A1\r\nB22\r\nC3", 2);
+    shown.Inserter.Flush();
+    text(u"33\r", 0);
+    shown.Inserter.Flush();
+    text(u"\nD4\r\nE5", 4);
+    text(u"\nF6\nG7\r\n", 7);
+    shown.Inserter.Flush();
+    QPlainTextEdit& editor = shown.Editor;
+    ASSERT_EQ(editor.toPlainText(), "A1\nB22\nC333\nD4\nE5\nF6\nG7\n");
+    // Readings at a caret in the middle: between B22 and C333.
+    QTextCursor caret = editor.textCursor();
+    caret.setPosition(7);
+    editor.setTextCursor(caret);
+    text(u"H8\r\n", 8);
+    shown.Inserter.Flush();
+    ASSERT_EQ(editor.toPlainText(), "A1\nB22\nH8\nC333\nD4\nE5\nF6\nG7\n");
+    // An edit inside E5 and one in front of the text.
+    QTextCursor edit(editor.document());
+    edit.setPosition(19);
+    edit.insertText("x");
+    edit.setPosition(0);
+    edit.insertText("typed\n");
+    ASSERT_EQ(editor.toPlainText(), "typed\nA1\nB22\nH8\nC333\nD4\nEx5\nF6\nG7\n");
+
+    struct TCase {
+        uint64_t Id;
+        const char16_t* Line;
+        bool Removed;
+        const char* After;
+    };
+    const TCase cases[] = {
+        {5, u"E5", false, "typed\nA1\nB22\nH8\nC333\nD4\nEx5\nF6\nG7\n"},
+        {7, u"G7", true, "typed\nA1\nB22\nH8\nC333\nD4\nEx5\nF6\n"},
+        {3, u"C333", true, "typed\nA1\nB22\nH8\nD4\nEx5\nF6\n"},
+        {8, u"H8", true, "typed\nA1\nB22\nD4\nEx5\nF6\n"},
+        {1, u"A1", true, "typed\nB22\nD4\nEx5\nF6\n"},
+        {4, u"D4", true, "typed\nB22\nEx5\nF6\n"},
+        {6, u"F6", true, "typed\nB22\nEx5\n"},
+        {2, u"B2", false, "typed\nB22\nEx5\n"},
+        {9, u"", false, "typed\nB22\nEx5\n"},
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(marks.Remove(c.Id, QStringView(c.Line)), c.Removed) << c.Id;
+        EXPECT_EQ(editor.toPlainText(), c.After) << c.Id;
+    }
+    editor.undo();
+    EXPECT_EQ(editor.toPlainText(), "typed\nB22\nEx5\nF6\n");
+}

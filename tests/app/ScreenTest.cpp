@@ -17,6 +17,7 @@
 #include "tests/wedge/XtermTarget.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
@@ -24,10 +25,14 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QImage>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
+#include <QScrollArea>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -333,16 +338,33 @@ TEST_F(ScreenTest, SnapshotIsWhatTheScreenShows) {
     EXPECT_TRUE(redAtCorner(picture)) << "the picture is not the screen's";
 }
 
-// The series panel as the X server shows it: the newest value in large
-// letters, and the run chart's points.
-TEST_F(ScreenTest, SeriesPanelShowsTheNewestValueAndItsChart) {
-    Window->resize(820, 640); // room for the panel beside the editor
+// The series panel as the X server shows it, at the window's first size
+// (500 x 450): the window widens so the document keeps 40 characters a
+// line, and narrows again without the panel (the settings keep its own
+// width); each group's limits judge its newest value (green or red on
+// screen); deleting takes the shown group's newest reading and its line;
+// the chart shows points. A document font too large for the screen leaves
+// the panel what is left, scrolled.
+TEST_F(ScreenTest, SeriesPanelBesideAReadableDocument) {
+    const QMargins frame = Window->windowHandle()->frameMargins();
+    Window->resize(500 - frame.left() - frame.right(), 450 - frame.top() - frame.bottom());
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] { return Window->frameGeometry().size() == QSize(500, 450); }, 20000));
+    const QString wide = "Probe 1 0123456789 0123456789 0123456789"; // 40 characters
+    Window->AddReceivedText(wide.toLatin1() + "\r\n");
+    for (int i = 0; i < 6; ++i)
+        Window->AddReceivedText("Dia: " + QByteArray::number(10 + i % 3) + ".5 mm\r\nBore: 0.5" +
+                                QByteArray::number(i) + " in\r\n");
     Window->findChild<QAction*>("Messreihe1")->trigger();
-    for (int i = 0; i < 12; ++i)
-        Window->AddReceivedText(QByteArray::number(10 + i % 4) + ".5 mm\r\n");
-    auto* newest = Window->findChild<QLabel*>("SeriesNewest");
-    auto* chart = Window->findChild<QWidget*>("SeriesChart");
-    ASSERT_TRUE(newest != nullptr && chart != nullptr);
+    const QFontMetricsF metrics(Editor->font());
+    const double fortyColumns =
+        metrics.horizontalAdvance(wide) + 2 * Editor->document()->documentMargin();
+    ASSERT_TRUE(testing_support::WaitFor(
+        [&] { return Editor->viewport()->width() >= fortyColumns; }, 20000))
+        << Editor->viewport()->width() << " < " << fortyColumns;
+    EXPECT_GT(Window->frameGeometry().width(), 500);
+    EXPECT_EQ(WaitForScreen(), "") << "a line wrapped or shows stale";
+
     const auto onScreen = [&](const QWidget* widget) {
         const QPoint at = widget->mapTo(Window.get(), QPoint(0, 0));
         return Window->screen()
@@ -356,23 +378,99 @@ TEST_F(ScreenTest, SeriesPanelShowsTheNewestValueAndItsChart) {
                 found += matches(picture.pixel(x, y)) ? 1 : 0;
         return found;
     };
-    const int background = qGray(newest->palette().color(QPalette::Window).rgb());
-    int letters = 0;
-    int points = 0;
-    const bool shown = testing_support::WaitFor(
+    const auto green = [](QRgb p) { return qGreen(p) > qRed(p) + 60 && qGreen(p) > qBlue(p) + 60; };
+    const auto red = [](QRgb p) { return qRed(p) > qGreen(p) + 80 && qRed(p) > qBlue(p) + 80; };
+    const auto type = [&](const char* name, const QString& text) {
+        auto* field = Window->findChild<QLineEdit*>(name);
+        field->setText(text);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(field, &enter);
+    };
+    auto* newest = Window->findChild<QLabel*>("SeriesNewest");
+    auto* chart = Window->findChild<QWidget*>("SeriesChart");
+    auto* groups = Window->findChild<QComboBox*>("SeriesGroup");
+    ASSERT_TRUE(newest != nullptr && chart != nullptr && groups != nullptr);
+    // The shown group follows the newest reading: Bore, within its limits.
+    ASSERT_TRUE(testing_support::WaitFor([&] { return newest->text() == "0.55 in"; }, 20000));
+    type("SeriesLower", "0.4");
+    type("SeriesUpper", "0.6");
+    // Dia's own limits: its newest value (12.5 mm) is above them.
+    groups->setCurrentIndex(0);
+    emit groups->activated(0);
+    type("SeriesLower", "10");
+    type("SeriesUpper", "0.48 in"); // 12.192 mm
+    // The newest value as the screen shows it: its text in the colour.
+    const auto shows = [&](const QString& text, const auto& colour) {
+        int dots = 0;
+        const bool shown = testing_support::WaitFor(
+            [&] {
+                dots = count(onScreen(newest), colour);
+                return newest->text() == text && dots > 40;
+            },
+            20000);
+        EXPECT_TRUE(shown) << newest->text().toStdString() << ": " << dots << " pixels";
+    };
+    shows("12.5 mm", red);
+    // The short window scrolls the panel: the chart is below the fields.
+    Window->findChild<QScrollArea*>("SeriesScroll")->ensureWidgetVisible(chart);
+    EXPECT_TRUE(testing_support::WaitFor([&] { return count(onScreen(chart), red) > 20; }, 20000))
+        << "the points above the limit";
+    groups->setCurrentIndex(1);
+    emit groups->activated(1);
+    Window->findChild<QScrollArea*>("SeriesScroll")->ensureWidgetVisible(newest);
+    shows("0.55 in", green);
+
+    // Deleting in the shown group: Bore's newest reading and its line.
+    Window->findChild<QPushButton*>("SeriesRemoveNewest")->click();
+    EXPECT_FALSE(Editor->toPlainText().contains("0.55 in"));
+    EXPECT_TRUE(Editor->toPlainText().endsWith("Bore: 0.54 in\nDia: 12.5 mm\n"));
+    EXPECT_EQ(Window->Series().Size(), 11);
+    EXPECT_EQ(WaitForScreen(), "");
+
+    // Hidden, the window gives the width back; the settings keep it.
+    Window->findChild<QAction*>("Messreihe1")->trigger();
+    EXPECT_TRUE(
+        testing_support::WaitFor([&] { return Window->frameGeometry().width() == 500; }, 20000))
+        << Window->frameGeometry().width();
+    Window->findChild<QAction*>("Messreihe1")->trigger();
+    ASSERT_TRUE(
+        testing_support::WaitFor([&] { return Window->frameGeometry().width() > 500; }, 20000));
+    Editor->document()->setModified(false);
+    Window.reset();
+    QFile ini(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(ini.readAll().contains("Width=500\n"));
+
+    // A font so large that 40 characters take most of the screen.
+    Window = std::make_unique<TMainScreen>(Dialogs);
+    Window->show();
+    Editor = Window->findChild<QPlainTextEdit*>("Editor");
+    const double screenWidth = Window->screen()->availableGeometry().width();
+    QFont large = Editor->font();
+    large.setPointSizeF(large.pointSizeF() * screenWidth * 0.75 /
+                        QFontMetricsF(large).horizontalAdvance(wide));
+    Editor->setFont(large);
+    // The panel, shown again from the settings, is shown anew beside it.
+    Window->findChild<QAction*>("Messreihe1")->trigger();
+    Window->findChild<QAction*>("Messreihe1")->trigger();
+    const double largeColumns =
+        QFontMetricsF(large).horizontalAdvance(wide) + 2 * Editor->document()->documentMargin();
+    ASSERT_LT(largeColumns, screenWidth - 200);
+    ASSERT_GT(largeColumns, screenWidth - 600);
+    auto* scroll = Window->findChild<QScrollArea*>("SeriesScroll");
+    EXPECT_TRUE(testing_support::WaitFor(
         [&] {
-            if (newest->text() != "13.5 mm")
-                return false;
-            letters = count(onScreen(newest), [&](QRgb p) { return IsInk(p, background); });
-            // The chart's points and line are blue, or red outside the limits.
-            points = count(onScreen(chart), [](QRgb p) {
-                return qBlue(p) > qRed(p) + 60 && qBlue(p) > qGreen(p) + 40;
-            });
-            return letters > 40 && points > 40;
+            scroll = Window->findChild<QScrollArea*>("SeriesScroll");
+            return scroll != nullptr && scroll->isVisible() &&
+                   Editor->viewport()->width() >= largeColumns &&
+                   scroll->horizontalScrollBar()->isVisible();
         },
-        20000);
-    EXPECT_TRUE(shown) << newest->text().toStdString() << ": " << letters << " ink pixels, "
-                       << points << " chart pixels";
+        20000))
+        << Editor->viewport()->width() << " for " << largeColumns << ", editor " << Editor->width()
+        << ", dock " << Window->findChild<QWidget*>("SeriesDock")->width() << " (least "
+        << Window->findChild<QWidget*>("SeriesDock")->minimumSizeHint().width() << "), window "
+        << Window->width();
+    EXPECT_LE(Window->frameGeometry().width(), Window->screen()->availableGeometry().width());
 }
 
 // Help opens the manual of the window's language with the desktop's

@@ -12,13 +12,16 @@
 #include "tests/support/TestEnvironment.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDockWidget>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTextCursor>
 
@@ -39,6 +42,25 @@ protected:
     }
     QString Field(const char* name) const { return Find<QLineEdit>(name)->text(); }
     void Click(const char* name) { Find<QPushButton>(name)->click(); }
+    // Typed and confirmed with Return, as a user does.
+    void Type(const char* name, const QString& text) {
+        auto* field = Find<QLineEdit>(name);
+        field->setText(text);
+        QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QCoreApplication::sendEvent(field, &enter);
+    }
+    // The problem a limit field shows; empty when it shows none.
+    QString Problem(const char* name) const {
+        auto* field = Find<QLineEdit>(name);
+        EXPECT_EQ(field->toolTip(), field->accessibleDescription()) << name;
+        EXPECT_EQ(field->property("limitProblem").toBool(), !field->toolTip().isEmpty()) << name;
+        return field->toolTip();
+    }
+    void ShowGroup(int group) {
+        auto* groups = Find<QComboBox>("SeriesGroup");
+        groups->setCurrentIndex(group);
+        emit groups->activated(group);
+    }
 
     TFakeFileDialogs Files;
 };
@@ -64,14 +86,20 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
     EXPECT_EQ(Window->Series().Size(), 4);
 
     ASSERT_TRUE(testing_support::WaitFor([&] { return Field("SeriesCount") == "4"; }));
-    EXPECT_EQ(Field("SeriesMinimum"), "12,5");
-    EXPECT_EQ(Field("SeriesMaximum"), "13,3");
-    EXPECT_EQ(Field("SeriesRange"), "0,8");
-    EXPECT_EQ(Field("SeriesMean"), "12,85");
-    EXPECT_EQ(Field("SeriesDeviation"), "0,34");
-    // From the short-term spread: the average moving range over d2.
+    EXPECT_EQ(Field("SeriesMinimum"), QString::fromUtf8("12,5 µm"));
+    EXPECT_EQ(Field("SeriesMaximum"), QString::fromUtf8("13,3 µm"));
+    EXPECT_EQ(Field("SeriesRange"), QString::fromUtf8("0,8 µm"));
+    EXPECT_EQ(Field("SeriesMean"), QString::fromUtf8("12,85 µm"));
+    EXPECT_EQ(Field("SeriesDeviation"), QString::fromUtf8("0,34 µm"));
+    // From the short-term spread (the average moving range over d2), and
+    // from the overall one.
     EXPECT_EQ(Field("SeriesCp"), "0,28");
     EXPECT_EQ(Field("SeriesCpk"), "0,21");
+    EXPECT_EQ(Field("SeriesPp"), "0,20");
+    EXPECT_EQ(Field("SeriesPpk"), "0,15");
+    EXPECT_EQ(Find<QWidget>("SeriesPanel")->accessibleDescription(),
+              "(ohne Bezeichnung): 4 Messwerte, Mittelwert 12,85 \xC2\xB5m, Cp 0,28, Cpk 0,21, "
+              "Pp 0,20, Ppk 0,15");
     auto* newest = Find<QLabel>("SeriesNewest");
     EXPECT_EQ(newest->text(), QString::fromUtf8("13,3 µm"));
     EXPECT_EQ(newest->property("verdictColour").toString(), "#d00000");
@@ -79,8 +107,14 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
     EXPECT_EQ(Find<QWidget>("SeriesChart")->accessibleDescription(),
               "4 Messwerte, letzter Wert 13,3, Mittelwert 12,85, 2 außerhalb der Grenzen");
 
+    Window->Inserter().Flush();
+    const QString document = Text();
     Click("SeriesRemoveNewest");
     EXPECT_EQ(Field("SeriesCount"), "3");
+    // Its line went from the document with it, the hand-typed one stayed.
+    EXPECT_EQ(Text().count(QChar(0x0a)), document.count(QChar(0x0a)) - 1) << Text().toStdString();
+    EXPECT_FALSE(Text().contains(QString::fromUtf8("13,3"))) << Text().toStdString();
+    EXPECT_TRUE(Text().contains("5 mm\n"));
     EXPECT_EQ(newest->text(), QString::fromUtf8("12,9 µm"));
     EXPECT_EQ(newest->property("verdictColour").toString(), "#008000");
 
@@ -94,7 +128,7 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
     const QList<QByteArray> rows = bytes.mid(3).split('\n');
     ASSERT_EQ(rows.size(), 5) << bytes.toStdString(); // header, three rows, the end
     EXPECT_EQ(rows[0], "Nr.;Zeit;Wert;Einheit;Bezeichnung;Bewertung;Text;"
-                       "Wert in der Einheit der Gruppe;Datum und Uhrzeit\r");
+                       "Wert (\xC2\xB5m);Datum und Uhrzeit\r");
     const char* const verdicts[] = {"unterhalb", "innerhalb", "innerhalb"};
     const char* const values[] = {"12,5", "12,7", "12,9"};
     for (int i = 0; i < 3; ++i) {
@@ -128,8 +162,98 @@ TEST_F(SeriesPanelTest, GaugeReadingsBecomeFiguresAndAnExportedFile) {
     QFile ini(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
     ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
     const QByteArray saved = ini.readAll();
-    for (const char* key : {"Visible=1\n", "Lower=12,6\n", "Upper=13\n", "Area=2\n"})
+    // The older pair becomes the unlabelled group's entry in the list.
+    for (const char* key : {"Visible=1\n", "Limit1Label=\"\"\n", "Limit1Lower=12.6\n",
+                            "Limit1Upper=13\n", "Limit1Unit=\n", "\nLower=\n", "Area=2\n"})
         EXPECT_TRUE(saved.mid(saved.indexOf("[Series]")).contains(key)) << saved.toStdString();
+}
+
+// Each label has its own limits in its own unit, from the settings file's
+// list: the fields show the shown group's with its unit, a limit typed with
+// another unit is converted, one that cannot be used is marked with the
+// reason, and the store is written as it changes and kept by a new series.
+TEST_F(SeriesPanelTest, EachGroupHasItsOwnLimitsInItsUnit) {
+    Start("[Config]\nAutoConnect=0\n[Series]\nVisible=1\nLimit1Label=\"Dia\"\n"
+          "Limit1Lower=1\nLimit1Upper=2\nLimit1Unit=mm\n");
+    Window->AddReceivedText("Dia: 1,5 mm\r\nDia: 2,5 mm\r\nBore: 0.5 in\r\n");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Field("SeriesCount") == "1"; }));
+    EXPECT_EQ(Field("SeriesMinimum"), "0,5 in");
+    EXPECT_EQ(Field("SeriesLower"), "");
+    EXPECT_EQ(Find<QLabel>("SeriesLowerUnit")->text(), "in");
+    Type("SeriesLower", "12.6 mm");
+    Type("SeriesUpper", "1,234.5");
+    EXPECT_EQ(Problem("SeriesLower"), "");
+    EXPECT_EQ(Problem("SeriesUpper"), "keine Zahl");
+    const series::TLimits bore = Window->Series().Limits().Find(u"Bore");
+    EXPECT_EQ(bore.Unit, series::TUnit::Inch);
+    EXPECT_DOUBLE_EQ(bore.Lower.value_or(0), 12.6 / 25.4);
+    EXPECT_FALSE(bore.Upper);
+    EXPECT_EQ(Field("SeriesCpk"), QString::fromUtf8("—")) << "one reading";
+
+    ShowGroup(0);
+    EXPECT_EQ(Field("SeriesLower"), "1");
+    EXPECT_EQ(Field("SeriesUpper"), "2");
+    EXPECT_EQ(Find<QLabel>("SeriesUpperUnit")->text(), "mm");
+    EXPECT_EQ(Problem("SeriesUpper"), "");
+    EXPECT_EQ(Field("SeriesRange"), "1,0 mm");
+    EXPECT_EQ(Field("SeriesMean"), "2,00 mm");
+    EXPECT_EQ(Field("SeriesCp"), "0,19");
+    EXPECT_EQ(Field("SeriesPp"), "0,24");
+    Type("SeriesLower", "3");
+    EXPECT_EQ(Problem("SeriesLower"), QString::fromUtf8("untere Grenze über der oberen"));
+    EXPECT_EQ(Problem("SeriesUpper"), QString::fromUtf8("untere Grenze über der oberen"));
+    EXPECT_EQ(Field("SeriesCp"), QString::fromUtf8("—"));
+    Type("SeriesLower", "1,5");
+    EXPECT_EQ(Problem("SeriesLower"), "");
+    EXPECT_EQ(Field("SeriesPpk"), "0,00");
+    // Written at once, labels as values (the file's keys ignore case).
+    QFile ini(testing_support::ConfigHome() + "/Brisquell/BSave.ini");
+    ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+    const QByteArray saved = ini.readAll();
+    for (const char* key : {"Limit1Label=\"Bore\"\n", "Limit1Lower=0.49606299212598426\n",
+                            "Limit1Upper=\n", "Limit1Unit=in\n", "Limit2Label=\"Dia\"\n",
+                            "Limit2Lower=1.5\n", "Limit2Upper=2\n", "Limit2Unit=mm\n"})
+        EXPECT_TRUE(saved.contains(key)) << key << saved.toStdString();
+
+    // Deleting takes the shown group's newest reading and its line, as one
+    // step Undo takes back (the series keeps its loss); a line edited by
+    // hand stays, and the status bar says so.
+    Window->Inserter().Flush();
+    Click("SeriesRemoveNewest");
+    EXPECT_EQ(Field("SeriesCount"), "1");
+    EXPECT_EQ(Window->Series().Size(), 2);
+    EXPECT_EQ(Text(), "Dia: 1,5 mm\nBore: 0.5 in\n");
+    Action("act_edit_undo")->trigger();
+    EXPECT_EQ(Text(), "Dia: 1,5 mm\nDia: 2,5 mm\nBore: 0.5 in\n");
+    EXPECT_EQ(Window->Series().Size(), 2);
+    QTextCursor edit(Find<QPlainTextEdit>("Editor")->document());
+    edit.setPosition(5);
+    edit.insertText(" ");
+    Click("SeriesRemoveNewest");
+    EXPECT_EQ(Window->Series().Size(), 1);
+    EXPECT_EQ(Text(), "Dia:  1,5 mm\nDia: 2,5 mm\nBore: 0.5 in\n");
+    EXPECT_EQ(Window->statusBar()->currentMessage(),
+              QString::fromUtf8("Messwert gelöscht; seine Zeile ist im Dokument nicht mehr, wie "
+                                "sie kam, und bleibt stehen."));
+
+    Click("SeriesNew");
+    Window->AddReceivedText("Bore: 0.49 in\r\n");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return Field("SeriesCount") == "1"; }));
+    EXPECT_EQ(Field("SeriesLower"), "0,49606299212598426");
+    EXPECT_EQ(Window->Series().Limits().Find(u"Dia").Lower, 1.5);
+    // A reading that came in two pieces with typing between them: its line
+    // is the user's, only the series loses the reading.
+    Window->statusBar()->clearMessage();
+    Window->AddReceivedText("Bore: 0.4");
+    Window->Inserter().Flush();
+    Find<QPlainTextEdit>("Editor")->textCursor().insertText("7");
+    Window->AddReceivedText("9 in\r\n");
+    Window->Inserter().Flush();
+    ASSERT_EQ(Window->Series().Size(), 2);
+    Click("SeriesRemoveNewest");
+    EXPECT_EQ(Window->Series().Size(), 1);
+    EXPECT_TRUE(Text().contains("Bore: 0.49 in\nBore: 0.479 in\n")) << Text().toStdString();
+    EXPECT_FALSE(Window->statusBar()->currentMessage().isEmpty());
 }
 
 // Without the section the panel stays hidden and the file gains none; the

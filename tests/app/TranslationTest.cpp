@@ -21,7 +21,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
@@ -130,6 +132,12 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     EXPECT_EQ(Find<QLabel>("SeriesMeanCaption")->text(), "Moyenne");
     EXPECT_EQ(Find<QWidget>("SeriesMean")->accessibleName(), "Moyenne");
     EXPECT_EQ(Find<QPushButton>("SeriesNew")->text(), QString::fromUtf8("Nouvelle série"));
+    // A limit that cannot be used says why in the language of the moment.
+    auto* lower = Find<QLineEdit>("SeriesLower");
+    lower->setText("abc");
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(lower, &enter);
+    EXPECT_EQ(lower->toolTip(), "pas un nombre");
     EXPECT_EQ(Window->windowTitle(), "probe.txt - Brisquell");
     EXPECT_EQ(Find<QAction>("File1")->text(), "0:   /m/probe.txt");
     EXPECT_EQ(Find<QPlainTextEdit>("Editor")->toPlainText(), "Datei\n")
@@ -142,6 +150,8 @@ TEST_F(TranslationTest, SwitchRenewsDesignTextsOnly) {
     EXPECT_EQ(Find<QLabel>("SeriesMeanCaption")->text(), "Mittelwert");
     QCoreApplication::processEvents(); // the names follow the captions
     EXPECT_EQ(Find<QWidget>("SeriesMean")->accessibleName(), "Mittelwert");
+    EXPECT_EQ(lower->toolTip(), "keine Zahl");
+    EXPECT_EQ(lower->accessibleDescription(), "keine Zahl");
 }
 
 TEST_F(TranslationTest, HelpMenuSwitchesEverythingAtOnceAndForTheNextStart) {

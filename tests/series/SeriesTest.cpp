@@ -262,6 +262,50 @@ TEST(SeriesStatistics, FigureTextsHaveTheReadingsDecimals) {
     EXPECT_EQ(NumberText(-0.0005001, 3, u'.'), "-0.001");
 }
 
+// A chart's scale: 3 to 6 values that cover what it shows, in steps of 1, 2
+// or 5 times a power of ten no finer than the readings' last digit, for
+// spans from a constant series to ranges far wider than the readings'
+// resolution; limits typed back exactly.
+TEST(SeriesStatistics, ChartScaleAndLimitTexts) {
+    struct TCase {
+        double Low, High;
+        int Decimals;
+        double First, Last, Step;
+    };
+    const TCase cases[] = {
+        {12.5, 12.5, 1, 12.4, 12.6, 0.1},
+        {12.5, 12.55, 2, 12.5, 12.55, 0.01},
+        {0.1655, 0.1661, 4, 0.1654, 0.1662, 0.0002},
+        {-3.5, 125, 1, -50, 150, 50},
+        {4.185, 4.21, 3, 4.185, 4.21, 0.005},
+        {0, 0, 0, -1, 1, 1},
+    };
+    for (const TCase& c : cases) {
+        const TScale scale = ValueScale(c.Low, c.High, c.Decimals);
+        EXPECT_NEAR(scale.Low, c.First, 1e-12) << c.Low << ".." << c.High;
+        EXPECT_NEAR(scale.High, c.Last, 1e-12) << c.Low << ".." << c.High;
+        EXPECT_NEAR(scale.Step, c.Step, 1e-12) << c.Low << ".." << c.High;
+        EXPECT_EQ(scale.Decimals, c.Decimals);
+    }
+    std::mt19937_64 random(35);
+    for (int i = 0; i < 20000; ++i) {
+        const int decimals = static_cast<int>(random() % 7);
+        const double centre = std::uniform_real_distribution<double>(-1e4, 1e4)(random);
+        const double span = std::pow(10.0, std::uniform_real_distribution<double>(-7, 5)(random));
+        const double low = centre - span * 0.3;
+        const double high = centre + span * 0.7;
+        const TScale scale = ValueScale(low, high, decimals);
+        ASSERT_GE(scale.Count(), 3) << low << ".." << high << " " << decimals;
+        ASSERT_LE(scale.Count(), 6) << low << ".." << high << " " << decimals;
+        ASSERT_LE(scale.Low, low + scale.Step * 1e-6);
+        ASSERT_GE(scale.High, high - scale.Step * 1e-6);
+        ASSERT_GE(scale.Step * (1 + 1e-9), std::pow(10.0, -decimals));
+    }
+    EXPECT_EQ(ShortestNumberText(0.4960629921259843, u','), "0,4960629921259843");
+    EXPECT_EQ(ShortestNumberText(1e-7, u'.'), "0.0000001");
+    EXPECT_EQ(ShortestNumberText(-2, u'.'), "-2");
+}
+
 TEST(SeriesStatistics, EdgeCases) {
     // One reading: its value everywhere, no spread, no capability.
     TStatistics s = SeriesOf({u"4.2 mm"}, {4, 5}).Statistics(0);
