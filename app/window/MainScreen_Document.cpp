@@ -4,7 +4,6 @@
 
 #include "app/capture/EditorInserter.h"
 #include "app/document/DocumentFile.h"
-#include "app/document/PrintLayout.h"
 #include "app/document/RecentFiles.h"
 #include "app/texts/FileTexts.h"
 #include "app/texts/Texts.h"
@@ -162,32 +161,20 @@ void TMainScreen::WriteDocument(const QString& name) {
     FUtf8Document = NeedsUtf8(document);
 }
 
-QPrinter& TMainScreen::Printer() {
-    if (!FPrinter)
-        FPrinter = std::make_unique<QPrinter>();
-    return *FPrinter;
-}
-
 void TMainScreen::act_file_printersetupExecute(QObject*) {
     const TLinkPause paused(*this);
-    FFileDialogs->ExecutePrinterSetup(Printer());
+    FPrinter.Setup();
 }
 
 void TMainScreen::act_file_printExecute(QObject*) {
+    const TLinkPause paused(*this);
     // A hand-edited settings file may hold any number; the saved value stays.
-    PrintDocument(std::clamp(Settings.LeftSpace, 0, 255));
+    FPrinter.Print(*Editor, std::clamp(Settings.LeftSpace, 0, 255));
 }
 
 void TMainScreen::PrintClick(QObject*) {
-    PrintDocument(0);
-}
-
-void TMainScreen::PrintDocument(int indent) {
     const TLinkPause paused(*this);
-    if (!FFileDialogs->ExecutePrint(Printer()))
-        return;
-    FInserter->Flush();
-    PrintText(Printer(), Editor->font(), PrintStream(DisplayLines(*Editor->document()), indent));
+    FPrinter.Print(*Editor, 0);
 }
 
 void TMainScreen::act_edit_clearExecute(QObject*) {

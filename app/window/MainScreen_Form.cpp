@@ -38,10 +38,8 @@ void TMainScreen::BuildForm() {
     SaveDialog =
         new TFileDialogInfo(QStringLiteral("SaveDialog"),
                             QStringLiteral("Text (*.TXT)|*.TXT|Alle Dateien (*.*)|*.*"), this);
-    PrintDialog = new QObject(this);
-    PrintDialog->setObjectName(QStringLiteral("PrintDialog"));
-    PrinterSetupDialog = new QObject(this);
-    PrinterSetupDialog->setObjectName(QStringLiteral("PrinterSetupDialog"));
+    for (const char* name : {"PrintDialog", "PrinterSetupDialog"})
+        (new QObject(this))->setObjectName(QLatin1String(name));
     FQtFileDialogs = std::make_unique<TQtFileDialogs>(this);
     FFileDialogs = FQtFileDialogs.get();
     BuildSerial();

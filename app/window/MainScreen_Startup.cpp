@@ -31,7 +31,9 @@ TMainScreen::TMainScreen(platform::TDialogs& dialogs, const std::string& d2xxLib
       FSession({.SerialActivity = [this] { SerialByteReceived(); }}),
       FD2xx(std::make_unique<TD2xxUnit>(dialogs, d2xxLibrary)),
       FDesktopShell(std::make_unique<TDesktopShell>()), FShell(FDesktopShell.get()),
-      FHelpFolders(HelpManualFolders(QCoreApplication::applicationDirPath())) {
+      FHelpFolders(HelpManualFolders(QCoreApplication::applicationDirPath())),
+      FPrinter([this]() -> TFileDialogs& { return *FFileDialogs; },
+               [this] { FInserter->Flush(); }) {
     BuildForm();
     RunGuarded([this] { FormCreate(this); });
 }

@@ -6,6 +6,7 @@
 #include "app/capture/PromptCycle.h"
 #include "app/capture/UsbLink.h"
 #include "app/dialogs/FileDialogs.h"
+#include "app/window/DocumentPrinter.h"
 #include "app/window/PortMenu.h"
 #include "app/window/QtTranslations.h"
 #include "app/window/Reconnector.h"
@@ -19,7 +20,6 @@
 
 #include <QMainWindow>
 #include <QPointer>
-#include <QPrinter>
 #include <QStringList>
 
 #include <array>
@@ -242,9 +242,7 @@ private:
     void act_file_saveasExecute(QObject* Sender);
     void act_file_printersetupExecute(QObject* Sender);
     void act_file_printExecute(QObject* Sender);
-    void PrintDocument(int indent);
     void WriteDocument(const QString& name);
-    QPrinter& Printer();
 
     // The capture journal (Journal): kept from creation to shut-down; what a
     // run that did not shut down left is offered back at the first show.
@@ -270,8 +268,6 @@ private:
     QTimer* PromptTime = nullptr;
     TFileDialogInfo* OpenDialog = nullptr;
     TFileDialogInfo* SaveDialog = nullptr;
-    QObject* PrintDialog = nullptr;
-    QObject* PrinterSetupDialog = nullptr;
     QMenu* PopupOpen = nullptr;
     std::array<QAction*, 5> FileItems{}; // File1..File5
     QMenu* Device1 = nullptr;
@@ -317,7 +313,7 @@ private:
     QStringList FHelpFolders;
     std::unique_ptr<TFileDialogs> FQtFileDialogs;
     TFileDialogs* FFileDialogs = nullptr;
-    std::unique_ptr<QPrinter> FPrinter;
+    TDocumentPrinter FPrinter;
     TWindowGeometry FGeometry{*this};
     bool FDestroyed = false;
     std::unique_ptr<TSeriesView> FSeriesView;
