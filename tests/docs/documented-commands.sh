@@ -97,6 +97,8 @@ table=(
         'bench'
     "build/bench/instrument_bench --benchmark_filter='LineRate|StartUp' --benchmark_counters_tabular=true" \
         'bench'
+    "build/bench/instrument_bench --benchmark_filter='LineRate/1|StartUp' --benchmark_counters_tabular=true" \
+        'bench'
     'build/bench/series_bench --benchmark_filter=AddReadings --benchmark_counters_tabular=true' \
         'bench'
     "/usr/bin/time -v build/bench/instrument_bench --benchmark_filter='Drain/1000000'" \
